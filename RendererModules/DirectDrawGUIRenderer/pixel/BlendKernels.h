@@ -1,0 +1,29 @@
+// The software blend kernels. Each combines the source rectangle with the
+// destination in place; both descriptions point at the rectangle's first
+// pixel and are stepped by their own lPitch. Result 0, or -1 for a mode
+// outside 0-4 (nothing touched).
+#pragma once
+
+#include <cstdint>
+
+#include <ddraw.h>
+
+namespace ZorvUISystem {
+
+// Modulates each source channel by its factor, then blends with a constant
+// alpha (clamped to 0-256).
+int32_t blendModulated(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                       const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor,
+                       uint32_t greenFactor, uint32_t blueFactor);
+
+// Half source, half destination, ignoring alpha.
+int32_t blendHalf(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                  const RECT* sourceRect, uint32_t mode);
+
+// The vector kernels: a constant-alpha blend and the 50 % blend.
+int32_t blendAlphaMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                      const RECT* sourceRect, int32_t alpha, uint32_t mode);
+int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                     const RECT* sourceRect, uint32_t mode);
+
+}  // namespace ZorvUISystem

@@ -1,0 +1,95 @@
+// The DirectDraw renderer: display state, texture registry, auxiliary
+// textures, the quad queue and the quad blit.
+#pragma once
+
+#include <cstdint>
+#include <list>
+
+#include "renderer/QueuedQuad.h"
+#include "ziv.h"
+
+namespace ZorvUISystem {
+
+class CDDTexture;
+
+class CDDRender : public Renderer {
+public:
+    CDDRender(RenderDevice* device, uint32_t reserved, bool hostFlag);
+    ~CDDRender() override;
+
+    // Renderer, in slot order.
+    void queueQuad(FloatRect destRect, float z, Texture* texture, FloatRect textureRect, CornerColours colours,
+                   uint32_t auxValue) override;
+    void renderQueue() override;
+    void clearQueue() override;
+    void setQueueing(bool enabled) override;
+    Texture* createTexture(float size) override;
+    Texture* createTexture(const void* data, uint32_t size) override;
+    Texture* createTexture(const char* fileName, const char* directory) override;
+    Texture* createTexture() override;
+    void destroyTexture(Texture* texture) override;
+    void destroyAllTextures() override;
+    bool isQueueing() const override;
+    float getDisplayWidth() const override;
+    float getDisplayHeight() const override;
+    void getDisplaySize(float* width, float* height) const override;
+    void getDisplayRect(float* left, float* top, float* right, float* bottom) const override;
+    uint32_t getTextureSizeLimit() const override;
+    uint32_t getDpiX() const override;
+    uint32_t getDpiY() const override;
+    void prepareForReset() override;
+    void postD3DReset(bool* sizeChanged) override;
+    void reservedOperationA(uint32_t a, uint32_t b) override;
+    void reservedOperationB(uint32_t a, uint32_t b, uint32_t c) override;
+    void setTargetSurface(IDirectDrawSurface* surface) override;
+    void reservedOperationC() override;
+    void reservedOperationD() override;
+
+    // What textures need from their owner to create surfaces.
+    IDirectDraw* directDraw() const { return d_directDraw; }
+    RenderDevice* device() const { return d_device; }
+
+    // Read-only views for hosts' tests and diagnostics.
+    int32_t blendMode() const { return d_blendMode; }
+    bool hasMmx() const { return d_hasMmx; }
+    const RECT& displayArea() const { return d_displayArea; }
+    CDDTexture* scratchTexture() const { return d_scratchTexture; }
+    CDDTexture* bufferTexture() const { return d_bufferTexture; }
+    IDirectDrawSurface* targetSurface() const { return d_targetSurface; }
+    const QuadQueue& quadQueue() const { return d_quadQueue; }
+    const std::list<Texture*>& textures() const { return d_textures; }
+
+private:
+    void initDisplay(float width, float height);
+    void createScratchTexture(uint32_t width, uint32_t height);
+    void createBufferTexture();
+    bool updateDisplaySize(float width, float height);
+    void destroyAuxiliaryTextures();
+    void drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad);
+    // Drops queued records that refer to a texture about to be destroyed.
+    void forgetQueuedQuads(const Texture* texture);
+
+    uint32_t d_displayHeight = 0;
+    uint32_t d_displayWidth = 0;
+    QuadQueue d_quadQueue;
+    bool d_queueingEnabled = true;
+    RenderDevice* d_device = nullptr;
+    IDirectDraw* d_directDraw = nullptr;
+    IDirectDrawSurface* d_targetSurface = nullptr;
+    std::list<Texture*> d_textures;
+    uint32_t d_textureSizeLimit = 0;
+    CDDTexture* d_scratchTexture = nullptr;
+    CDDTexture* d_bufferTexture = nullptr;
+    bool d_hasMmx = false;
+};
+
+// The processor's feature word, laid out as EDX of CPUID leaf 1; bit 23 is MMX.
+// 0 on processors that cannot report features.
+uint32_t queryProcessorFeatures();
+
+// Tests replace the probe's answer; nullptr restores the real probe.
+void setProcessorFeaturesOverride(const uint32_t* features);
+
+constexpr uint32_t kProcessorFeatureMmx = 0x00800000u;
+
+}  // namespace ZorvUISystem

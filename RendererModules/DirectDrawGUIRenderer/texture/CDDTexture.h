@@ -1,0 +1,61 @@
+// The DirectDraw texture: a colour surface and, for RGBA pixels on a surface
+// without alpha, a separate alpha surface.
+#pragma once
+
+#include <cstdint>
+
+#include "pixel/RgbMode.h"
+#include "ziv.h"
+
+namespace ZorvUISystem {
+
+class CDDRender;
+
+class CDDTexture : public Texture {
+public:
+    explicit CDDTexture(CDDRender* owner);
+
+    // Texture, in slot order.
+    uint32_t getWidth() const override;
+    uint32_t getImageWidth() const override;
+    uint32_t getHeight() const override;
+    uint32_t getImageHeight() const override;
+    void loadFromFile(const char* fileName, const char* directory) override;
+    void loadFromFileData(const void* data, uint32_t size) override;
+    void loadFromMemory(const void* pixels, uint32_t width, uint32_t height, BufferFormat format) override;
+    void reservedOperation(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e, uint32_t f,
+                           uint32_t g) override;
+    ~CDDTexture() override;
+
+    // Appended to the slot order after the destructor.
+    virtual void releaseForReset();
+    virtual void recreateAfterReset();
+
+    void createSurfaces(uint32_t width, uint32_t height);
+    void releaseSurfaces();
+
+    IDirectDrawSurface* colourSurface() const { return d_ddtexture[0]; }
+    IDirectDrawSurface* alphaSurface() const { return d_ddtexture[1]; }
+    RgbMode rgbMode() const { return d_rgbMode; }
+    bool hasAlpha() const { return d_hasAlpha; }
+    bool restoreOnly() const { return d_restoreOnly; }
+    const std::string& filePath() const { return d_filePath; }
+
+private:
+    friend class CDDRender;
+
+    const char* buildFilePath(const char* fileName, const char* directory);
+    void decodeImage(const void* data, uint32_t size);
+    void CreateSurface(uint32_t width, uint32_t height, IDirectDrawSurface** target, bool colourKey);
+
+    IDirectDrawSurface* d_ddtexture[2] = {nullptr, nullptr};
+    bool d_restoreOnly = true;
+    uint32_t d_width = 0;
+    uint32_t d_height = 0;
+    uint32_t d_imageWidth = 0;
+    uint32_t d_imageHeight = 0;
+    bool d_hasAlpha = false;
+    RgbMode d_rgbMode = DDS_RGBMODE_UNSUPPORTED;
+};
+
+}  // namespace ZorvUISystem
