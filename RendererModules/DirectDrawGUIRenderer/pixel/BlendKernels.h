@@ -26,4 +26,9 @@ int32_t blendAlphaMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, i
 int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
                      const RECT* sourceRect, uint32_t mode);
 
+// The instruction set the vector kernels use in this process, chosen once at
+// start-up from the processor (ZIV_SIMD=none|sse2|avx2|avx512 forces one):
+// "none", "sse2", "avx2" or "avx512".
+const char* activeKernelLevelName();
+
 }  // namespace ZorvUISystem
