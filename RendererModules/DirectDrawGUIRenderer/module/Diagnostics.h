@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include <windows.h>
 
@@ -16,11 +17,34 @@ PlovLogger* moduleLogger();
 // Writes text with logMessage at level 1 when a logger object exists.
 void logError(const char* text);
 
+// Where a result code's name is printed. A code is named only where its
+// entry says so; elsewhere it appears as a number alone.
+enum DirectDrawResultUse : uint8_t {
+    RESULT_USE_REPORT = 1,           // reportDirectDrawError
+    RESULT_USE_SURFACE_CREATION = 2, // failures of a texture's CreateSurface
+};
+
+// One DirectDraw result code with its published name.
+struct DirectDrawResultEntry {
+    HRESULT code;
+    const char* name;
+    uint8_t uses; // DirectDrawResultUse bits
+};
+
+// Every result code the module names, each once.
+std::span<const DirectDrawResultEntry> directDrawResultTable();
+
 // The published name of a DirectDraw result code ("DDERR_SURFACELOST"), or
 // null for a code the module does not name.
 const char* directDrawResultName(HRESULT result);
 
-// Logs "context(result) NAME" at level 1 when a logger object exists.
+// The same, restricted to the codes named by one use: null when the code is
+// unknown or not named there.
+const char* directDrawResultName(HRESULT result, DirectDrawResultUse use);
+
+// Logs a failed DirectDraw call at level 1 when a logger object exists:
+// format "%s(%d) NAME" for a code named in reports, "%s(%d)" for any other,
+// with the context text and the code as a signed 32-bit number.
 void reportDirectDrawError(const char* context, HRESULT result);
 
-}  // namespace ZorvUISystem
+} // namespace ZorvUISystem

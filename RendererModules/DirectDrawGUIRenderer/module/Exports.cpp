@@ -1,5 +1,22 @@
-// STUB: replaced by the spine work.
+// The module's three exports, the only names it shows.
+#include "module/RendererFactory.h"
 #include "ziv.h"
-extern "C" ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice*, uint32_t, bool, const char*, uint32_t, uint32_t) { return nullptr; }
-extern "C" void destroyRenderer(ZorvUISystem::Renderer* r) { delete r; }
-extern "C" const char* getLastErrorString() { return ""; }
+
+extern "C" {
+
+ZIV_EXPORT ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice* device, uint32_t reserved, bool hostFlag,
+                                                  const char* loggerDirectory, uint32_t loggerArg1, uint32_t loggerArg2)
+{
+    return ZorvUISystem::createModuleRenderer(device, reserved, hostFlag, loggerDirectory, loggerArg1, loggerArg2);
+}
+
+ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer)
+{
+    ZorvUISystem::destroyModuleRenderer(renderer);
+}
+
+ZIV_EXPORT const char* getLastErrorString()
+{
+    return ZorvUISystem::moduleLastError();
+}
+}

@@ -92,4 +92,8 @@ void setProcessorFeaturesOverride(const uint32_t* features);
 
 constexpr uint32_t kProcessorFeatureMmx = 0x00800000u;
 
-}  // namespace ZorvUISystem
+// A size in float pixels as whole pixels, truncated toward zero; negative
+// sizes and NaN give 0, sizes beyond 32 bits the largest value.
+uint32_t truncateToPixels(float size);
+
+} // namespace ZorvUISystem

@@ -1,0 +1,11 @@
+#include "module/ModuleState.h"
+
+namespace ZorvUISystem {
+
+ModuleState& moduleState()
+{
+    static ModuleState state;
+    return state;
+}
+
+} // namespace ZorvUISystem
