@@ -11,6 +11,7 @@
 namespace ZorvUISystem {
 
 class CDDTexture;
+struct QuadDraw;
 
 class CDDRender : public Renderer {
 public:
@@ -68,6 +69,12 @@ private:
     void drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad);
     // Drops queued records that refer to a texture about to be destroyed.
     void forgetQueuedQuads(const Texture* texture);
+    // Rebuilds the scratch and buffer textures after a host destroyed them,
+    // except while a device reset is pending.
+    void ensureAuxiliaryTextures();
+    // The two ways drawQuad puts a quad on a surface.
+    void blendQuad(QuadDraw& draw);
+    void copyQuad(QuadDraw& draw);
 
     uint32_t d_displayHeight = 0;
     uint32_t d_displayWidth = 0;
@@ -81,6 +88,9 @@ private:
     CDDTexture* d_scratchTexture = nullptr;
     CDDTexture* d_bufferTexture = nullptr;
     bool d_hasMmx = false;
+    // Between prepareForReset and postD3DReset: the auxiliary textures are
+    // gone on purpose and are not rebuilt by drawing.
+    bool d_resetPending = false;
 };
 
 // The processor's feature word, laid out as EDX of CPUID leaf 1; bit 23 is MMX.
