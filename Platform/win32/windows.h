@@ -106,6 +106,10 @@ protected:
 typedef HDC__* HDC;
 
 // GetSystemInfo
+#define PROCESSOR_ARCHITECTURE_INTEL 0
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+#define PROCESSOR_ARCHITECTURE_ARM64 12
+#define PROCESSOR_ARCHITECTURE_UNKNOWN 0xFFFF
 #define PROCESSOR_INTEL_386 386
 #define PROCESSOR_INTEL_486 486
 #define PROCESSOR_INTEL_PENTIUM 586
@@ -130,12 +134,20 @@ typedef struct _SYSTEM_INFO {
     WORD wProcessorRevision;
 } SYSTEM_INFO, *LPSYSTEM_INFO;
 
-// Code pages. CP_ACP, the process's narrow code page, is UTF-8 here.
+// Code pages. CP_ACP, the process's narrow code page, is UTF-8 here, so the
+// UTF-8 rules apply to both: flags 0 or the *_ERR_INVALID_CHARS flag, no
+// default character. Lengths of -1 take the input up to and including its
+// terminator (which the result then counts); explicit lengths convert exactly
+// that many units and add none. An output length of 0 asks for the size. A
+// buffer that is too small gives 0 and ERROR_INSUFFICIENT_BUFFER. Ill-formed
+// input becomes U+FFFD, or fails with ERROR_NO_UNICODE_TRANSLATION under the
+// flag.
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define MB_ERR_INVALID_CHARS 0x00000008
 #define WC_ERR_INVALID_CHARS 0x00000080
 
+#define ERROR_INVALID_HANDLE 6L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
@@ -144,6 +156,11 @@ typedef struct _SYSTEM_INFO {
 #define ERROR_PROC_NOT_FOUND 127L
 
 #define WINAPI
+
+// LoadLibraryW loads an ELF shared object with dlopen (RTLD_NOW | RTLD_LOCAL)
+// under exactly the given name, converted to UTF-8: no suffix is added, and a
+// name without a slash goes through the loader's search. GetProcAddress finds
+// only the library's own exports, like its Windows counterpart.
 
 extern "C" {
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info);
