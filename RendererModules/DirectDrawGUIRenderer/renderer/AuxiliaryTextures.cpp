@@ -1,11 +1,174 @@
-// STUB: replaced by the drawing work.
+// The renderer's own display-sized textures (the scratch texture for
+// stretched and re-keyed quads, the buffer texture of blend mode 0) and the
+// protocol that carries the renderer and its textures through a reset of the
+// host's display device.
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+#include "PlovLogger.h"
+#include "module/Diagnostics.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
+
 namespace ZorvUISystem {
-void CDDRender::createScratchTexture(uint32_t, uint32_t) {}
-void CDDRender::createBufferTexture() {}
-bool CDDRender::updateDisplaySize(float, float) { return false; }
-void CDDRender::destroyAuxiliaryTextures() {}
-void CDDRender::prepareForReset() {}
-void CDDRender::postD3DReset(bool* sizeChanged) { *sizeChanged = false; }
-}  // namespace ZorvUISystem
+
+namespace {
+
+const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
+
+// A target size in whole pixels: truncated toward zero; sizes without a
+// whole-pixel value (negative, not a number) are 0, huge ones saturate.
+uint32_t wholePixels(float size)
+{
+    if (!(size > 0.0f))
+        return 0;
+    if (size >= 4294967296.0f)
+        return UINT32_MAX;
+    return static_cast<uint32_t>(size);
+}
+
+LONG displayEdge(uint32_t size)
+{
+    return size > static_cast<uint32_t>(LONG_MAX) ? LONG_MAX : static_cast<LONG>(size);
+}
+
+} // namespace
+
+void CDDRender::createScratchTexture(uint32_t width, uint32_t height)
+{
+    auto* texture = static_cast<CDDTexture*>(createTexture());
+    try {
+        texture->createSurfaces(width, height);
+    } catch (...) {
+        // A scratch texture without surfaces would only be in the way.
+        destroyTexture(texture);
+        throw;
+    }
+    d_scratchTexture = texture;
+}
+
+void CDDRender::createBufferTexture()
+{
+    if (d_blendMode != 0 || d_bufferTexture != nullptr)
+        return;
+    auto* texture = static_cast<CDDTexture*>(createTexture());
+    try {
+        texture->createSurfaces(d_displayWidth, d_displayHeight);
+    } catch (...) {
+        destroyTexture(texture);
+        throw;
+    }
+    d_bufferTexture = texture;
+
+    // Start black, which the copy onto the target treats as transparent. The
+    // fill does not wait: a busy surface is left as it is.
+    if (IDirectDrawSurface* colour = texture->d_ddtexture[0]) {
+        DDBLTFX effects;
+        std::memset(&effects, 0, sizeof(effects));
+        effects.dwSize = sizeof(DDBLTFX);
+        effects.dwFillColor = 0;
+        colour->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &effects);
+    }
+}
+
+bool CDDRender::updateDisplaySize(float width, float height)
+{
+    const uint32_t w = wholePixels(width);
+    const uint32_t h = wholePixels(height);
+    if (w == d_displayWidth && h == d_displayHeight)
+        return false;
+    d_displayWidth = w;
+    d_displayHeight = h;
+    d_displayArea = RECT{0, 0, displayEdge(w), displayEdge(h)};
+    return true;
+}
+
+void CDDRender::destroyAuxiliaryTextures()
+{
+    if (d_scratchTexture != nullptr) {
+        CDDTexture* scratch = d_scratchTexture;
+        d_scratchTexture = nullptr;
+        destroyTexture(scratch);
+    }
+    if (d_bufferTexture != nullptr) {
+        CDDTexture* buffer = d_bufferTexture;
+        d_bufferTexture = nullptr;
+        destroyTexture(buffer);
+    }
+}
+
+void CDDRender::ensureAuxiliaryTextures()
+{
+    if (d_resetPending)
+        return;
+    // A failed creation has been logged by the surface creation; drawing goes
+    // on without the texture (quads that need the scratch are skipped, blend
+    // mode 0 draws straight onto the target) and the next pass tries again.
+    if (d_scratchTexture == nullptr) {
+        try {
+            createScratchTexture(d_displayWidth, d_displayHeight);
+        } catch (const std::exception&) {
+        }
+    }
+    if (d_bufferTexture == nullptr && d_blendMode == 0) {
+        try {
+            createBufferTexture();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void CDDRender::prepareForReset()
+{
+    // A second call before postD3DReset finds nothing more to give back.
+    if (d_resetPending)
+        return;
+    destroyAuxiliaryTextures();
+    d_resetPending = true;
+    for (Texture* texture : d_textures)
+        static_cast<CDDTexture*>(texture)->releaseForReset();
+}
+
+void CDDRender::postD3DReset(bool* sizeChanged)
+{
+    d_directDraw = d_device->getDirectDraw();
+    if (d_directDraw == nullptr) {
+        if (PlovLogger* logger = moduleLogger())
+            logger->logMessage(kNoDirectDraw, 1);
+        throw std::runtime_error(kNoDirectDraw);
+    }
+
+    if (sizeChanged != nullptr)
+        *sizeChanged = false;
+    // Without a prepareForReset first there is nothing to rebuild.
+    if (d_scratchTexture != nullptr)
+        return;
+
+    float width = 0.0f;
+    float height = 0.0f;
+    d_device->getTargetSize(&width, &height);
+    const bool changed = updateDisplaySize(width, height);
+    if (sizeChanged != nullptr)
+        *sizeChanged = changed;
+    if (PlovLogger* logger = moduleLogger())
+        logger->logFormat(4, "CDD7Render::postD3DReset (width %f, height %f)", static_cast<double>(width),
+                          static_cast<double>(height));
+
+    createScratchTexture(d_displayWidth, d_displayHeight);
+    try {
+        createBufferTexture();
+    } catch (...) {
+        // Stay prepared for the reset, so that the next call starts again.
+        destroyAuxiliaryTextures();
+        throw;
+    }
+    d_resetPending = false;
+
+    // The new scratch and buffer textures are at the end of the registry and
+    // are walked too.
+    for (Texture* texture : d_textures)
+        static_cast<CDDTexture*>(texture)->recreateAfterReset();
+}
+
+} // namespace ZorvUISystem

@@ -1,5 +1,351 @@
-// STUB: replaced by the drawing work.
+// The quad blit: one queued quad onto one DirectDraw surface, by a plain
+// DirectDraw copy, a tinted copy through the scratch texture, or a software
+// blend in locked surface memory.
+#include <cstddef>
+#include <cstring>
+
+#include "module/Diagnostics.h"
+#include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/QuadGeometry.h"
+#include "texture/CDDTexture.h"
+
 namespace ZorvUISystem {
-void CDDRender::drawQuad(IDirectDrawSurface*, const QueuedQuad&) {}
-}  // namespace ZorvUISystem
+
+// What drawQuad has worked out about one quad.
+struct QuadDraw {
+    IDirectDrawSurface* destination;
+    CDDTexture* texture;
+    RECT dest;   // on the destination surface
+    RECT source; // on the texture's colour surface
+    bool stretch;
+    uint32_t alpha;
+    uint32_t red;
+    uint32_t green;
+    uint32_t blue;
+};
+
+namespace {
+
+const char* const kBlendStretchFailed = "with alpha blend strecth blt source surface error";
+const char* const kCopyStretchFailed = "with out alpha blend strecth blt source surface error";
+
+// The per-channel average of the four corner colours; shift selects the
+// channel (24 alpha, 16 red, 8 green, 0 blue).
+uint32_t averageChannel(const CornerColours& colours, unsigned shift)
+{
+    const uint32_t sum = ((colours.topLeft >> shift) & 0xFFu) + ((colours.topRight >> shift) & 0xFFu) +
+                         ((colours.bottomLeft >> shift) & 0xFFu) + ((colours.bottomRight >> shift) & 0xFFu);
+    return sum >> 2;
+}
+
+DDSURFACEDESC lockDescription()
+{
+    DDSURFACEDESC desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(DDSURFACEDESC);
+    desc.dwFlags = DDSD_PITCH | DDSD_LPSURFACE;
+    return desc;
+}
+
+DDBLTFX effectsRecord()
+{
+    DDBLTFX effects;
+    std::memset(&effects, 0, sizeof(effects));
+    effects.dwSize = sizeof(DDBLTFX);
+    return effects;
+}
+
+RECT intersection(const RECT& a, const RECT& b)
+{
+    return RECT{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+                a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+
+LONG edge(uint64_t size)
+{
+    return size > uint64_t{INT32_MAX} ? INT32_MAX : static_cast<LONG>(size);
+}
+
+// The part of a locked surface a kernel may touch, in pixels of
+// bytesPerPixel bytes: the rows' pixel bytes, never the pitch padding. The
+// kernels treat both surfaces as having the texture's layout, so a surface of
+// another depth holds a different number of such pixels per row.
+RECT lockedExtent(const DDSURFACEDESC& desc, uint32_t bytesPerPixel)
+{
+    if (desc.lpSurface == nullptr || desc.lPitch <= 0)
+        return RECT{0, 0, 0, 0};
+    const uint32_t bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    uint64_t rowBytes = bits != 0 ? uint64_t{desc.dwWidth} * bits / 8 : uint64_t{desc.dwWidth} * bytesPerPixel;
+    if (rowBytes > static_cast<uint64_t>(desc.lPitch))
+        rowBytes = static_cast<uint64_t>(desc.lPitch);
+    return RECT{0, 0, edge(rowBytes / bytesPerPixel), edge(desc.dwHeight)};
+}
+
+// Moves a locked description's first-pixel pointer to (x, y).
+void pointAt(DDSURFACEDESC& desc, LONG x, LONG y, uint32_t bytesPerPixel)
+{
+    desc.lpSurface = static_cast<uint8_t*>(desc.lpSurface) + static_cast<std::ptrdiff_t>(y) * desc.lPitch +
+                     static_cast<std::ptrdiff_t>(x) * bytesPerPixel;
+}
+
+// Gives the scratch surface the source colour key of the texture's colour
+// surface, for a keyed copy from the scratch.
+void copyColourKey(IDirectDrawSurface* from, IDirectDrawSurface* to)
+{
+    DDCOLORKEY key = {0, 0};
+    from->GetColorKey(DDCKEY_SRCBLT, &key);
+    to->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+// The fill colour of a tinted copy and the key that marks the texture's white
+// texels, by the texture's pixel mode; false for modes that are not tinted.
+bool tintColours(const CDDTexture& texture, const QuadDraw& draw, uint32_t& fill, uint32_t& key)
+{
+    const uint32_t r = draw.red;
+    const uint32_t g = draw.green;
+    const uint32_t b = draw.blue;
+    switch (texture.rgbMode()) {
+    case DDS_RGBMODE_555:
+        fill = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+        key = 0x7FFF;
+        return true;
+    case DDS_RGBMODE_565:
+        fill = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+        key = 0xFFFF;
+        return true;
+    case DDS_RGBMODE_24:
+        fill = r << 16 | g << 8 | b;
+        key = 0xFFFFFF;
+        return true;
+    case DDS_RGBMODE_32:
+        if (texture.alphaSurface() != texture.colourSurface()) {
+            fill = r << 16 | g << 8 | b;
+            key = 0xFFFFFF;
+        } else {
+            fill = 0xFF000000u | r << 16 | g << 8 | b;
+            key = 0xFFFFFFFFu;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Where a quad may land on a destination surface: on the surface and on the
+// display (the scratch texture, through which some copies go, is
+// display-sized). A surface that does not tell its size is taken to be
+// display-sized.
+RECT destinationLimit(IDirectDrawSurface* surface, const RECT& displayArea)
+{
+    RECT bounds;
+    return surfaceBounds(surface, bounds) ? intersection(bounds, displayArea) : displayArea;
+}
+
+// The rectangle of a texture's colour surface.
+RECT textureLimit(const CDDTexture* texture, const CDDTexture* scratch, const RECT& displayArea)
+{
+    if (texture == scratch)
+        return displayArea;
+    if (texture->getWidth() == 0 || texture->getHeight() == 0)
+        return kUnboundedRect;
+    return RECT{0, 0, edge(texture->getWidth()), edge(texture->getHeight())};
+}
+
+} // namespace
+
+void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
+{
+    QuadDraw draw{};
+    draw.dest = truncateRect(quad.destRect);
+
+    // Without a buffer, quads that miss the display are dropped at once.
+    if (d_bufferTexture == nullptr) {
+        RECT meet;
+        IntersectRect(&meet, &draw.dest, &d_displayArea);
+        if (IsRectEmpty(&meet))
+            return;
+    }
+    if (surface == nullptr || quad.texture == nullptr)
+        return;
+    auto* texture = static_cast<CDDTexture*>(quad.texture);
+    if (texture->d_ddtexture[0] == nullptr) {
+        texture->recreateAfterReset();
+        if (texture->d_ddtexture[0] == nullptr)
+            return;
+    }
+
+    IDirectDrawSurface* colour = texture->d_ddtexture[0];
+    IDirectDrawSurface* alpha = texture->d_ddtexture[1];
+    bool lost = colour->IsLost() == DDERR_SURFACELOST;
+    if (!lost && alpha != nullptr)
+        lost = alpha->IsLost() == DDERR_SURFACELOST;
+    if (lost) {
+        const HRESULT colourRestored = colour->Restore();
+        const HRESULT alphaRestored = alpha != nullptr ? alpha->Restore() : DD_OK;
+        if (colourRestored < 0 || alphaRestored < 0)
+            return;
+    }
+
+    draw.destination = surface;
+    draw.texture = texture;
+    draw.source = truncateRect(quad.textureRect);
+    draw.alpha = averageChannel(quad.colours, 24);
+    draw.red = averageChannel(quad.colours, 16);
+    draw.green = averageChannel(quad.colours, 8);
+    draw.blue = averageChannel(quad.colours, 0);
+    if (draw.alpha == 0)
+        return;
+    if (d_blendMode == 0)
+        draw.alpha = 255;
+    draw.stretch = isStretched(draw.dest, draw.source);
+
+    const bool opaqueWhite = draw.red == 255 && draw.green == 255 && draw.blue == 255 && draw.alpha == 255;
+    if (d_blendMode != 0 && !opaqueWhite)
+        blendQuad(draw);
+    else
+        copyQuad(draw);
+}
+
+void CDDRender::blendQuad(QuadDraw& draw)
+{
+    CDDTexture* scratch = d_scratchTexture;
+    IDirectDrawSurface* scratchColour = scratch != nullptr ? scratch->d_ddtexture[0] : nullptr;
+    CDDTexture* inUse = draw.texture;
+
+    // The kernels never scale: a stretched quad is first stretched into the
+    // display-sized scratch, where it lands at its destination position.
+    if (draw.stretch) {
+        if (scratchColour == nullptr)
+            return;
+        if (!clipBlit(draw.dest, draw.source, d_displayArea, textureLimit(inUse, scratch, d_displayArea)))
+            return;
+        const HRESULT result = scratchColour->Blt(&draw.dest, inUse->d_ddtexture[0], &draw.source, DDBLT_WAIT, nullptr);
+        if (result < 0) {
+            reportDirectDrawError(kBlendStretchFailed, result);
+            return;
+        }
+        scratch->d_rgbMode = inUse->d_rgbMode;
+        inUse = scratch;
+        draw.source = draw.dest;
+    }
+    IDirectDrawSurface* source = inUse->d_ddtexture[0];
+
+    // 8-bit textures have no layout the kernels know: copied by DirectDraw,
+    // without colour or alpha.
+    if (inUse->d_rgbMode == DDS_RGBMODE_NONE) {
+        const RECT limit = destinationLimit(draw.destination, d_displayArea);
+        if (!clipBlit(draw.dest, draw.source, limit, textureLimit(inUse, scratch, d_displayArea)))
+            return;
+        const RECT& d = draw.dest;
+        if (inUse->d_hasAlpha) {
+            if (scratchColour == nullptr)
+                return;
+            scratchColour->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
+            scratch->d_rgbMode = inUse->d_rgbMode;
+            copyColourKey(source, scratchColour);
+            RECT scratchRect = d;
+            draw.destination->BltFast(static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
+                                      &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+        } else {
+            draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
+        }
+        return;
+    }
+
+    DDSURFACEDESC destDesc = lockDescription();
+    if (draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr) != 0)
+        return;
+    DDSURFACEDESC sourceDesc = lockDescription();
+    if (source->Lock(nullptr, &sourceDesc, DDLOCK_WAIT, nullptr) != 0) {
+        draw.destination->Unlock(nullptr);
+        return;
+    }
+
+    const uint32_t mode = inUse->d_rgbMode;
+    const uint32_t bytes = bytesPerPixel(mode);
+    // No kernel reads or writes outside the two locked surfaces.
+    if (bytes != 0 && clipBlit(draw.dest, draw.source, intersection(lockedExtent(destDesc, bytes), d_displayArea),
+                               lockedExtent(sourceDesc, bytes))) {
+        const RECT& d = draw.dest;
+        const RECT& s = draw.source;
+        pointAt(destDesc, d.left, d.top, bytes);
+        pointAt(sourceDesc, s.left, s.top, bytes);
+        if (draw.red != 255 || draw.green != 255 || draw.blue != 255)
+            blendModulated(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode, draw.red,
+                           draw.green, draw.blue);
+        else if (d_hasMmx && d_blendMode == 1)
+            blendHalfMmx(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
+        else if (d_hasMmx && d_blendMode == 2)
+            blendAlphaMmx(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode);
+        else
+            blendHalf(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
+    }
+    draw.destination->Unlock(nullptr);
+    source->Unlock(nullptr);
+}
+
+void CDDRender::copyQuad(QuadDraw& draw)
+{
+    CDDTexture* texture = draw.texture;
+    IDirectDrawSurface* colour = texture->d_ddtexture[0];
+    CDDTexture* scratch = d_scratchTexture;
+    IDirectDrawSurface* scratchColour = scratch != nullptr ? scratch->d_ddtexture[0] : nullptr;
+
+    // DirectDraw refuses rectangles that reach off a surface: clip, so that a
+    // quad partly off the display shows its visible part.
+    if (!clipBlit(draw.dest, draw.source, destinationLimit(draw.destination, d_displayArea),
+                  textureLimit(texture, scratch, d_displayArea)))
+        return;
+    RECT& d = draw.dest;
+    RECT& s = draw.source;
+    const DWORD x = static_cast<DWORD>(d.left);
+    const DWORD y = static_cast<DWORD>(d.top);
+
+    // Tinted copy: the quad's colour is filled in at D on the scratch, the
+    // texture is copied over it except its white texels, and the result goes
+    // onto the destination except its black pixels.
+    const bool white = draw.red == 255 && draw.green == 255 && draw.blue == 255;
+    uint32_t fill = 0;
+    uint32_t key = 0;
+    if (texture->d_memoryTexture && !white && scratchColour != nullptr && tintColours(*texture, draw, fill, key)) {
+        DDBLTFX effects = effectsRecord();
+        effects.dwFillColor = fill;
+        effects.ddckSrcColorkey.dwColorSpaceLowValue = key;
+        effects.ddckSrcColorkey.dwColorSpaceHighValue = key;
+        if (scratchColour->Blt(&d, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects) >= 0 &&
+            scratchColour->Blt(&d, colour, &s, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >= 0) {
+            effects.ddckSrcColorkey.dwColorSpaceLowValue = 0;
+            effects.ddckSrcColorkey.dwColorSpaceHighValue = 0;
+            RECT scratchRect = d;
+            if (draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >=
+                0)
+                return;
+        }
+    }
+
+    // Plain copy.
+    if (texture->d_hasAlpha) {
+        if (draw.stretch) {
+            if (scratchColour == nullptr)
+                return;
+            const HRESULT result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+            if (result < 0) {
+                reportDirectDrawError(kCopyStretchFailed, result);
+                return;
+            }
+            scratch->d_rgbMode = texture->d_rgbMode;
+            copyColourKey(colour, scratchColour);
+            RECT scratchRect = d;
+            draw.destination->BltFast(x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+        } else {
+            draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+        }
+    } else if (draw.stretch) {
+        draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+    } else {
+        draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_WAIT);
+    }
+}
+
+} // namespace ZorvUISystem

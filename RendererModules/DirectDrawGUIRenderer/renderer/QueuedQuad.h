@@ -34,4 +34,4 @@ struct DepthGreater {
 // equal depth keep their submission order.
 using QuadQueue = std::multimap<float, QueuedQuad, DepthGreater>;
 
-}  // namespace ZorvUISystem
+} // namespace ZorvUISystem

@@ -1,0 +1,44 @@
+// Whole-pixel geometry of a quad: float coordinates to integers, and the
+// clipping of a blit's destination and source rectangles to the surfaces
+// they must stay on.
+#pragma once
+
+#include <cstdint>
+
+#include <windows.h>
+
+#include <ddraw.h>
+
+#include "ziv.h"
+
+namespace ZorvUISystem {
+
+// Truncation toward zero that is defined for every float: not a number gives
+// 0, values beyond the 32-bit range (infinities included) give the nearest
+// end of the range.
+int32_t truncateCoordinate(float value);
+
+// A FloatRect converted coordinate by coordinate with truncateCoordinate.
+RECT truncateRect(const FloatRect& rect);
+
+// A rectangle that limits nothing: every RECT fits inside it.
+constexpr RECT kUnboundedRect = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+
+// Whether the two rectangles have different widths or heights, computed
+// without overflow.
+bool isStretched(const RECT& dest, const RECT& source);
+
+// The rectangle 0, 0, width, height of a surface, asked from DirectDraw;
+// false when the surface does not tell its size.
+bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds);
+
+// Clips a blit of source onto dest so that dest lies inside destLimit and
+// source inside sourceLimit. The part of the picture that stays keeps its
+// place: with equal sizes both rectangles lose exactly the same rows and
+// columns; with a stretch the source keeps the scale of the original blit
+// (its edges widened to whole texels). Returns false, leaving both rectangles
+// unchanged, when nothing is left to draw or when either rectangle is empty
+// or inverted to begin with.
+bool clipBlit(RECT& dest, RECT& source, const RECT& destLimit, const RECT& sourceLimit);
+
+} // namespace ZorvUISystem
