@@ -1,0 +1,22 @@
+# cmake -DNM=nm -DLIBRARY=lib.so -DEXPECTED=a,b,c -P check_exports.cmake
+# Fails unless the library's defined dynamic symbols are exactly EXPECTED.
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIBRARY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(found "")
+foreach(line ${lines})
+  string(REGEX MATCH "^([^ ]+) ([A-Za-z]) " match "${line}")
+  if(match)
+    list(APPEND found "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(SORT found)
+string(REPLACE "," ";" expected "${EXPECTED}")
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exports of ${LIBRARY}:\n  found    ${found}\n  expected ${expected}")
+endif()
+message(STATUS "exports: ${found}")
