@@ -23,8 +23,7 @@ public:
     void loadFromFile(const char* fileName, const char* directory) override;
     void loadFromFileData(const void* data, uint32_t size) override;
     void loadFromMemory(const void* pixels, uint32_t width, uint32_t height, BufferFormat format) override;
-    void reservedOperation(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e, uint32_t f,
-                           uint32_t g) override;
+    void reservedOperation(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e, uint32_t f, uint32_t g) override;
     ~CDDTexture() override;
 
     // Appended to the slot order after the destructor.
@@ -45,6 +44,10 @@ private:
     friend class CDDRender;
 
     const char* buildFilePath(const char* fileName, const char* directory);
+    // The upload behind loadFromMemory; keepCopy makes it keep the RGBA
+    // pixels as the texture's reload source.
+    void uploadPixels(const void* pixels, uint32_t width, uint32_t height, BufferFormat format, bool keepCopy);
+    void dropPixelCopy();
     void decodeImage(const void* data, uint32_t size);
     void CreateSurface(uint32_t width, uint32_t height, IDirectDrawSurface** target, bool colourKey);
 
@@ -56,6 +59,9 @@ private:
     uint32_t d_imageHeight = 0;
     bool d_hasAlpha = false;
     RgbMode d_rgbMode = DDS_RGBMODE_UNSUPPORTED;
+    // The kept copy (d_fileData) is a memory texture's RGBA pixels rather
+    // than image file bytes.
+    bool d_fileDataHoldsPixels = false;
 };
 
-}  // namespace ZorvUISystem
+} // namespace ZorvUISystem

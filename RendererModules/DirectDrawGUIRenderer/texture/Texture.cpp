@@ -1,10 +1,51 @@
-// STUB: replaced by the texture work.
+// The texture interface's shared state: the kept source and the defaults that
+// make the image size the texture size.
+#include <cstring>
+
 #include "ziv.h"
+
 namespace ZorvUISystem {
-uint32_t Texture::getImageWidth() const { return getWidth(); }
-float Texture::getInverseWidth() const { return 1.0f / static_cast<float>(getImageWidth()); }
-uint32_t Texture::getImageHeight() const { return getHeight(); }
-float Texture::getInverseHeight() const { return 1.0f / static_cast<float>(getImageHeight()); }
-void Texture::loadFromFileData(const void*, uint32_t) {}
-Texture::~Texture() { delete[] d_fileData; }
-}  // namespace ZorvUISystem
+
+uint32_t Texture::getImageWidth() const
+{
+    return getWidth();
+}
+
+float Texture::getInverseWidth() const
+{
+    return 1.0f / static_cast<float>(getImageWidth());
+}
+
+uint32_t Texture::getImageHeight() const
+{
+    return getHeight();
+}
+
+float Texture::getInverseHeight() const
+{
+    return 1.0f / static_cast<float>(getImageHeight());
+}
+
+// Keeps a private copy of the bytes. Given the copy itself, as a reload does,
+// it leaves it in place; a null or empty buffer only drops the old copy.
+void Texture::loadFromFileData(const void* data, uint32_t size)
+{
+    if (data == d_fileData)
+        return;
+    uint8_t* copy = nullptr;
+    if (data && size) {
+        // Copied before the old copy goes, so a buffer inside it is safe.
+        copy = new uint8_t[size];
+        std::memcpy(copy, data, size);
+    }
+    delete[] d_fileData;
+    d_fileData = copy;
+    d_fileDataSize = copy ? size : 0;
+}
+
+Texture::~Texture()
+{
+    delete[] d_fileData;
+}
+
+} // namespace ZorvUISystem

@@ -1,0 +1,114 @@
+// JPEG through libjpeg(-turbo): colour and grey images come out as RGB, CMYK
+// images are converted to RGB the way image editors write them (inverted, as
+// Adobe applications store CMYK).
+#include <csetjmp>
+#include <cstdio>
+#include <new>
+
+#include <jpeglib.h>
+
+#include "decoders.h"
+
+namespace corona::detail {
+
+namespace {
+
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void jumpOnError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr) {}
+
+struct JpegJob {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    PixelBuffer row;
+    Decoded* out = nullptr;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+// libjpeg reports errors by longjmp back into this function; only trivially
+// destructible locals live here.
+bool runJpeg(JpegJob& job)
+{
+    if (setjmp(job.errors.jump))
+        return false;
+    jpeg_create_decompress(&job.info);
+    jpeg_mem_src(&job.info, job.data, static_cast<unsigned long>(job.size));
+    job.info.mem->max_memory_to_use = static_cast<long>(kMaxPixelBytes);
+    if (jpeg_read_header(&job.info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    if (pixelBufferSize(job.info.image_width, job.info.image_height, 3) == 0)
+        return false;
+
+    const bool cmyk = job.info.jpeg_color_space == JCS_CMYK || job.info.jpeg_color_space == JCS_YCCK;
+    job.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_start_decompress(&job.info);
+
+    const JDIMENSION width = job.info.output_width;
+    const JDIMENSION height = job.info.output_height;
+    const int components = job.info.output_components;
+    if ((cmyk && components != 4) || (!cmyk && components != 3))
+        return false;
+    job.out->pixels = allocatePixels(width, height, 3);
+    job.row = allocatePixels(width, 1, components);
+    if (!job.out->pixels || !job.row)
+        return false;
+    job.out->width = static_cast<int>(width);
+    job.out->height = static_cast<int>(height);
+    job.out->format = PF_R8G8B8;
+
+    const size_t stride = static_cast<size_t>(width) * 3;
+    while (job.info.output_scanline < height) {
+        uint8_t* target = job.out->pixels.get() + job.info.output_scanline * stride;
+        JSAMPROW row = cmyk ? job.row.get() : target;
+        if (jpeg_read_scanlines(&job.info, &row, 1) != 1)
+            return false;
+        if (cmyk) {
+            const uint8_t* in = job.row.get();
+            for (JDIMENSION x = 0; x < width; ++x, in += 4, target += 3) {
+                const unsigned k = in[3];
+                target[0] = static_cast<uint8_t>(in[0] * k / 255);
+                target[1] = static_cast<uint8_t>(in[1] * k / 255);
+                target[2] = static_cast<uint8_t>(in[2] * k / 255);
+            }
+        }
+    }
+    jpeg_finish_decompress(&job.info);
+    return true;
+}
+
+} // namespace
+
+bool isJpeg(const uint8_t* data, size_t size)
+{
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+bool decodeJpeg(const uint8_t* data, size_t size, Decoded& out)
+{
+    JpegJob* job = new (std::nothrow) JpegJob();
+    if (!job)
+        return false;
+    job->out = &out;
+    job->data = data;
+    job->size = size;
+    job->info.err = jpeg_std_error(&job->errors.manager);
+    job->errors.manager.error_exit = jumpOnError;
+    job->errors.manager.output_message = ignoreMessage;
+    const bool ok = runJpeg(*job);
+    jpeg_destroy_decompress(&job->info);
+    delete job;
+    if (!ok)
+        out.pixels.reset();
+    return ok;
+}
+
+} // namespace corona::detail
