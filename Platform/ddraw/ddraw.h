@@ -9,10 +9,13 @@
 
 #define DDAPI
 
+// Symbols of libddraw that hosts and tests link against; everything else in
+// the library stays hidden.
+#define ZIV_DDRAW_API __attribute__((visibility("default")))
+
 // COM result helpers
 #define _FACDD 0x876
-#define MAKE_HRESULT(sev, fac, code) \
-    ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
+#define MAKE_HRESULT(sev, fac, code) ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
 #define MAKE_DDHRESULT(code) MAKE_HRESULT(1, _FACDD, code)
 
 #define DD_OK S_OK
@@ -371,4 +374,4 @@ protected:
     ~IDirectDrawClipper() = default;
 };
 
-extern "C" HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* directDraw, IUnknown* outer);
+extern "C" ZIV_DDRAW_API HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* directDraw, IUnknown* outer);

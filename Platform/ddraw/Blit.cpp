@@ -1,0 +1,122 @@
+#include "Blit.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <type_traits>
+
+namespace zivdd {
+
+namespace {
+
+// Unscaled, unkeyed: whole rows at a time where pixels are whole bytes.
+template <class P> void copyRect(const PixelRect& source, const PixelRect& dest)
+{
+    if constexpr (P::bits >= 8) {
+        constexpr size_t bytes = P::bits / 8;
+        for (size_t y = 0; y < source.height; ++y)
+            std::memcpy(dest.row(y) + dest.x * bytes, source.row(y) + source.x * bytes, source.width * bytes);
+    } else {
+        for (size_t y = 0; y < source.height; ++y) {
+            const uint8_t* from = source.row(y);
+            uint8_t* to = dest.row(y);
+            for (size_t x = 0; x < source.width; ++x)
+                P::put(to, dest.x + x, P::get(from, source.x + x));
+        }
+    }
+}
+
+template <class P, class Key> void keyedCopyRect(const PixelRect& source, const PixelRect& dest, const Key& key)
+{
+    for (size_t y = 0; y < source.height; ++y) {
+        const uint8_t* from = source.row(y);
+        uint8_t* to = dest.row(y);
+        for (size_t x = 0; x < source.width; ++x) {
+            const uint32_t pixel = P::get(from, source.x + x);
+            if (!key.transparent(pixel))
+                P::put(to, dest.x + x, pixel);
+        }
+    }
+}
+
+// 16.16 fixed-point step of one axis.
+uint64_t samplingStep(size_t sourceLength, size_t destLength)
+{
+    return (static_cast<uint64_t>(sourceLength) << 16) / destLength;
+}
+
+template <class P, class Key> HRESULT stretchRect(const PixelRect& source, const PixelRect& dest, const Key& key)
+{
+    // Source columns are worked out once per blit, not once per pixel.
+    std::unique_ptr<size_t[]> columns(new (std::nothrow) size_t[dest.width]);
+    if (columns == nullptr)
+        return DDERR_OUTOFMEMORY;
+    const uint64_t stepX = samplingStep(source.width, dest.width);
+    for (size_t x = 0; x < dest.width; ++x)
+        columns[x] = source.x + static_cast<size_t>((x * stepX) >> 16);
+
+    const uint64_t stepY = samplingStep(source.height, dest.height);
+    size_t previousRow = 0;
+    for (size_t y = 0; y < dest.height; ++y) {
+        const size_t sourceRow = static_cast<size_t>((y * stepY) >> 16);
+        uint8_t* to = dest.row(y);
+        if constexpr (std::is_same_v<Key, NoKey> && P::bits >= 8) {
+            // A source row taken again gives the destination row just made.
+            constexpr size_t bytes = P::bits / 8;
+            if (y > 0 && sourceRow == previousRow) {
+                std::memcpy(to + dest.x * bytes, dest.row(y - 1) + dest.x * bytes, dest.width * bytes);
+                continue;
+            }
+        }
+        previousRow = sourceRow;
+        const uint8_t* from = source.row(sourceRow);
+        for (size_t x = 0; x < dest.width; ++x) {
+            const uint32_t pixel = P::get(from, columns[x]);
+            if (!key.transparent(pixel))
+                P::put(to, dest.x + x, pixel);
+        }
+    }
+    return DD_OK;
+}
+
+template <class P, class Key> HRESULT copyWithKey(const PixelRect& source, const PixelRect& dest, const Key& key)
+{
+    if (source.width == dest.width && source.height == dest.height) {
+        keyedCopyRect<P>(source, dest, key);
+        return DD_OK;
+    }
+    return stretchRect<P>(source, dest, key);
+}
+
+} // namespace
+
+HRESULT blitPixels(const Format& format, const PixelRect& source, const PixelRect& dest, const KeyValue* key)
+{
+    std::unique_ptr<uint8_t[]> temporary;
+    PixelRect from = source;
+    if (source.overlaps(dest)) {
+        const size_t rowBytes = format.rowBytes(source.width);
+        temporary.reset(new (std::nothrow) uint8_t[rowBytes * source.height]);
+        if (temporary == nullptr)
+            return DDERR_OUTOFMEMORY;
+        const PixelRect copy{temporary.get(), rowBytes, 0, 0, source.width, source.height};
+        withPixel(format.bits, [&](auto pixel) { copyRect<decltype(pixel)>(source, copy); });
+        from = copy;
+    }
+
+    return withPixel(format.bits, [&](auto pixel) -> HRESULT {
+        using P = decltype(pixel);
+        if (key == nullptr) {
+            if (from.width == dest.width && from.height == dest.height) {
+                copyRect<P>(from, dest);
+                return DD_OK;
+            }
+            return stretchRect<P>(from, dest, NoKey{});
+        }
+        if (key->colourSpace)
+            return copyWithKey<P>(from, dest, RangeKey(format, *key));
+        return copyWithKey<P>(from, dest, SingleKey(format, *key));
+    });
+}
+
+} // namespace zivdd

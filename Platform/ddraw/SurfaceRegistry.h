@@ -1,0 +1,15 @@
+// Every live surface and DirectDraw object of the library, for the test
+// controls: loss on demand, guard checks and leak counts.
+#pragma once
+
+namespace zivdd {
+
+class Surface;
+
+// Registration can run out of memory: false then, nothing registered.
+bool registerSurface(Surface* surface);
+void unregisterSurface(Surface* surface);
+void directDrawCreated();
+void directDrawDestroyed();
+
+} // namespace zivdd
