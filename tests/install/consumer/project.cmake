@@ -1,0 +1,5 @@
+cmake_minimum_required(VERSION 3.25)
+project(ziv_consumer CXX)
+find_package(ziv CONFIG REQUIRED)
+add_executable(consumer consumer.cpp)
+target_link_libraries(consumer PRIVATE ziv::ddraw)
