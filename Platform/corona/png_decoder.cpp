@@ -31,6 +31,12 @@ void readFromMemory(png_structp png, png_bytep out, size_t count)
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
+// Errors end the decoding quietly: back to runPng's setjmp.
+void jumpOnError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
 // Everything that has to outlive a longjmp lives here, outside the frame that
 // calls setjmp.
 struct PngJob {
@@ -93,7 +99,7 @@ bool decodePng(const uint8_t* data, size_t size, Decoded& out)
     PngJob job;
     job.reader = {data, size, 0};
     job.out = &out;
-    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning);
     if (!job.png)
         return false;
     job.info = png_create_info_struct(job.png);
