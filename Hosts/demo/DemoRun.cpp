@@ -1,0 +1,271 @@
+#include "DemoRun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+
+#include "DemoDevice.h"
+
+namespace zivdemo {
+
+namespace {
+
+using ZorvUISystem::Renderer;
+using ZorvUISystem::Texture;
+
+// Pixels as the module takes them: four bytes red, green, blue, alpha, or
+// three without alpha.
+std::vector<uint8_t> pixelBuffer(const Image& image, bool rgb)
+{
+    return rgb ? image.rgb() : image.rgba;
+}
+
+class RendererHandle {
+public:
+    RendererHandle(const ModuleApi& module, Renderer* renderer) : d_module(module), d_renderer(renderer) {}
+    ~RendererHandle() { d_module.destroyRenderer(d_renderer); }
+    RendererHandle(const RendererHandle&) = delete;
+    RendererHandle& operator=(const RendererHandle&) = delete;
+    Renderer* operator->() const { return d_renderer; }
+    Renderer* get() const { return d_renderer; }
+
+private:
+    const ModuleApi& d_module;
+    Renderer* d_renderer;
+};
+
+// Gives a raw-pixel texture its pixels.
+void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources)
+{
+    const Image& image = resources.pixels.at(spec.name);
+    const std::vector<uint8_t> buffer = pixelBuffer(image, spec.rgb);
+    texture->loadFromMemory(buffer.data(), image.width, image.height,
+                            spec.rgb ? ZorvUISystem::BUFFER_RGB : ZorvUISystem::BUFFER_RGBA);
+}
+
+Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const TextureSpec& spec,
+                            const SceneResources& resources)
+{
+    switch (spec.source) {
+    case TextureSource::File: {
+        // The module joins folder and name itself, as it does for a GUI
+        // library's skin folder.
+        const bool absolute = !spec.path.empty() && spec.path[0] == '/';
+        return renderer.createTexture(spec.path.c_str(), absolute ? "" : scene.folder.c_str());
+    }
+    case TextureSource::Bytes: {
+        const std::vector<uint8_t>& bytes = resources.bytes.at(spec.name);
+        return renderer.createTexture(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+    case TextureSource::Pixels:
+    case TextureSource::Fill:
+        break;
+    }
+    Texture* texture = renderer.createTexture();
+    try {
+        texture->setMemoryTexture(spec.memory);
+        uploadPixels(texture, spec, resources);
+    } catch (...) {
+        renderer.destroyTexture(texture);
+        throw;
+    }
+    return texture;
+}
+
+const char* sourceWord(TextureSource source)
+{
+    switch (source) {
+    case TextureSource::File:
+        return "file";
+    case TextureSource::Bytes:
+        return "bytes";
+    case TextureSource::Pixels:
+        return "pixels";
+    case TextureSource::Fill:
+        return "fill";
+    }
+    return "";
+}
+
+std::string blendName(const Scene& scene, const RunSettings& settings, const std::string& frame)
+{
+    return scene.name + "-" + formatInfo(settings.format).name + "-blend" + std::to_string(settings.blendMode) + "-" +
+           frame;
+}
+
+} // namespace
+
+SceneResources loadResources(const Scene& scene)
+{
+    SceneResources resources;
+    for (const TextureSpec& spec : scene.textures) {
+        switch (spec.source) {
+        case TextureSource::File:
+            break;
+        case TextureSource::Bytes:
+            resources.bytes[spec.name] = readBinaryFile(scene.resolve(spec.path));
+            if (resources.bytes[spec.name].empty()) {
+                throw std::runtime_error("texture '" + spec.name + "': the file '" + scene.resolve(spec.path) +
+                                         "' is empty");
+            }
+            break;
+        case TextureSource::Pixels:
+            resources.pixels[spec.name] = readPng(scene.resolve(spec.path));
+            break;
+        case TextureSource::Fill:
+            resources.pixels[spec.name] = Image(spec.fillWidth, spec.fillHeight, spec.fill);
+            break;
+        }
+    }
+    for (const FontSpec& font : scene.fonts) {
+        const std::string path = scene.resolve(font.metrics);
+        resources.fonts[font.name] = parseFontMetrics(readTextFile(path), font.face, path);
+    }
+    return resources;
+}
+
+void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height)
+{
+    const int64_t w = reset.grow ? static_cast<int64_t>(width) + reset.width : reset.width;
+    const int64_t h = reset.grow ? static_cast<int64_t>(height) + reset.height : reset.height;
+    if (w < 1 || h < 1 || w > 4096 || h > 4096) {
+        throw std::runtime_error("a reset to " + std::to_string(w) + "x" + std::to_string(h) +
+                                 " is outside 1x1 to 4096x4096");
+    }
+    width = static_cast<uint32_t>(w);
+    height = static_cast<uint32_t>(h);
+}
+
+std::string compareOverlap(const Image& earlier, const Image& later)
+{
+    const uint32_t w = std::min(earlier.width, later.width);
+    const uint32_t h = std::min(earlier.height, later.height);
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            if (earlier.argb(x, y) != later.argb(x, y)) {
+                return "differs at " + std::to_string(x) + "," + std::to_string(y);
+            }
+        }
+    }
+    return {};
+}
+
+RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
+                   const RunSettings& settings)
+{
+    DemoDevice device(settings.format, settings.width, settings.height, settings.blendMode);
+    Renderer* created = module.createRenderer(&device, 0, false, nullptr, 0, 0);
+    if (created == nullptr) {
+        const char* error = module.getLastErrorString();
+        throw std::runtime_error(std::string("createRenderer failed: ") +
+                                 (error != nullptr && *error ? error : "no reason given"));
+    }
+    RendererHandle renderer(module, created);
+    renderer->setTargetSurface(device.target());
+
+    RunResult result;
+    result.identifier = renderer->getIdentifier();
+
+    std::map<std::string, Texture*> textures;
+    for (const TextureSpec& spec : scene.textures) {
+        try {
+            textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("texture '" + spec.name + "' (" + sourceWord(spec.source) + " " +
+                                     (spec.path.empty() ? std::string("colour") : spec.path) + "): " + e.what());
+        }
+    }
+
+    LayoutContext context;
+    context.fonts = resources.fonts;
+    context.textureSize = [&textures](const std::string& name) {
+        const Texture* texture = textures.at(name);
+        return TextureSize{texture->getWidth(), texture->getHeight()};
+    };
+    context.variables["format"] = formatInfo(settings.format).label;
+    context.variables["blend"] = std::to_string(settings.blendMode);
+
+    std::map<std::string, const Image*> earlier;
+    for (const FrameSpec& frame : scene.frames) {
+        FrameResult out;
+        out.frame = frame.name;
+        out.name = blendName(scene, settings, frame.name);
+        if (frame.reset) {
+            uint32_t width = device.width(), height = device.height();
+            resetSize(*frame.reset, width, height);
+            const bool expectChange = width != device.width() || height != device.height();
+            renderer->prepareForReset();
+            device.changeSize(width, height);
+            bool sizeChanged = false;
+            renderer->postD3DReset(&sizeChanged);
+            renderer->setTargetSurface(device.target());
+            // Textures made from raw pixels that the module does not keep come
+            // back empty from a reset; the GUI library gives them their pixels
+            // again.
+            for (const TextureSpec& spec : scene.textures) {
+                if ((spec.source == TextureSource::Pixels || spec.source == TextureSource::Fill) && !spec.memory) {
+                    uploadPixels(textures.at(spec.name), spec, resources);
+                }
+            }
+            out.note = "device reset to " + std::to_string(width) + "x" + std::to_string(height);
+            if (sizeChanged != expectChange) {
+                out.failed = true;
+                out.note += std::string("; the renderer reported ") + (sizeChanged ? "a" : "no") + " size change";
+            }
+        }
+        if (renderer->getDisplayWidth() != static_cast<float>(device.width()) ||
+            renderer->getDisplayHeight() != static_cast<float>(device.height())) {
+            out.failed = true;
+            out.note += std::string(out.note.empty() ? "" : "; ") + "the renderer's display size is not the target's";
+        }
+        context.displayWidth = static_cast<float>(device.width());
+        context.displayHeight = static_cast<float>(device.height());
+        context.variables["frame"] = frame.name;
+        const std::vector<Quad> quads = layoutFrame(scene, frame, context);
+
+        using Clock = std::chrono::steady_clock;
+        Clock::duration total{};
+        for (uint32_t r = 0; r < std::max(settings.repeat, 1u); ++r) {
+            const Clock::time_point start = Clock::now();
+            device.clear(scene.background);
+            for (const Quad& q : quads) {
+                renderer->queueQuad(
+                    {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
+                    {q.source.left, q.source.top, q.source.right, q.source.bottom},
+                    {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
+            }
+            renderer->renderQueue();
+            renderer->clearQueue();
+            total += Clock::now() - start;
+        }
+        out.msPerFrame = std::chrono::duration<double, std::milli>(total).count() /
+                         static_cast<double>(std::max(settings.repeat, 1u));
+        out.quads = quads.size();
+        out.blendedPixels = estimateBlendedPixels(quads, settings.blendMode, device.width(), device.height());
+        out.image = device.capture();
+
+        if (!frame.sameAs.empty()) {
+            const Image& before = *earlier.at(frame.sameAs);
+            const std::string difference = compareOverlap(before, out.image);
+            const std::string where = std::to_string(std::min(before.width, out.image.width)) + "x" +
+                                      std::to_string(std::min(before.height, out.image.height));
+            out.note += std::string(out.note.empty() ? "" : "; ");
+            if (difference.empty()) {
+                out.note += "equals '" + frame.sameAs + "' in the shared " + where;
+            } else {
+                out.failed = true;
+                out.note += "differs from '" + frame.sameAs + "' in the shared " + where + ": " + difference;
+            }
+        }
+        result.frames.push_back(std::move(out));
+        // Frames are only ever compared with earlier ones of the same run.
+        earlier.clear();
+        for (const FrameResult& f : result.frames) {
+            earlier[f.frame] = &f.image;
+        }
+    }
+    return result;
+}
+
+} // namespace zivdemo

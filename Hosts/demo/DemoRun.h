@@ -1,0 +1,66 @@
+// One run of the demo: a scene rendered through the module into one target
+// format in one blend mode, frame by frame, with a device reset where the
+// scene asks for one.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Image.h"
+#include "Layout.h"
+#include "ModuleLibrary.h"
+#include "Scene.h"
+#include "TargetFormat.h"
+
+namespace zivdemo {
+
+// What the scene's textures and fonts need from disk, read once for all runs.
+struct SceneResources {
+    std::map<std::string, std::vector<uint8_t>> bytes; // "bytes" textures
+    std::map<std::string, Image> pixels;               // "pixels" and "fill" textures
+    std::map<std::string, FontMetrics> fonts;          // by scene font name
+};
+
+// Reads every file the scene names. Throws std::runtime_error.
+SceneResources loadResources(const Scene& scene);
+
+struct RunSettings {
+    TargetFormat format = TargetFormat::Rgb565;
+    int32_t blendMode = 0; // asked of the renderer through the device
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t repeat = 1; // renders per frame, for the timing
+};
+
+struct FrameResult {
+    std::string name;  // scene, format, blend mode and frame: the file name without ".png"
+    std::string frame; // the scene's frame name
+    Image image;
+    size_t quads = 0;
+    double msPerFrame = 0;
+    uint64_t blendedPixels = 0; // estimate, see estimateBlendedPixels
+    std::string note;           // a reset, a check against an earlier frame
+    bool failed = false;        // the frame broke a check of the scene
+};
+
+struct RunResult {
+    std::string identifier; // the renderer's
+    std::vector<FrameResult> frames;
+};
+
+// Renders every frame of the scene. Throws std::runtime_error when the
+// renderer cannot be created or a texture cannot be made; a frame that breaks
+// the scene's checks is marked failed and the run goes on.
+RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
+                   const RunSettings& settings);
+
+// The target size after a reset.
+void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);
+
+// Compares a frame with an earlier one where both have pixels (the top-left
+// corner both share). Empty when they agree, else where they first differ.
+std::string compareOverlap(const Image& earlier, const Image& later);
+
+} // namespace zivdemo

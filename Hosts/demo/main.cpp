@@ -1,0 +1,151 @@
+// ziv-demo: a host program of the ziv renderer module. It loads libziv.so at
+// run time, creates a renderer around its own RenderDevice over DirectDraw,
+// and drives it as a GUI library does: textures from image files, from image
+// bytes and from raw pixels; quads with depth, corner colours and
+// translucency; frames with renderQueue and clearQueue; a device reset with a
+// new size between frames.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BuiltinScene.h"
+#include "DemoRun.h"
+#include "Options.h"
+#include "Page.h"
+
+namespace fs = std::filesystem;
+using namespace zivdemo;
+
+namespace {
+
+// The built-in scene's pictures: in "assets" beside the program (the build
+// copies them there), else in the source tree it was built from.
+std::string builtinAssetsFolder()
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const fs::path beside = self.parent_path() / "assets";
+        if (fs::exists(beside / "desktop.json", error)) {
+            return beside.string();
+        }
+    }
+    return ZIV_DEMO_SOURCE_ASSETS;
+}
+
+std::string commandLine(int argc, char** argv)
+{
+    std::string text = "ziv-demo";
+    for (int i = 1; i < argc; ++i) {
+        text += " ";
+        text += argv[i];
+    }
+    return text;
+}
+
+void writeText(const fs::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out.flush()) {
+        throw std::runtime_error("cannot write '" + path.string() + "'");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    try {
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "ziv-demo: %s\nTry 'ziv-demo --help'.\n", e.what());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kHelpText, stdout);
+        return 0;
+    }
+    if (options.printScene) {
+        std::fputs(kBuiltinScene, stdout);
+        return 0;
+    }
+
+    Scene scene;
+    SceneResources resources;
+    std::unique_ptr<ModuleLibrary> module;
+    try {
+        scene = options.scene.empty() ? parseScene(kBuiltinScene, "built-in scene", builtinAssetsFolder())
+                                      : loadSceneFile(options.scene);
+        resources = loadResources(scene);
+        module = std::make_unique<ModuleLibrary>(options.module);
+        fs::create_directories(options.out);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ziv-demo: %s\n", e.what());
+        return 1;
+    }
+
+    PageInfo page;
+    page.scene = scene.name;
+    page.module = module->location();
+    page.command = commandLine(argc, argv);
+    bool allGood = true;
+    size_t written = 0;
+    for (TargetFormat format : options.formats) {
+        for (int32_t blendMode : options.blendModes) {
+            RunSettings settings;
+            settings.format = format;
+            settings.blendMode = blendMode;
+            settings.width = options.width.value_or(scene.width);
+            settings.height = options.height.value_or(scene.height);
+            settings.repeat = options.repeat;
+            PageRun run;
+            run.title = std::string(formatInfo(format).label) + ", blend mode " + std::to_string(blendMode);
+            try {
+                const RunResult result = runScene(module->api(), scene, resources, settings);
+                run.identifier = result.identifier;
+                double ms = 0;
+                for (const FrameResult& frame : result.frames) {
+                    const std::string file = frame.name + ".png";
+                    writePng((fs::path(options.out) / file).string(), frame.image, false);
+                    ++written;
+                    run.frames.push_back({file, frame.frame, frame.image.width, frame.image.height, frame.quads,
+                                          frame.msPerFrame, frame.blendedPixels, frame.note, frame.failed});
+                    ms += frame.msPerFrame;
+                    if (frame.failed) {
+                        allGood = false;
+                        std::fprintf(stderr, "ziv-demo: %s: %s\n", frame.name.c_str(), frame.note.c_str());
+                    }
+                }
+                std::printf("%-28s %zu frames, %.2f ms per frame\n", run.title.c_str(), result.frames.size(),
+                            result.frames.empty() ? 0.0 : ms / static_cast<double>(result.frames.size()));
+            } catch (const std::exception& e) {
+                allGood = false;
+                run.error = e.what();
+                std::fprintf(stderr, "ziv-demo: %s: %s\n", run.title.c_str(), e.what());
+            }
+            page.runs.push_back(std::move(run));
+        }
+    }
+
+    const fs::path index = fs::path(options.out) / "index.html";
+    try {
+        writeText(index, renderPage(page));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ziv-demo: %s\n", e.what());
+        return 1;
+    }
+    std::error_code error;
+    const fs::path absolute = fs::absolute(index, error);
+    std::printf("Wrote %zu frames and the page to %s/\nOpen %s in a browser.\n", written,
+                fs::path(options.out).string().c_str(), (error ? index : absolute).string().c_str());
+    return allGood ? 0 : 1;
+}
