@@ -16,9 +16,12 @@ build-asan: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIV_SANITIZE=ON -DZIV_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 
-demo: build
-	@if [ -x build/Hosts/demo/ziv-demo ]; then build/Hosts/demo/ziv-demo; \
-	else echo "Built:"; ls build/RendererModules/DirectDrawGUIRenderer/libziv.so build/Platform/ddraw/libddraw.so build/Platform/logger/dll_logger.dll; fi
+# The main job: builds the module, the platform stand-ins and ziv-demo, then
+# renders the demo scene into out/ (PNG frames and out/index.html).
+demo: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target ziv-demo
+	build/Hosts/demo/ziv-demo
 
 # The suite runs in an optimised build, again there with the vector kernels
 # forced off, and in an AddressSanitizer + UndefinedBehaviourSanitizer build.
