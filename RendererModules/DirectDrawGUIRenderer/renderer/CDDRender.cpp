@@ -20,6 +20,12 @@ int32_t chooseBlendMode(int32_t preference, bool hasMmx)
     return preference == 1 ? 1 : 2;
 }
 
+// A display edge as a rectangle coordinate, saturated at the largest one.
+LONG displayEdge(uint32_t size)
+{
+    return size > uint32_t(INT32_MAX) ? LONG(INT32_MAX) : static_cast<LONG>(size);
+}
+
 } // namespace
 
 uint32_t truncateToPixels(float size)
@@ -76,7 +82,7 @@ void CDDRender::initDisplay(float width, float height)
     d_textureSizeLimit = height < width ? truncateToPixels(height) : truncateToPixels(width);
     createScratchTexture(d_displayWidth, d_displayHeight);
     createBufferTexture();
-    d_displayArea = {0, 0, static_cast<LONG>(d_displayWidth), static_cast<LONG>(d_displayHeight)};
+    d_displayArea = {0, 0, displayEdge(d_displayWidth), displayEdge(d_displayHeight)};
     d_identifier = kIdentifier;
 }
 
