@@ -1,9 +1,249 @@
-// STUB: replaced by the pixel work.
+// The kernels' entry points: argument decoding, and the choice of the kernel
+// table once per process.
+
 #include "pixel/BlendKernels.h"
+
+#include <cstdlib>
+
+#include "pixel/KernelTable.h"
+
 namespace ZorvUISystem {
-int32_t blendModulated(const DDSURFACEDESC*, DDSURFACEDESC*, int32_t, int32_t, const RECT*, int32_t, uint32_t, uint32_t, uint32_t, uint32_t) { return -1; }
-int32_t blendHalf(const DDSURFACEDESC*, DDSURFACEDESC*, int32_t, int32_t, const RECT*, uint32_t) { return -1; }
-int32_t blendAlphaMmx(const DDSURFACEDESC*, DDSURFACEDESC*, int32_t, int32_t, const RECT*, int32_t, uint32_t) { return -1; }
-int32_t blendHalfMmx(const DDSURFACEDESC*, DDSURFACEDESC*, int32_t, int32_t, const RECT*, uint32_t) { return -1; }
-const char* activeKernelLevelName() { return "none"; }
-}  // namespace ZorvUISystem
+
+namespace {
+
+// The highest level this build has tables for.
+constexpr KernelLevel kBuiltLevel =
+#if defined(ZIV_X86_KERNELS)
+    KernelLevel::Avx512;
+#else
+    KernelLevel::None;
+#endif
+
+const KernelTable* declaredTable(KernelLevel level)
+{
+    switch (level) {
+    case KernelLevel::None:
+        return &kPortableKernels;
+#if defined(ZIV_X86_KERNELS)
+    case KernelLevel::Sse2:
+        return &kSse2Kernels;
+    case KernelLevel::Avx2:
+        return &kAvx2Kernels;
+    case KernelLevel::Avx512:
+        return &kAvx512Kernels;
+#endif
+    default:
+        return nullptr;
+    }
+}
+
+// Fills each empty entry from the first table down the fallback chain that
+// has it; the portable table at the bottom has them all.
+void resolveEntries(BlendRowsFn (KernelTable::*entries)[kKernelModeCount], const KernelTable& declared,
+                    KernelTable& resolved)
+{
+    for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
+        const KernelTable* t = &declared;
+        while ((t->*entries)[mode] == nullptr && t->fallback != nullptr)
+            t = t->fallback;
+        (resolved.*entries)[mode] = (t->*entries)[mode];
+    }
+}
+
+KernelTable resolve(const KernelTable& declared)
+{
+    KernelTable resolved = declared;
+    resolveEntries(&KernelTable::modulated, declared, resolved);
+    resolveEntries(&KernelTable::half, declared, resolved);
+    resolveEntries(&KernelTable::alphaMmx, declared, resolved);
+    resolveEntries(&KernelTable::halfMmx, declared, resolved);
+    return resolved;
+}
+
+struct KernelSet {
+    KernelLevel usable;                    // highest level both processor and build offer
+    KernelLevel active;                    // the level in use
+    KernelTable tables[kKernelLevelCount]; // resolved, valid up to usable
+};
+
+KernelSet chooseKernels()
+{
+    KernelSet set{};
+    const KernelLevel cpu = highestCpuKernelLevel();
+    set.usable = cpu < kBuiltLevel ? cpu : kBuiltLevel;
+    set.active = chooseKernelLevel(std::getenv("ZIV_SIMD"), set.usable);
+    for (uint32_t i = 0; i <= static_cast<uint32_t>(set.usable); ++i)
+        set.tables[i] = resolve(*declaredTable(static_cast<KernelLevel>(i)));
+    return set;
+}
+
+const KernelSet& kernelSet()
+{
+    static const KernelSet set = chooseKernels();
+    return set;
+}
+
+enum class Decoded { Run, Empty, Invalid };
+
+// Decodes what every kernel needs. Empty for a rectangle without pixels (zero
+// or negative width or height), Invalid for a missing description or surface
+// pointer; in both cases nothing is read or written.
+Decoded decodeJob(const DDSURFACEDESC* source, DDSURFACEDESC* destination, const RECT* sourceRect, BlendJob& job)
+{
+    if (source == nullptr || destination == nullptr || source->lpSurface == nullptr ||
+        destination->lpSurface == nullptr)
+        return Decoded::Invalid;
+    int64_t width, height;
+    if (sourceRect != nullptr) {
+        width = static_cast<int64_t>(sourceRect->right) - sourceRect->left;
+        height = static_cast<int64_t>(sourceRect->bottom) - sourceRect->top;
+    } else {
+        width = source->dwWidth;
+        height = source->dwHeight;
+    }
+    if (width <= 0 || height <= 0)
+        return Decoded::Empty;
+    job.source = static_cast<const uint8_t*>(source->lpSurface);
+    job.destination = static_cast<uint8_t*>(destination->lpSurface);
+    job.sourcePitch = source->lPitch;
+    job.destinationPitch = destination->lPitch;
+    job.width = static_cast<uint32_t>(width);
+    job.height = static_cast<uint32_t>(height);
+    job.alpha = 0;
+    job.redFactor = job.greenFactor = job.blueFactor = 0;
+    const DDPIXELFORMAT& sf = source->ddpfPixelFormat;
+    const DDPIXELFORMAT& df = destination->ddpfPixelFormat;
+    job.sourceMasks[0] = sf.dwRBitMask;
+    job.sourceMasks[1] = sf.dwGBitMask;
+    job.sourceMasks[2] = sf.dwBBitMask;
+    job.destinationMasks[0] = df.dwRBitMask;
+    job.destinationMasks[1] = df.dwGBitMask;
+    job.destinationMasks[2] = df.dwBBitMask;
+    return Decoded::Run;
+}
+
+uint32_t clampAlpha(int32_t alpha)
+{
+    return alpha < 0 ? 0u : alpha > 256 ? 256u : static_cast<uint32_t>(alpha);
+}
+uint32_t clampFactor(uint32_t factor)
+{
+    return factor > 255 ? 255u : factor;
+}
+
+int32_t resultOf(Decoded decoded)
+{
+    return decoded == Decoded::Invalid ? -1 : 0;
+}
+
+} // namespace
+
+KernelLevel activeKernelLevel()
+{
+    return kernelSet().active;
+}
+
+const KernelTable& activeKernelTable()
+{
+    const KernelSet& set = kernelSet();
+    return set.tables[static_cast<uint32_t>(set.active)];
+}
+
+const KernelTable* kernelTableFor(KernelLevel level)
+{
+    const KernelSet& set = kernelSet();
+    if (level > set.usable)
+        return nullptr;
+    return &set.tables[static_cast<uint32_t>(level)];
+}
+
+const char* activeKernelLevelName()
+{
+    return kernelLevelName(activeKernelLevel());
+}
+
+int32_t blendModulated(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t,
+                       int32_t, const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor,
+                       uint32_t greenFactor, uint32_t blueFactor)
+{
+    if (mode >= kKernelModeCount)
+        return -1;
+    BlendJob job;
+    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
+    if (decoded != Decoded::Run)
+        return resultOf(decoded);
+    job.alpha = clampAlpha(alpha);
+    job.redFactor = clampFactor(redFactor);
+    job.greenFactor = clampFactor(greenFactor);
+    job.blueFactor = clampFactor(blueFactor);
+    kernels.modulated[mode](job);
+    return 0;
+}
+
+int32_t blendHalf(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t, int32_t,
+                  const RECT* sourceRect, uint32_t mode)
+{
+    if (mode >= kKernelModeCount)
+        return -1;
+    BlendJob job;
+    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
+    if (decoded != Decoded::Run)
+        return resultOf(decoded);
+    kernels.half[mode](job);
+    return 0;
+}
+
+int32_t blendAlphaMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t,
+                      int32_t, const RECT* sourceRect, int32_t alpha, uint32_t mode)
+{
+    if (mode >= kKernelModeCount)
+        return -1;
+    BlendJob job;
+    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
+    if (decoded != Decoded::Run)
+        return resultOf(decoded);
+    job.alpha = clampAlpha(alpha);
+    kernels.alphaMmx[mode](job);
+    return 0;
+}
+
+int32_t blendHalfMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t,
+                     int32_t, const RECT* sourceRect, uint32_t mode)
+{
+    if (mode >= kKernelModeCount)
+        return -1;
+    BlendJob job;
+    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
+    if (decoded != Decoded::Run)
+        return resultOf(decoded);
+    kernels.halfMmx[mode](job);
+    return 0;
+}
+
+int32_t blendModulated(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                       const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor, uint32_t greenFactor,
+                       uint32_t blueFactor)
+{
+    return blendModulated(activeKernelTable(), source, destination, destX, destY, sourceRect, alpha, mode, redFactor,
+                          greenFactor, blueFactor);
+}
+
+int32_t blendHalf(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                  const RECT* sourceRect, uint32_t mode)
+{
+    return blendHalf(activeKernelTable(), source, destination, destX, destY, sourceRect, mode);
+}
+
+int32_t blendAlphaMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                      const RECT* sourceRect, int32_t alpha, uint32_t mode)
+{
+    return blendAlphaMmx(activeKernelTable(), source, destination, destX, destY, sourceRect, alpha, mode);
+}
+
+int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
+                     const RECT* sourceRect, uint32_t mode)
+{
+    return blendHalfMmx(activeKernelTable(), source, destination, destX, destY, sourceRect, mode);
+}
+
+} // namespace ZorvUISystem

@@ -8,13 +8,15 @@
 
 #include <ddraw.h>
 
+#include "pixel/CpuFeatures.h"
+
 namespace ZorvUISystem {
 
 // Modulates each source channel by its factor, then blends with a constant
 // alpha (clamped to 0-256).
 int32_t blendModulated(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
-                       const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor,
-                       uint32_t greenFactor, uint32_t blueFactor);
+                       const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor, uint32_t greenFactor,
+                       uint32_t blueFactor);
 
 // Half source, half destination, ignoring alpha.
 int32_t blendHalf(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
@@ -31,4 +33,28 @@ int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, in
 // "none", "sse2", "avx2" or "avx512".
 const char* activeKernelLevelName();
 
-}  // namespace ZorvUISystem
+// --- Kernel levels, for tests and benchmarks ---------------------------------
+
+struct KernelTable;
+
+// The level in use (see activeKernelLevelName) and its table.
+KernelLevel activeKernelLevel();
+const KernelTable& activeKernelTable();
+
+// The complete table of one level (empty entries already taken from the
+// lower levels), or null when this processor or this build lacks the level.
+const KernelTable* kernelTableFor(KernelLevel level);
+
+// The four kernels with an explicit table; the functions above use
+// activeKernelTable().
+int32_t blendModulated(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination,
+                       int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode,
+                       uint32_t redFactor, uint32_t greenFactor, uint32_t blueFactor);
+int32_t blendHalf(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX,
+                  int32_t destY, const RECT* sourceRect, uint32_t mode);
+int32_t blendAlphaMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination,
+                      int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode);
+int32_t blendHalfMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX,
+                     int32_t destY, const RECT* sourceRect, uint32_t mode);
+
+} // namespace ZorvUISystem

@@ -29,4 +29,4 @@ constexpr uint32_t bytesPerPixel(uint32_t mode)
     return mode <= DDS_RGBMODE_16_OTHER ? 2u : mode == DDS_RGBMODE_24 ? 3u : mode == DDS_RGBMODE_32 ? 4u : 0u;
 }
 
-}  // namespace ZorvUISystem
+} // namespace ZorvUISystem

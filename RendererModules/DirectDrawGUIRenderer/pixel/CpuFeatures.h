@@ -1,0 +1,31 @@
+// The instruction sets that the vector kernels can use, and what this
+// processor (and its operating system) offers.
+#pragma once
+
+#include <cstdint>
+
+namespace ZorvUISystem {
+
+enum class KernelLevel : uint32_t {
+    None = 0,   // portable code only
+    Sse2 = 1,   // SSE2
+    Avx2 = 2,   // AVX2
+    Avx512 = 3, // AVX-512 F, BW and VL
+};
+
+constexpr uint32_t kKernelLevelCount = 4;
+
+// "none", "sse2", "avx2" or "avx512".
+const char* kernelLevelName(KernelLevel level);
+
+// The highest level that both the processor and the operating system support
+// (AVX state must be enabled in XCR0 for AVX2, and the opmask and upper ZMM
+// state for AVX-512). KernelLevel::None on processors that are not x86.
+KernelLevel highestCpuKernelLevel();
+
+// The level to use: the one named by forced (the value of ZIV_SIMD, may be
+// null) but never above cpuLevel; cpuLevel itself when forced is null, empty
+// or not one of the four names.
+KernelLevel chooseKernelLevel(const char* forced, KernelLevel cpuLevel);
+
+} // namespace ZorvUISystem

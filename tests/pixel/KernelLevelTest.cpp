@@ -1,0 +1,76 @@
+// The choice of instruction set and the kernel tables' fallback chain.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "pixel/BlendKernels.h"
+#include "pixel/KernelTable.h"
+
+namespace {
+
+using namespace ZorvUISystem;
+
+TEST(KernelLevel, ForcedLevelNeverExceedsTheProcessor)
+{
+    EXPECT_EQ(chooseKernelLevel(nullptr, KernelLevel::Avx2), KernelLevel::Avx2);
+    EXPECT_EQ(chooseKernelLevel("", KernelLevel::Avx2), KernelLevel::Avx2);
+    EXPECT_EQ(chooseKernelLevel("fastest", KernelLevel::Avx512), KernelLevel::Avx512);
+    EXPECT_EQ(chooseKernelLevel("none", KernelLevel::Avx512), KernelLevel::None);
+    EXPECT_EQ(chooseKernelLevel("sse2", KernelLevel::Avx512), KernelLevel::Sse2);
+    EXPECT_EQ(chooseKernelLevel("avx2", KernelLevel::Avx512), KernelLevel::Avx2);
+    EXPECT_EQ(chooseKernelLevel("avx512", KernelLevel::Avx512), KernelLevel::Avx512);
+    EXPECT_EQ(chooseKernelLevel("avx512", KernelLevel::Avx2), KernelLevel::Avx2);
+    EXPECT_EQ(chooseKernelLevel("avx2", KernelLevel::None), KernelLevel::None);
+    EXPECT_EQ(chooseKernelLevel("AVX2", KernelLevel::Avx512), KernelLevel::Avx512);
+}
+
+TEST(KernelLevel, NamesAreTheFourLevels)
+{
+    EXPECT_STREQ(kernelLevelName(KernelLevel::None), "none");
+    EXPECT_STREQ(kernelLevelName(KernelLevel::Sse2), "sse2");
+    EXPECT_STREQ(kernelLevelName(KernelLevel::Avx2), "avx2");
+    EXPECT_STREQ(kernelLevelName(KernelLevel::Avx512), "avx512");
+}
+
+TEST(KernelLevel, ActiveLevelFollowsTheEnvironment)
+{
+    // The suite runs once as it is and once with ZIV_SIMD=none.
+    const char* forced = std::getenv("ZIV_SIMD");
+    KernelLevel usable = KernelLevel::None;
+    while (static_cast<uint32_t>(usable) + 1 < kKernelLevelCount &&
+           kernelTableFor(static_cast<KernelLevel>(static_cast<uint32_t>(usable) + 1)) != nullptr)
+        usable = static_cast<KernelLevel>(static_cast<uint32_t>(usable) + 1);
+    EXPECT_EQ(activeKernelLevel(), chooseKernelLevel(forced, usable));
+    EXPECT_STREQ(activeKernelLevelName(), kernelLevelName(activeKernelLevel()));
+    EXPECT_EQ(&activeKernelTable(), kernelTableFor(activeKernelLevel()));
+    if (forced != nullptr && std::strcmp(forced, "none") == 0) {
+        EXPECT_STREQ(activeKernelLevelName(), "none");
+    }
+}
+
+TEST(KernelLevel, TablesExistUpToTheProcessorsLevelAndAreComplete)
+{
+    ASSERT_NE(kernelTableFor(KernelLevel::None), nullptr);
+    bool missing = false;
+    for (uint32_t i = 0; i < kKernelLevelCount; ++i) {
+        const KernelTable* t = kernelTableFor(static_cast<KernelLevel>(i));
+        if (t == nullptr) {
+            missing = true;
+            EXPECT_GT(static_cast<KernelLevel>(i), highestCpuKernelLevel())
+                << kernelLevelName(static_cast<KernelLevel>(i));
+            continue;
+        }
+        EXPECT_FALSE(missing) << "a level above a missing one";
+        EXPECT_EQ(t->level, static_cast<KernelLevel>(i));
+        for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
+            EXPECT_NE(t->modulated[mode], nullptr);
+            EXPECT_NE(t->half[mode], nullptr);
+            EXPECT_NE(t->alphaMmx[mode], nullptr);
+            EXPECT_NE(t->halfMmx[mode], nullptr);
+        }
+    }
+}
+
+} // namespace
