@@ -1,0 +1,15 @@
+// The AVX2 kernel table: the vector kernels of KernelsImpl.h on 256-bit
+// vectors, falling back to SSE2. Memory contract: as stated at the top of
+// KernelsImpl.h (the rectangles only, rows by pitch, partial vectors at the
+// end of each row through a stack buffer copied in exact pieces, any
+// 2-byte-aligned address).
+
+#include "pixel/simd/VecAvx2.h"
+
+#include "pixel/simd/KernelsImpl.h"
+
+namespace ZorvUISystem {
+
+const KernelTable kAvx2Kernels = makeKernelTable<Vec>(KernelLevel::Avx2, &kSse2Kernels);
+
+} // namespace ZorvUISystem

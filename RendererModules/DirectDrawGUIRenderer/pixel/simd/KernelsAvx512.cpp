@@ -1,0 +1,133 @@
+// The AVX-512 kernel table: the vector kernels of KernelsImpl.h on 512-bit
+// vectors, plus 24-bit rows, falling back to AVX2.
+//
+// Memory contract: as stated at the top of KernelsImpl.h. Partial vectors at
+// the end of a row are masked loads and stores, which touch no byte outside
+// their mask; transparent lanes are not written at all. 24-bit rows go in
+// chunks of 63 bytes (21 whole pixels) loaded and stored under a byte mask,
+// so the byte after a row's last pixel is never read or written. Any address
+// (2-byte aligned for 16- and 32-bit pixels).
+
+#include "pixel/simd/VecAvx512.h"
+
+#include "pixel/simd/KernelsImpl.h"
+
+namespace ZorvUISystem {
+
+namespace {
+
+using K = SimdKernels<Vec>;
+using R = Vec::R;
+
+// Bytes 0, 3, 6, ... 60: the first byte of each of the 21 pixels of a chunk.
+constexpr uint64_t kPixelStarts = 0x1249249249249249ull;
+constexpr uint32_t kChunkBytes = 63;
+
+// The bytes of the pixels whose three bytes are all 0.
+inline __mmask64 transparentPixelBytes(R s)
+{
+    const uint64_t zero = _mm512_testn_epi8_mask(s, s);
+    const uint64_t starts = zero & (zero >> 1) & (zero >> 2) & kPixelStarts;
+    return starts | (starts << 1) | (starts << 2);
+}
+
+// Applies op (a function of source and destination bytes) to every 24-bit
+// pixel of every row whose source is not transparent.
+template <class Op> void rows24(const BlendJob& job, const Op& op)
+{
+    const uint32_t rowBytes = job.width * 3;
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+        uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+        for (uint32_t done = 0; done < rowBytes; done += kChunkBytes) {
+            const uint32_t bytes = rowBytes - done < kChunkBytes ? rowBytes - done : kChunkBytes;
+            const __mmask64 chunk = Vec::byteMask(bytes);
+            const R s = _mm512_maskz_loadu_epi8(chunk, sp + done);
+            const __mmask64 write = chunk & ~transparentPixelBytes(s);
+            if (write == 0)
+                continue;
+            const R t = _mm512_maskz_loadu_epi8(chunk, dp + done);
+            _mm512_mask_storeu_epi8(dp + done, write, op(s, t));
+        }
+    }
+}
+
+// blendAlphaMmx: r = t + floor(s a / 256) - floor(t a / 256) on every byte.
+struct Alpha24 {
+    R alpha, highBytes;
+    explicit Alpha24(uint32_t a) : alpha(Vec::set16(a)), highBytes(Vec::set16(0xFF00)) {}
+    R operator()(R s, R t) const
+    {
+        const R even = Vec::sub16(Vec::mulhu16(Vec::slli16<8>(s), alpha), Vec::mulhu16(Vec::slli16<8>(t), alpha));
+        const R odd =
+            Vec::sub16(Vec::mulhu16(Vec::bitAnd(s, highBytes), alpha), Vec::mulhu16(Vec::bitAnd(t, highBytes), alpha));
+        return Vec::add16(t, Vec::add16(even, Vec::slli16<8>(odd)));
+    }
+};
+
+void alpha24(const BlendJob& job)
+{
+    rows24(job, Alpha24(job.alpha));
+}
+
+// Both 50 % blends: floor(s / 2) + floor(t / 2) on every byte.
+struct Half24 {
+    R key = Vec::set16(0xFEFE);
+    R operator()(R s, R t) const { return Vec::avg8(Vec::bitAnd(s, key), Vec::bitAnd(t, key)); }
+};
+
+void half24(const BlendJob& job)
+{
+    rows24(job, Half24{});
+}
+
+// blendModulated: m = floor(s f / 256) with the factor of each byte's
+// channel, r = t + floor(a (m - t) / 256). A chunk starts at a pixel, so
+// byte i of the chunk is channel i mod 3 (blue, green, red).
+struct Modulated24 {
+    R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
+
+    explicit Modulated24(const BlendJob& job)
+        : doubleAlpha(Vec::set16(2 * job.alpha)), highBytes(Vec::set16(0xFF00)), lowBytes(Vec::set16(0x00FF))
+    {
+        const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor), static_cast<uint16_t>(job.greenFactor),
+                                       static_cast<uint16_t>(job.redFactor)};
+        alignas(64) uint16_t even[32], odd[32];
+        for (uint32_t lane = 0; lane < 32; ++lane) {
+            even[lane] = byChannel[(2 * lane) % 3];
+            odd[lane] = byChannel[(2 * lane + 1) % 3];
+        }
+        evenFactor = _mm512_load_si512(even);
+        oddFactor = _mm512_load_si512(odd);
+    }
+    R blend(R m, R t) const { return Vec::add16(t, Vec::mulhi16(Vec::slli16<7>(Vec::sub16(m, t)), doubleAlpha)); }
+    R operator()(R s, R t) const
+    {
+        const R mEven = Vec::mulhu16(Vec::slli16<8>(s), evenFactor);
+        const R mOdd = Vec::mulhu16(Vec::bitAnd(s, highBytes), oddFactor);
+        const R even = blend(mEven, Vec::bitAnd(t, lowBytes));
+        const R odd = blend(mOdd, Vec::srli16<8>(t));
+        return Vec::bitOr(even, Vec::slli16<8>(odd));
+    }
+};
+
+void modulated24(const BlendJob& job)
+{
+    rows24(job, Modulated24(job));
+}
+
+constexpr KernelTable makeAvx512Table()
+{
+    KernelTable t = makeKernelTable<Vec>(KernelLevel::Avx512, &kAvx2Kernels);
+    t.modulated[3] = modulated24;
+    t.half[3] = half24;
+    t.alphaMmx[3] = alpha24;
+    t.halfMmx[3] = half24;
+    return t;
+}
+
+} // namespace
+
+const KernelTable kAvx512Kernels = makeAvx512Table();
+
+} // namespace ZorvUISystem

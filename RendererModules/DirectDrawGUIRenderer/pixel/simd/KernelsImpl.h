@@ -1,0 +1,386 @@
+// The vector blend kernels, written once over a vector type `Vec` (SSE2,
+// AVX2 or AVX-512 BW) and compiled once per instruction set by the
+// Kernels*.cpp files. Everything has internal linkage, so no copy compiled
+// for one instruction set can be picked for another.
+//
+// Memory contract: a kernel reads the width x height source rectangle and
+// reads and writes the width x height destination rectangle at the two
+// first-pixel pointers, rows stepped by each pitch. It reads and writes
+// nothing in the pitch padding and no byte after a row's last pixel: whole
+// vectors are used while a whole vector fits in the row, the rest of the row
+// goes through one partial vector, assembled from and written back to
+// exactly its bytes (masked loads and stores with AVX-512), and pixels with
+// their own formula (the last pixel of an odd row, the rest pixels of mode 2)
+// are done one at a time. Addresses need only be 2-byte aligned (any address
+// for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
+// whose colour bits are all 0 leave their destination as it was (with
+// SSE2/AVX2 the lane is written back with its own old value).
+//
+// Results equal the portable kernels bit for bit. The pair and group
+// structure is relative to the rectangle's row start, and every vector starts
+// a whole number of pairs and groups after it, so each lane computes exactly
+// what its pair, group or rest pixel gives.
+#pragma once
+
+#include "pixel/KernelTable.h"
+#include "pixel/PixelFormats.h"
+
+namespace ZorvUISystem {
+namespace {
+
+template <class V> struct SimdKernels {
+    using R = typename V::R;
+    using Keep16 = typename V::Keep16;
+    using Keep32 = typename V::Keep32;
+
+    // -- the row walker ----------------------------------------------------
+
+    // Applies op to the first vectorBytes bytes of every row (whole vectors,
+    // then one partial vector), then calls rest(sourcePixel, destinationPixel)
+    // with the pointers just after them for the pixels that follow.
+    template <class Op, class Rest>
+    static void rows(const BlendJob& job, uint32_t vectorBytes, const Op& op, const Rest& rest)
+    {
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            uint32_t left = vectorBytes;
+            for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
+                const R s = V::load(sp);
+                const auto keep = op.keep(s);
+                if (V::all(keep))
+                    continue;
+                const R t = V::load(dp);
+                V::storeKeeping(dp, keep, t, op(s, t));
+            }
+            if (left != 0) {
+                const R s = V::loadPartial(sp, left);
+                const auto keep = op.keep(s); // the lanes beyond the row hold 0: transparent
+                if (!V::all(keep)) {
+                    const R t = V::loadPartial(dp, left);
+                    V::storePartialKeeping(dp, left, keep, t, op(s, t));
+                }
+                sp += left;
+                dp += left;
+            }
+            rest(sp, dp);
+        }
+    }
+
+    struct NoRest {
+        void operator()(const uint8_t*, uint8_t*) const {}
+    };
+
+    // -- 16-bit field helpers ----------------------------------------------
+
+    // The field at Position, Width as a value in each 16-bit lane.
+    template <uint32_t Position, uint32_t Width> static R fieldValue(R pixels, R valueMask)
+    {
+        if constexpr (Position + Width == 16)
+            return V::template srli16<Position>(pixels);
+        else if constexpr (Position == 0)
+            return V::bitAnd(pixels, valueMask);
+        else
+            return V::bitAnd(V::template srli16<Position>(pixels), valueMask);
+    }
+
+    template <uint32_t Position> static R placeField(R value)
+    {
+        if constexpr (Position == 0)
+            return value;
+        else
+            return V::template slli16<Position>(value);
+    }
+
+    // -- blendAlphaMmx, modes 0 and 1: r = t + floor(a (s - t) / 256) per field,
+    // with 16-bit lane arithmetic (group and rest pixels alike).
+
+    template <class Format> struct AlphaFixed {
+        R alpha, redValues, greenValues, blueValues;
+
+        explicit AlphaFixed(uint32_t a)
+            : alpha(V::set16(a)), redValues(V::set16(Format::kRed.valueMask())),
+              greenValues(V::set16(Format::kGreen.valueMask())), blueValues(V::set16(Format::kBlue.valueMask()))
+        {
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+
+        template <uint32_t Position, uint32_t Width> R channel(R s, R t, R values) const
+        {
+            const R sv = fieldValue<Position, Width>(s, values);
+            const R tv = fieldValue<Position, Width>(t, values);
+            const R d = V::template srai16<8>(V::mullo16(V::sub16(sv, tv), alpha));
+            return placeField<Position>(V::add16(d, tv));
+        }
+        R operator()(R s, R t) const
+        {
+            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, redValues),
+                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, greenValues),
+                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, blueValues));
+        }
+    };
+
+    template <class Format> static void alphaFixed16(const BlendJob& job)
+    {
+        rows(job, job.width * 2, AlphaFixed<Format>(job.alpha), NoRest{});
+    }
+
+    // -- blendAlphaMmx, mode 2: groups of four with the destination's masks and
+    // runtime shifts; the rest pixels in place with the source's masks.
+
+    struct AlphaMasks {
+        R alpha;
+        R masks[3];
+        decltype(V::shiftCount(0)) shifts[3];
+
+        explicit AlphaMasks(const BlendJob& job) : alpha(V::set16(job.alpha))
+        {
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t m = job.destinationMasks[c] & 0xFFFFu;
+                masks[c] = V::set16(m);
+                shifts[c] = V::shiftCount(lowestSetBit(m));
+            }
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R channel(R s, R t, int c) const
+        {
+            const R sv = V::srl16(V::bitAnd(s, masks[c]), shifts[c]);
+            const R tv = V::srl16(V::bitAnd(t, masks[c]), shifts[c]);
+            const R d = V::template srai16<8>(V::mullo16(V::sub16(sv, tv), alpha));
+            return V::sll16(V::add16(d, tv), shifts[c]);
+        }
+        R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
+    };
+
+    static void alphaMasks16(const BlendJob& job)
+    {
+        const uint32_t restPixels = job.width % 4;
+        const int32_t a = static_cast<int32_t>(job.alpha);
+        rows(job, (job.width - restPixels) * 2, AlphaMasks(job), [&](const uint8_t* sp, uint8_t* dp) {
+            for (uint32_t i = 0; i < restPixels; ++i, sp += 2, dp += 2) {
+                const uint32_t s = load16(sp);
+                if (s == 0)
+                    continue;
+                const uint32_t t = load16(dp);
+                uint32_t r = 0;
+                for (int c = 0; c < 3; ++c) {
+                    const int32_t spos = static_cast<int32_t>(s & job.sourceMasks[c]);
+                    const int32_t tpos = static_cast<int32_t>(t & job.destinationMasks[c]);
+                    r |= static_cast<uint32_t>((((spos - tpos) * a) >> 8) + tpos) & job.destinationMasks[c];
+                }
+                store16(dp, r);
+            }
+        });
+    }
+
+    // -- blendAlphaMmx, mode 4: pairs with t + floor(s a / 256) - floor(t a / 256)
+    // on bytes 0-2 (the fourth byte's alpha is 0, so it passes through), then
+    // the last pixel of an odd row with the one-pixel form, fourth byte 0.
+    //
+    // Bytes 0 and 2 sit in the low byte of their 16-bit lane, bytes 1 and 3 in
+    // the high byte; floor(x a / 256) of a byte x is the high half of
+    // (x << 8) * a.
+
+    struct Alpha32 {
+        R evenAlpha, oddAlpha, highBytes, colourBytes;
+
+        explicit Alpha32(uint32_t a)
+            : evenAlpha(V::set16(a)), oddAlpha(V::set32(a)), highBytes(V::set16(0xFF00)),
+              colourBytes(V::set32(0x00FFFFFF))
+        {
+        }
+        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
+        R operator()(R s, R t) const
+        {
+            const R sEven = V::mulhu16(V::template slli16<8>(s), evenAlpha);
+            const R sOdd = V::mulhu16(V::bitAnd(s, highBytes), oddAlpha);
+            const R tEven = V::mulhu16(V::template slli16<8>(t), evenAlpha);
+            const R tOdd = V::mulhu16(V::bitAnd(t, highBytes), oddAlpha);
+            const R even = V::sub16(sEven, tEven);
+            const R odd = V::template slli16<8>(V::sub16(sOdd, tOdd));
+            return V::add16(t, V::add16(even, odd)); // each byte stays within 0-255: no carries
+        }
+    };
+
+    static void alpha32(const BlendJob& job)
+    {
+        const int32_t a = static_cast<int32_t>(job.alpha);
+        const bool odd = job.width % 2 != 0;
+        rows(job, (job.width & ~1u) * 4, Alpha32(job.alpha), [&](const uint8_t* sp, uint8_t* dp) {
+            if (!odd || (sp[0] | sp[1] | sp[2]) == 0)
+                return;
+            for (int c = 0; c < 3; ++c)
+                dp[c] = static_cast<uint8_t>(blendOnePixel(dp[c], sp[c], a));
+            dp[3] = 0;
+        });
+    }
+
+    // -- the 50 % blends -------------------------------------------------------
+
+    // floor(s / 2) + floor(t / 2) per field is the rounded-up average of s
+    // and t under the halving key, which clears each field's lowest bit: both
+    // sums are even, so rounding up adds nothing.
+    struct HalfPixels16 {
+        R key;
+        explicit HalfPixels16(uint32_t k) : key(V::set16(k)) {}
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R operator()(R s, R t) const { return V::avg16(V::bitAnd(s, key), V::bitAnd(t, key)); }
+    };
+
+    // blendHalf's pairs: a transparent half of a pair is replaced by the
+    // destination pixel; only pairs with both halves transparent are kept.
+    struct HalfPairs16 {
+        R key;
+        explicit HalfPairs16(uint32_t k) : key(V::set16(k)) {}
+        Keep16 keep(R s) const { return V::zeroPairs16(s); }
+        R operator()(R s, R t) const
+        {
+            const R merged = V::select16(V::zero16(s), t, s);
+            return V::avg16(V::bitAnd(merged, key), V::bitAnd(t, key));
+        }
+    };
+
+    // 32 bits: bytes 0-2 halved and added, the fourth byte 0.
+    struct Half32 {
+        R key, colourBytes;
+        Half32() : key(V::set32(0x00FEFEFE)), colourBytes(V::set32(0x00FFFFFF)) {}
+        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
+        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+    };
+
+    static uint32_t halvingKey(uint32_t mode, const BlendJob& job)
+    {
+        return mode == 0   ? Format555::kHalvingMask
+               : mode == 1 ? Format565::kHalvingMask
+                           : halvingKeyOf(job.destinationMasks);
+    }
+
+    template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
+    {
+        rows(job, job.width * 2, HalfPixels16(halvingKey(Mode, job)), NoRest{});
+    }
+
+    // The last pixel of an odd row shares its partial vector with a
+    // transparent padding lane, so it is kept exactly when it is transparent.
+    template <uint32_t Mode> static void halfPairs16(const BlendJob& job)
+    {
+        rows(job, job.width * 2, HalfPairs16(halvingKey(Mode, job)), NoRest{});
+    }
+
+    static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
+
+    // -- blendModulated ----------------------------------------------------------
+
+    // Modes 0 and 1, pairs: the two-pixel form per lane,
+    // m = floor((s f + 64 (f mod 4)) / 256), r = t + floor((a (m - t) + 64 (a mod 4)) / 256).
+    // Lane ranges: s f + 192 <= 16257, |a (m - t)| + 192 <= 16320.
+    template <class Format> struct Modulated16 {
+        R factor[3], factorBias[3], values[3], alpha, alphaBias;
+
+        explicit Modulated16(const BlendJob& job)
+            : alpha(V::set16(job.alpha)), alphaBias(V::set16(64 * (job.alpha % 4)))
+        {
+            const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
+            const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
+            for (int c = 0; c < 3; ++c) {
+                factor[c] = V::set16(f[c]);
+                factorBias[c] = V::set16(64 * (f[c] % 4));
+                values[c] = V::set16(fields[c].valueMask());
+            }
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+
+        template <uint32_t Position, uint32_t Width> R channel(R s, R t, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(s, values[c]);
+            const R tv = fieldValue<Position, Width>(t, values[c]);
+            const R m = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
+            const R d = V::template srai16<8>(V::add16(V::mullo16(V::sub16(m, tv), alpha), alphaBias));
+            return placeField<Position>(V::add16(tv, d));
+        }
+        R operator()(R s, R t) const
+        {
+            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
+                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1),
+                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+        }
+    };
+
+    template <class Format> static void modulated16(const BlendJob& job)
+    {
+        const int32_t f[3] = {static_cast<int32_t>(job.redFactor), static_cast<int32_t>(job.greenFactor),
+                              static_cast<int32_t>(job.blueFactor)};
+        const int32_t a = static_cast<int32_t>(job.alpha);
+        const bool odd = job.width % 2 != 0;
+        rows(job, (job.width & ~1u) * 2, Modulated16<Format>(job), [&](const uint8_t* sp, uint8_t* dp) {
+            if (!odd)
+                return;
+            const uint32_t s = load16(sp);
+            if (s == 0)
+                return;
+            const uint32_t t = load16(dp);
+            const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
+            uint32_t r = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int32_t m = modulateOnePixel(static_cast<int32_t>(fields[c].extract(s)), f[c]);
+                r |= static_cast<uint32_t>(blendOnePixel(static_cast<int32_t>(fields[c].extract(t)), m, a))
+                     << fields[c].position;
+            }
+            store16(dp, r);
+        });
+    }
+
+    // Mode 4, one pixel at a time (no pair structure): per colour byte
+    // m = floor(s f / 256), r = t + floor(a (m - t) / 256), fourth byte 0.
+    // floor(a (m - t) / 256) is the high half of ((m - t) << 7) * 2a.
+    struct Modulated32 {
+        R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes, colourBytes;
+
+        explicit Modulated32(const BlendJob& job)
+            : evenFactor(V::set32(job.blueFactor | job.redFactor << 16)), oddFactor(V::set32(job.greenFactor)),
+              doubleAlpha(V::set16(2 * job.alpha)), highBytes(V::set16(0xFF00)), lowBytes(V::set16(0x00FF)),
+              colourBytes(V::set32(0x00FFFFFF))
+        {
+        }
+        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
+        R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
+        R operator()(R s, R t) const
+        {
+            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
+            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R even = blend(mEven, V::bitAnd(t, lowBytes));
+            const R odd = blend(mOdd, V::template srli16<8>(t));
+            return V::bitAnd(V::bitOr(even, V::template slli16<8>(odd)), colourBytes);
+        }
+    };
+
+    static void modulated32(const BlendJob& job) { rows(job, job.width * 4, Modulated32(job), NoRest{}); }
+};
+
+// The table of one instruction set: everything but mode 2 of blendModulated
+// (per-pixel products wider than 16 bits) and the 24-bit rows, which the
+// lower tables serve unless the instruction set adds its own.
+template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, const KernelTable* fallback)
+{
+    using K = SimdKernels<V>;
+    KernelTable t{level, fallback, {}, {}, {}, {}};
+    t.modulated[0] = K::template modulated16<Format555>;
+    t.modulated[1] = K::template modulated16<Format565>;
+    t.modulated[4] = K::modulated32;
+    t.half[0] = K::template halfPairs16<0>;
+    t.half[1] = K::template halfPairs16<1>;
+    t.half[2] = K::template halfPairs16<2>;
+    t.half[4] = K::half32;
+    t.alphaMmx[0] = K::template alphaFixed16<Format555>;
+    t.alphaMmx[1] = K::template alphaFixed16<Format565>;
+    t.alphaMmx[2] = K::alphaMasks16;
+    t.alphaMmx[4] = K::alpha32;
+    t.halfMmx[0] = K::template halfMmx16<0>;
+    t.halfMmx[1] = K::template halfMmx16<1>;
+    t.halfMmx[2] = K::template halfMmx16<2>;
+    t.halfMmx[4] = K::half32;
+    return t;
+}
+
+} // namespace
+} // namespace ZorvUISystem

@@ -1,0 +1,14 @@
+// The SSE2 kernel table: the vector kernels of KernelsImpl.h on 128-bit
+// vectors. Memory contract: as stated at the top of KernelsImpl.h (the
+// rectangles only, rows by pitch, partial vectors at the end of each row
+// through a stack buffer copied in exact pieces, any 2-byte-aligned address).
+
+#include "pixel/simd/VecSse2.h"
+
+#include "pixel/simd/KernelsImpl.h"
+
+namespace ZorvUISystem {
+
+const KernelTable kSse2Kernels = makeKernelTable<Vec>(KernelLevel::Sse2, &kPortableKernels);
+
+} // namespace ZorvUISystem

@@ -1,0 +1,86 @@
+// 256-bit vectors with AVX2: the operations the kernel templates use.
+// Compiled only into the AVX2 kernel source; internal linkage throughout.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include <immintrin.h>
+
+#include "pixel/simd/VecCommon.h"
+
+namespace ZorvUISystem {
+namespace {
+
+struct Vec {
+    using R = __m256i;
+    static constexpr uint32_t kBytes = 32;
+    static constexpr bool kByteMasks = false; // no per-byte store masks: 24-bit rows stay portable
+
+    // Lanes that keep their destination, as all-ones lanes.
+    struct Keep16 {
+        R v;
+    };
+    struct Keep32 {
+        R v;
+    };
+
+    static R load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void store(uint8_t* p, R v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    // The first `bytes` bytes (less than kBytes), the rest of the vector 0.
+    static R loadPartial(const uint8_t* p, uint32_t bytes)
+    {
+        alignas(32) uint8_t buffer[kBytes] = {};
+        copySmall<kBytes>(buffer, p, bytes);
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(buffer));
+    }
+
+    static R set16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+    static R set32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+    static R zero() { return _mm256_setzero_si256(); }
+
+    static R bitAnd(R a, R b) { return _mm256_and_si256(a, b); }
+    static R bitOr(R a, R b) { return _mm256_or_si256(a, b); }
+    static R bitOr3(R a, R b, R c) { return _mm256_or_si256(_mm256_or_si256(a, b), c); }
+    static R add16(R a, R b) { return _mm256_add_epi16(a, b); }
+    static R sub16(R a, R b) { return _mm256_sub_epi16(a, b); }
+    static R mullo16(R a, R b) { return _mm256_mullo_epi16(a, b); }
+    static R mulhi16(R a, R b) { return _mm256_mulhi_epi16(a, b); }
+    static R mulhu16(R a, R b) { return _mm256_mulhi_epu16(a, b); }
+    static R avg16(R a, R b) { return _mm256_avg_epu16(a, b); }
+    static R avg8(R a, R b) { return _mm256_avg_epu8(a, b); }
+    template <int N> static R srli16(R a) { return _mm256_srli_epi16(a, N); }
+    template <int N> static R slli16(R a) { return _mm256_slli_epi16(a, N); }
+    template <int N> static R srai16(R a) { return _mm256_srai_epi16(a, N); }
+    static __m128i shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
+    static R srl16(R a, __m128i count) { return _mm256_srl_epi16(a, count); }
+    static R sll16(R a, __m128i count) { return _mm256_sll_epi16(a, count); }
+
+    static Keep16 zero16(R s) { return {_mm256_cmpeq_epi16(s, _mm256_setzero_si256())}; }
+    // Both 16-bit lanes of each 32-bit pair, where the whole pair is 0.
+    static Keep16 zeroPairs16(R s) { return {_mm256_cmpeq_epi32(s, _mm256_setzero_si256())}; }
+    static Keep32 zero32(R s) { return {_mm256_cmpeq_epi32(s, _mm256_setzero_si256())}; }
+    static Keep32 zeroMasked32(R s, R mask)
+    {
+        return {_mm256_cmpeq_epi32(_mm256_and_si256(s, mask), _mm256_setzero_si256())};
+    }
+    static bool all(Keep16 k) { return _mm256_movemask_epi8(k.v) == -1; }
+    static bool all(Keep32 k) { return _mm256_movemask_epi8(k.v) == -1; }
+    // Where keep is set, the destination t; elsewhere the result r.
+    static R select(R keep, R t, R r)
+    {
+        return _mm256_or_si256(_mm256_and_si256(keep, t), _mm256_andnot_si256(keep, r));
+    }
+    static R select16(Keep16 k, R t, R r) { return select(k.v, t, r); }
+
+    template <class Keep> static void storeKeeping(uint8_t* p, Keep k, R t, R r) { store(p, select(k.v, t, r)); }
+    template <class Keep> static void storePartialKeeping(uint8_t* p, uint32_t bytes, Keep k, R t, R r)
+    {
+        alignas(32) uint8_t buffer[kBytes];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(buffer), select(k.v, t, r));
+        copySmall<kBytes>(p, buffer, bytes);
+    }
+};
+
+} // namespace
+} // namespace ZorvUISystem
