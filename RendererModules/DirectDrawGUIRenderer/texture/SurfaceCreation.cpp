@@ -40,7 +40,7 @@ std::string creationFailureMessage(HRESULT result)
 {
     std::string message = "CDDTexture::CreateSurface -- Failed to create Texture object.";
     for (const CreationFailure& failure : kCreationFailures) {
-        const char* name = directDrawResultName(failure.result);
+        const char* name = directDrawResultName(failure.result, RESULT_USE_SURFACE_CREATION);
         if (failure.result != result || !name)
             continue;
         if (failure.spacing == NameSpacing::Separated)
