@@ -8,14 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -88,38 +86,6 @@ std::vector<std::string> messages(const std::string& path)
 }
 
 using LoggerPtr = std::unique_ptr<PlovLogger>;
-
-// Standard error captured into a file while the object lives.
-class StderrCapture {
-public:
-    explicit StderrCapture(const std::string& path) : d_path(path)
-    {
-        std::fflush(stderr);
-        d_saved = dup(STDERR_FILENO);
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, STDERR_FILENO);
-        close(fd);
-    }
-    ~StderrCapture() { restore(); }
-    std::string finish()
-    {
-        restore();
-        return readFile(d_path);
-    }
-
-private:
-    void restore()
-    {
-        if (d_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(d_saved, STDERR_FILENO);
-        close(d_saved);
-        d_saved = -1;
-    }
-    std::string d_path;
-    int d_saved = -1;
-};
 
 // Runs in another working directory for the life of the object.
 class WorkingDirectory {
@@ -348,26 +314,22 @@ TEST_F(LoggerTest, UnwritableFileGivesNoLoggerAndANotice)
 {
     writeIni("[ziv]\nlevel=1\nfile=no-such-folder/ziv.log\n");
     ASSERT_EQ(1, levelFor());
-    StderrCapture capture(path("stderr.txt"));
+    testing::internal::CaptureStderr();
     EXPECT_EQ(plugin().create(0, 0, "ziv", 1), nullptr);
-    const std::string notice = capture.finish();
+    const std::string notice = testing::internal::GetCapturedStderr();
     EXPECT_NE(notice.find("no-such-folder/ziv.log"), std::string::npos) << notice;
     EXPECT_EQ(plugin().create(0, 0, nullptr, 1), nullptr);
 }
 
 TEST_F(LoggerTest, UnRecoveryErrorWritesToStandardError)
 {
-    StderrCapture capture(path("stderr.txt"));
+    testing::internal::CaptureStderr();
     plugin().unrecoverable("ziv --> createRenderer() error : ");
     plugin().unrecoverable(nullptr);
-    const std::vector<std::string> lines = [&] {
-        const std::string text = capture.finish();
-        std::vector<std::string> result;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            result.push_back(withoutTimestamp(line));
-        return result;
-    }();
+    std::vector<std::string> lines;
+    std::istringstream captured(testing::internal::GetCapturedStderr());
+    for (std::string line; std::getline(captured, line);)
+        lines.push_back(withoutTimestamp(line));
     EXPECT_EQ(lines, (std::vector<std::string>{"unrecoverable error: ziv --> createRenderer() error : ",
                                                "unrecoverable error: (null)"}));
 }
