@@ -1,0 +1,4 @@
+# 32-bit Windows (x86), the module's original target.
+set(ZIV_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
