@@ -77,17 +77,6 @@ TEST_F(FactoryTest, WithoutLoggerTheTextGoesAloneToUnrecoverableError)
     EXPECT_EQ(plugin.record.count("CreatePlovLogger"), 0u);
 }
 
-TEST_F(FactoryTest, MissingDirectDrawWithLoggerIsLoggedAndKept)
-{
-    ZivTest::RecorderState& plugin = ZivTest::installRecordingPlugin(directory.path());
-    plugin.logLevel = 1;
-    ZivTest::TestRenderDevice device(nullptr);
-    EXPECT_EQ(create(&device), nullptr);
-    EXPECT_EQ(module.getLastErrorString(), kPrefix + kNoDirectDraw);
-    EXPECT_EQ(errorMessages(plugin), std::vector<std::string>{kNoDirectDraw});
-    EXPECT_EQ(plugin.record.count("unRecoveryError"), 0u);
-}
-
 TEST_F(FactoryTest, LastErrorTextSurvivesALaterSuccess)
 {
     EXPECT_EQ(create(nullptr), nullptr);

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <limits>
 #include <ostream>
-#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -71,24 +70,6 @@ TEST(RendererConstruction, DisplayStateFollowsTheTruncatedTargetSize)
     EXPECT_EQ(renderer.directDraw(), directDraw.get());
     EXPECT_EQ(renderer.targetSurface(), nullptr);
     EXPECT_NE(renderer.scratchTexture(), nullptr);
-}
-
-TEST(RendererConstruction, DeviceFailuresRaiseTheirTexts)
-{
-    try {
-        CDDRender renderer(nullptr, 0, false);
-        FAIL() << "constructed without a device";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(), "CDDRender::CDDRender() --> Renderer device is NULL.");
-    }
-    ZivTest::TestRenderDevice device(nullptr);
-    try {
-        CDDRender renderer(&device, 0, false);
-        FAIL() << "constructed without a DirectDraw object";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_STREQ(failure.what(),
-                     "CDDRender::CDDRender() --> Renderer device can't get aviliable IDirectDraw object.");
-    }
 }
 
 TEST(TruncateToPixels, TowardZeroAndSafeOutsideTheRange)

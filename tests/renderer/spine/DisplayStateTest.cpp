@@ -79,13 +79,6 @@ TEST_F(DisplayStateTest, IdentifierDpiAndQueueing)
     EXPECT_FALSE(r->isQueueing());
     r->setQueueing(true);
     EXPECT_TRUE(r->isQueueing());
-    // The reserved operations accept anything and change nothing.
-    r->reservedOperationA(1, 2);
-    r->reservedOperationB(3, 4, 5);
-    r->reservedOperationC();
-    r->reservedOperationD();
-    EXPECT_EQ(r->getDisplayWidth(), 1280.0f);
-    EXPECT_TRUE(r->isQueueing());
 }
 
 TEST_F(DisplayStateTest, ConstructionAsksTheDeviceInOrderAndOnce)
