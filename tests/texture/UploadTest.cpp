@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "RecordingDirectDraw.h"
 #include "TextureFixture.h"
 
 namespace {
@@ -182,6 +183,46 @@ TEST_F(UploadTest, PaletteSurfacesAreFilledThroughTheDeviceContext)
     // RGBA on a format without alpha: a separate (unfilled) alpha surface.
     EXPECT_NE(texture.alphaSurface(), texture.colourSurface());
     EXPECT_TRUE(texture.hasAlpha());
+}
+
+TEST(PaletteUpload, EachPixelGoesToSetPixelAtItsPlaceWithAlphaScaledByAlpha)
+{
+    // The recording DirectDraw's device context stores the red byte of each
+    // colour as the palette index, so the colours handed to SetPixel can be
+    // read back exactly.
+    ZivTest::RecordingDirectDraw directDraw;
+    directDraw.displayFormat = ZivTest::kFormatPal8;
+    ZivTest::TestRenderDevice device(&directDraw, 16.0f, 16.0f);
+    CDDRender renderer(&device, 0, false);
+    CDDTexture* texture = static_cast<CDDTexture*>(renderer.createTexture(1.0f));
+    // Rows of three: red 10, 20, 30 and 40, 50, 60, with alphas 255, 128, 0.
+    std::vector<uint8_t> pixels(6 * 4, 0);
+    const uint8_t alphas[3] = {255, 128, 0};
+    for (int i = 0; i < 6; ++i) {
+        pixels[4 * i] = uint8_t(10 * (i + 1));
+        pixels[4 * i + 3] = alphas[i % 3];
+    }
+    texture->loadFromMemory(pixels.data(), 3, 2, BUFFER_RGBA);
+    ZivTest::FakeSurface* surface = directDraw.find(texture->colourSurface());
+    ASSERT_NE(surface, nullptr);
+    const uint8_t expected[2][3] = {{10 * 255 >> 8, 20 * 128 >> 8, 0}, {40 * 255 >> 8, 50 * 128 >> 8, 0}};
+    for (DWORD y = 0; y < 2; ++y)
+        for (DWORD x = 0; x < 3; ++x)
+            EXPECT_EQ(surface->row(y)[x], expected[y][x]) << x << "," << y;
+    // The surface was unlocked before its device context was taken, and the
+    // context given back.
+    EXPECT_EQ(directDraw.texts({"Lock", "Unlock", "GetDC", "ReleaseDC"}),
+              (std::vector<std::string>{
+                  surface->name + ".Lock(null,0x1)", directDraw.nameOf(texture->alphaSurface()) + ".Lock(null,0x1)",
+                  surface->name + ".Unlock()", directDraw.nameOf(texture->alphaSurface()) + ".Unlock()",
+                  surface->name + ".GetDC()", surface->name + ".ReleaseDC()"}));
+    EXPECT_FALSE(surface->dcOut);
+    EXPECT_FALSE(surface->locked);
+
+    // RGB pixels are not scaled.
+    const uint8_t rgb[3] = {255, 1, 2};
+    texture->loadFromMemory(rgb, 1, 1, BUFFER_RGB);
+    EXPECT_EQ(directDraw.find(texture->colourSurface())->row(0)[0], 255);
 }
 
 TEST_F(UploadTest, FourBitSurfacesAreRefused)
