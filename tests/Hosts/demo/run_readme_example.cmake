@@ -1,0 +1,37 @@
+# The README's example host, built the way the README says: install this
+# build into a prefix, configure docs/example-host against it with
+# find_package(ziv), build it and run it. The README must show the example's
+# files exactly as they are.
+#
+# cmake -DREADME=... -DEXAMPLE_DIR=... -DBUILD_DIR=... -DWORK_DIR=... -DGENERATOR=... -DCXX=...
+#       -DCXX_FLAGS=... -P run_readme_example.cmake
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    list(JOIN ARGV " " command)
+    message(FATAL_ERROR "failed (${result}): ${command}\n${out}\n${err}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(READ ${README} readme)
+foreach(file hello-ziv.cpp CMakeLists.txt)
+  file(READ ${EXAMPLE_DIR}/${file} text)
+  string(FIND "${readme}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "README.md does not show docs/example-host/${file} as it is")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/ziv)
+run(${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${WORK_DIR}/build-example -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}"
+    -DCMAKE_PREFIX_PATH=${WORK_DIR}/ziv -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build-example)
+run(${WORK_DIR}/build-example/hello-ziv)
+if(NOT run_output STREQUAL "CDDRender - DirectDraw  based renderer module drew #FFA028 at 32,32\n")
+  message(FATAL_ERROR "hello-ziv printed: ${run_output}")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
+message(STATUS "${run_output}")
