@@ -13,14 +13,20 @@
 // their own formula (the last pixel of an odd row, the rest pixels of mode 2)
 // are done one at a time. Addresses need only be 2-byte aligned (any address
 // for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
-// whose colour bits are all 0 leave their destination as it was (with
-// SSE2/AVX2 the lane is written back with its own old value).
+// whose colour bits are all 0 leave their destination as it was (in a whole
+// vector the lane may be written back with its own old value). The only
+// access outside the rectangles is a prefetch hint for the next destination
+// row of the same rectangle, which reads nothing and cannot fault. Inner
+// loops hold their constants in registers, allocate nothing and call
+// nothing.
 //
 // Results equal the portable kernels bit for bit. The pair and group
 // structure is relative to the rectangle's row start, and every vector starts
 // a whole number of pairs and groups after it, so each lane computes exactly
 // what its pair, group or rest pixel gives.
 #pragma once
+
+#include <xmmintrin.h>
 
 #include "pixel/KernelTable.h"
 #include "pixel/PixelFormats.h"
@@ -44,6 +50,12 @@ template <class V> struct SimdKernels {
         for (uint32_t y = 0; y < job.height; ++y) {
             const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            if (y + 1 < job.height) {
+                // The next destination row, while this one is worked on.
+                const uint8_t* next = dp + job.destinationPitch;
+                for (uint32_t at = 0; at < vectorBytes; at += 64)
+                    _mm_prefetch(reinterpret_cast<const char*>(next + at), _MM_HINT_T0);
+            }
             uint32_t left = vectorBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
                 const R s = V::load(sp);
@@ -92,32 +104,65 @@ template <class V> struct SimdKernels {
             return V::template slli16<Position>(value);
     }
 
-    // -- blendAlphaMmx, modes 0 and 1: r = t + floor(a (s - t) / 256) per field,
-    // with 16-bit lane arithmetic (group and rest pixels alike).
+    // -- blendAlphaMmx, modes 0 and 1: r = t + floor(a (s - t) / 256) per field
+    // (group and rest pixels alike), which is also floor((s a + t (256 - a)) / 256).
+    // Each field is computed where it lies in the pixel, so that few shifts
+    // are needed; every form gives exactly the per-lane value of the lane
+    // arithmetic, as the fields are at most 6 bits wide.
 
     template <class Format> struct AlphaFixed {
-        R alpha, redValues, greenValues, blueValues;
+        static constexpr Field kR = Format::kRed, kG = Format::kGreen, kB = Format::kBlue;
+        static_assert(kR.position >= 8 && kG.position == 5 && kB.position == 0 && kG.width <= 6,
+                      "red in the high byte, green at bit 5, blue at bit 0");
+        static constexpr bool kRedOnTop = kR.position + kR.width == 16;
+
+        R redMask, greenMask, blueMask;
+        R redScale, redScaleInverse; // a and 256 - a scaled for red's position
+        R greenScale, alpha;
 
         explicit AlphaFixed(uint32_t a)
-            : alpha(V::set16(a)), redValues(V::set16(Format::kRed.valueMask())),
-              greenValues(V::set16(Format::kGreen.valueMask())), blueValues(V::set16(Format::kBlue.valueMask()))
+            : redMask(V::set16(kR.mask())), greenMask(V::set16(kG.mask())), blueMask(V::set16(kB.mask())),
+              redScale(V::set16(kRedOnTop ? a << (kR.position - 8) : a << (16 - kR.position))),
+              redScaleInverse(V::set16((256 - a) << (16 - kR.position))), greenScale(V::set16(a << 5)),
+              alpha(V::set16(a))
         {
         }
         Keep16 keep(R s) const { return V::zero16(s); }
 
-        template <uint32_t Position, uint32_t Width> R channel(R s, R t, R values) const
+        // Red, not yet masked to its field.
+        R red(R s, R t) const
         {
-            const R sv = fieldValue<Position, Width>(s, values);
-            const R tv = fieldValue<Position, Width>(t, values);
-            const R d = V::template srai16<8>(V::mullo16(V::sub16(sv, tv), alpha));
-            return placeField<Position>(V::add16(d, tv));
+            const R tField = V::bitAnd(t, redMask);
+            if constexpr (kRedOnTop) {
+                // (t << p) + (s - t) a 2^(p - 8): the field bits are those of
+                // (t + floor(a (s - t) / 256)) << p.
+                const R d = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
+                return V::add16(tField, V::mullo16(d, redScale));
+            } else {
+                // s a + t (256 - a) from the fields in place, then placed.
+                const R x = V::add16(V::mulhu16(V::bitAnd(s, redMask), redScale), V::mulhu16(tField, redScaleInverse));
+                return V::template slli16<kR.position - 8>(x);
+            }
         }
-        R operator()(R s, R t) const
+        // Green in place: the high half of ((s - t) 2^8) (a 2^5) is
+        // floor((s - t) a / 8); without its low 5 bits it is
+        // floor((s - t) a / 256) << 5.
+        R green(R s, R t) const
         {
-            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, redValues),
-                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, greenValues),
-                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, blueValues));
+            const R tField = V::bitAnd(t, greenMask);
+            const R d = V::sub16(V::bitAnd(s, greenMask), tField); // (s - t) << 5
+            const R scaled = V::mulhi16(V::template slli16<3>(d), greenScale);
+            return V::add16(tField, V::andNot(belowGreen, scaled));
         }
+        R blue(R s, R t) const
+        {
+            const R tv = V::bitAnd(t, blueMask);
+            const R d = V::sub16(V::bitAnd(s, blueMask), tv);
+            return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
+        }
+        R operator()(R s, R t) const { return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t))); }
+
+        R belowGreen = V::set16((1u << kG.position) - 1);
     };
 
     template <class Format> static void alphaFixed16(const BlendJob& job)
@@ -306,13 +351,15 @@ template <class V> struct SimdKernels {
         }
     };
 
-    template <class Format> static void modulated16(const BlendJob& job)
+    // The pairs with Op (the two-pixel form), then the last pixel of an odd
+    // row alone with the one-pixel form.
+    template <class Format, class Op> static void modulated16With(const BlendJob& job)
     {
         const int32_t f[3] = {static_cast<int32_t>(job.redFactor), static_cast<int32_t>(job.greenFactor),
                               static_cast<int32_t>(job.blueFactor)};
         const int32_t a = static_cast<int32_t>(job.alpha);
         const bool odd = job.width % 2 != 0;
-        rows(job, (job.width & ~1u) * 2, Modulated16<Format>(job), [&](const uint8_t* sp, uint8_t* dp) {
+        rows(job, (job.width & ~1u) * 2, Op(job), [&](const uint8_t* sp, uint8_t* dp) {
             if (!odd)
                 return;
             const uint32_t s = load16(sp);
@@ -328,6 +375,11 @@ template <class V> struct SimdKernels {
             }
             store16(dp, r);
         });
+    }
+
+    template <class Format> static void modulated16(const BlendJob& job)
+    {
+        modulated16With<Format, Modulated16<Format>>(job);
     }
 
     // Mode 4, one pixel at a time (no pair structure): per colour byte

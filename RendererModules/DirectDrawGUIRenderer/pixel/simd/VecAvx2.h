@@ -42,6 +42,8 @@ struct Vec {
     static R bitAnd(R a, R b) { return _mm256_and_si256(a, b); }
     static R bitOr(R a, R b) { return _mm256_or_si256(a, b); }
     static R bitOr3(R a, R b, R c) { return _mm256_or_si256(_mm256_or_si256(a, b), c); }
+    static R andNot(R a, R b) { return _mm256_andnot_si256(a, b); }                      // ~a & b
+    static R andOr(R a, R m, R c) { return _mm256_or_si256(_mm256_and_si256(a, m), c); } // (a & m) | c
     static R add16(R a, R b) { return _mm256_add_epi16(a, b); }
     static R sub16(R a, R b) { return _mm256_sub_epi16(a, b); }
     static R mullo16(R a, R b) { return _mm256_mullo_epi16(a, b); }

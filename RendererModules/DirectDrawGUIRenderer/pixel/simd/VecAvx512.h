@@ -39,6 +39,8 @@ struct Vec {
     static R bitAnd(R a, R b) { return _mm512_and_si512(a, b); }
     static R bitOr(R a, R b) { return _mm512_or_si512(a, b); }
     static R bitOr3(R a, R b, R c) { return _mm512_ternarylogic_epi32(a, b, c, 0xFE); }
+    static R andNot(R a, R b) { return _mm512_ternarylogic_epi32(a, b, b, 0x0C); }     // ~a & b
+    static R andOr(R a, R m, R c) { return _mm512_ternarylogic_epi32(a, m, c, 0xEA); } // (a & m) | c
     static R add16(R a, R b) { return _mm512_add_epi16(a, b); }
     static R sub16(R a, R b) { return _mm512_sub_epi16(a, b); }
     static R mullo16(R a, R b) { return _mm512_mullo_epi16(a, b); }
@@ -68,10 +70,11 @@ struct Vec {
     static bool all(Keep32 k) { return k.k == 0xFFFFu; }
     static R select16(Keep16 k, R t, R r) { return _mm512_mask_blend_epi16(k.k, r, t); }
 
-    // Stores r where keep is clear; the destination lanes under keep are not
-    // written at all.
+    // Stores r where keep is clear. 16- and 8-bit lanes under keep are not
+    // written at all; 32-bit lanes are blended with t and stored whole (a
+    // masked store of 32-bit lanes is slow to forward on some processors).
     static void storeKeeping(uint8_t* p, Keep16 k, R, R r) { _mm512_mask_storeu_epi16(p, ~k.k, r); }
-    static void storeKeeping(uint8_t* p, Keep32 k, R, R r) { _mm512_mask_storeu_epi32(p, ~k.k, r); }
+    static void storeKeeping(uint8_t* p, Keep32 k, R t, R r) { store(p, _mm512_mask_blend_epi32(k.k, r, t)); }
     static void storeKeeping(uint8_t* p, Keep8 k, R, R r) { _mm512_mask_storeu_epi8(p, ~k.k, r); }
     static void storePartialKeeping(uint8_t* p, uint32_t bytes, Keep16 k, R, R r)
     {
