@@ -10,13 +10,18 @@ namespace {
 
 class Blit : public DDrawTest {};
 
-// Every storage size with the mask of its pixel values.
+// Every storage size with the mask of its pixel values and the bits a colour
+// key compares.
 struct Storage {
     const DDPIXELFORMAT* format;
     uint32_t mask;
+    uint32_t keyMask;
 };
-const Storage storages[] = {
-    {&format4, 0xF}, {&format8, 0xFF}, {&format565, 0xFFFF}, {&format24, 0xFFFFFF}, {&formatXrgb, 0xFFFFFFFF}};
+const Storage storages[] = {{&format4, 0xF, 0xF},
+                            {&format8, 0xFF, 0xFF},
+                            {&format565, 0xFFFF, 0xFFFF},
+                            {&format24, 0xFFFFFF, 0xFFFFFF},
+                            {&formatXrgb, 0xFFFFFFFF, 0xFFFFFF}};
 
 // Source index of destination index d when sourceLength pixels are spread
 // over destLength.
@@ -155,6 +160,8 @@ TEST_F(Blit, StretchSamplesByTheFixedPointRule)
             EXPECT_EQ(map[x] + 16 * map[y], both.at(x, y)) << x << "," << y;
 }
 
+// Random rectangles, plain and keyed; a third of the source pixels carry the
+// key value, some of them (XRGB) with a different unused byte.
 TEST_F(Blit, StretchesMatchTheReferenceInEveryStorage)
 {
     std::mt19937 random(20240611);
@@ -163,19 +170,24 @@ TEST_F(Blit, StretchesMatchTheReferenceInEveryStorage)
         IDirectDrawSurface* source = make(23, 19, storage.format);
         IDirectDrawSurface* dest = make(31, 29, storage.format);
         ASSERT_NE(nullptr, dest);
+        const uint32_t keyValue = 0x5;
         Image picture{23, 19, {}};
         for (int i = 0; i < 23 * 19; ++i)
-            picture.pixels.push_back(uint32_t(random()) & storage.mask);
+            picture.pixels.push_back(uint32_t(pick(0, 2) == 0 ? keyValue | (random() << 24) : random()) & storage.mask);
         write(source, picture);
-        for (int round = 0; round < 40; ++round) {
+        DDCOLORKEY sourceKey = key(keyValue, keyValue);
+        ASSERT_EQ(DD_OK, source->SetColorKey(DDCKEY_SRCBLT, &sourceKey));
+        for (int round = 0; round < 60; ++round) {
             const uint32_t sl = pick(0, 22), st = pick(0, 18);
             const RECT from{LONG(sl), LONG(st), LONG(pick(sl + 1, 23)), LONG(pick(st + 1, 19))};
             const uint32_t dl = pick(0, 30), dt = pick(0, 28);
             const RECT to{LONG(dl), LONG(dt), LONG(pick(dl + 1, 31)), LONG(pick(dt + 1, 29))};
+            const bool keyed = round % 2 == 1;
             const Image before = read(dest);
             RECT sourceRect = from, destRect = to;
-            ASSERT_EQ(DD_OK, dest->Blt(&destRect, source, &sourceRect, DDBLT_WAIT, nullptr));
-            ASSERT_EQ(reference(picture, from, before, to).pixels, read(dest).pixels)
+            ASSERT_EQ(DD_OK, dest->Blt(&destRect, source, &sourceRect, keyed ? DDBLT_KEYSRC : DDBLT_WAIT, nullptr));
+            ASSERT_EQ(reference(picture, from, before, to, keyed ? &keyValue : nullptr, storage.keyMask).pixels,
+                      read(dest).pixels)
                 << "mask " << storage.mask << " round " << round;
         }
     }

@@ -1,8 +1,6 @@
 // Source colour keys: through Blt (surface key and override) and BltFast,
 // which bits take part, colour spaces, keys after scaling, and the key
 // record of a surface.
-#include <random>
-
 #include "DDrawFixture.h"
 
 using namespace ddt;
@@ -146,48 +144,6 @@ TEST_F(ColourKey, KeyIsAppliedToTheSampledPixel)
     write(narrow, filled(2, 1, 0x55));
     ASSERT_EQ(DD_OK, narrow->Blt(nullptr, source, nullptr, DDBLT_KEYSRC, nullptr));
     EXPECT_EQ((std::vector<uint32_t>{0x11, 0x55}), read(narrow).pixels);
-}
-
-TEST_F(ColourKey, KeyedStretchesMatchTheReference)
-{
-    std::mt19937 random(77);
-    const struct {
-        const DDPIXELFORMAT* format;
-        uint32_t mask;
-    } storages[] = {
-        {&format4, 0xF}, {&format8, 0xFF}, {&format565, 0xFFFF}, {&format24, 0xFFFFFF}, {&formatXrgb, 0xFFFFFF}};
-    for (const auto& storage : storages) {
-        const uint32_t keyValue = 0x5 & storage.mask;
-        Image picture{17, 13, {}};
-        for (int i = 0; i < 17 * 13; ++i)
-            picture.pixels.push_back(random() % 3 == 0 ? keyValue : uint32_t(random()) & storage.mask);
-        IDirectDrawSurface* from = make(17, 13, storage.format);
-        IDirectDrawSurface* to = make(29, 23, storage.format);
-        ASSERT_NE(nullptr, to);
-        write(from, picture);
-        setKey(from, keyValue);
-        Image expected = filled(29, 23, 0x3 & storage.mask);
-        write(to, expected);
-        for (int round = 0; round < 30; ++round) {
-            const LONG sl = LONG(random() % 16), st = LONG(random() % 12);
-            const RECT sourceRect{sl, st, LONG(sl + 1 + random() % (17 - sl)), LONG(st + 1 + random() % (13 - st))};
-            const LONG dl = LONG(random() % 28), dt = LONG(random() % 22);
-            const RECT destRect{dl, dt, LONG(dl + 1 + random() % (29 - dl)), LONG(dt + 1 + random() % (23 - dt))};
-            RECT s = sourceRect, d = destRect;
-            ASSERT_EQ(DD_OK, to->Blt(&d, from, &s, DDBLT_KEYSRC | DDBLT_WAIT, nullptr));
-            const uint32_t sw = sourceRect.right - sourceRect.left, sh = sourceRect.bottom - sourceRect.top;
-            const uint32_t dw = destRect.right - destRect.left, dh = destRect.bottom - destRect.top;
-            for (uint32_t y = 0; y < dh; ++y)
-                for (uint32_t x = 0; x < dw; ++x) {
-                    const uint32_t sx = uint32_t((x * ((uint64_t(sw) << 16) / dw)) >> 16);
-                    const uint32_t sy = uint32_t((y * ((uint64_t(sh) << 16) / dh)) >> 16);
-                    const uint32_t pixel = picture.at(sourceRect.left + sx, sourceRect.top + sy);
-                    if (pixel != keyValue)
-                        expected.at(destRect.left + x, destRect.top + y) = pixel;
-                }
-            ASSERT_EQ(expected.pixels, read(to).pixels) << "mask " << storage.mask << " round " << round;
-        }
-    }
 }
 
 TEST_F(ColourKey, KeyedBlitsCheckTheirArguments)

@@ -228,22 +228,4 @@ TEST_F(DirectDrawObject, SurfacesOutliveTheirDirectDrawObject)
     EXPECT_EQ(0u, surface->Release());
 }
 
-TEST_F(DirectDrawObject, MethodsBeyondOffScreenDrawingAreUnsupported)
-{
-    IDirectDrawSurface* surface = make(2, 2);
-    ASSERT_NE(nullptr, surface);
-    EXPECT_EQ(DDERR_UNSUPPORTED, surface->Flip(nullptr, 0));
-    EXPECT_EQ(DDERR_UNSUPPORTED, surface->SetPalette(nullptr));
-    EXPECT_EQ(DDERR_UNSUPPORTED, surface->AddAttachedSurface(surface));
-    EXPECT_EQ(DDERR_UNSUPPORTED, surface->GetBltStatus(0));
-    IDirectDrawClipper* clipper = reinterpret_cast<IDirectDrawClipper*>(0x1);
-    EXPECT_EQ(DDERR_UNSUPPORTED, dd->CreateClipper(0, &clipper, nullptr));
-    EXPECT_EQ(nullptr, clipper);
-    EXPECT_EQ(DDERR_UNSUPPORTED, dd->EnumDisplayModes(0, nullptr, nullptr, nullptr));
-    EXPECT_EQ(DDERR_UNSUPPORTED, dd->WaitForVerticalBlank(0, nullptr));
-    void* object = &clipper;
-    EXPECT_EQ(E_NOINTERFACE, surface->QueryInterface(IID{}, &object));
-    EXPECT_EQ(nullptr, object);
-}
-
 } // namespace
