@@ -2,8 +2,8 @@
 // everything in it when the object goes.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -14,10 +14,18 @@ class TempDirectory {
 public:
     TempDirectory()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ziv-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
+        // create_directory makes a directory only where none was, so a
+        // random name that it makes is this object's alone.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && d_path.empty(); ++attempt) {
+            const std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("ziv-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                d_path = candidate.string();
+        }
+        if (d_path.empty())
             throw std::runtime_error("cannot create a temporary directory");
-        d_path = pattern;
     }
     ~TempDirectory()
     {
