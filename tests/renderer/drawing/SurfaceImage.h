@@ -134,6 +134,18 @@ inline void referenceBlit(SurfaceImage& dest, const SurfaceImage& source, const 
         }
 }
 
+// Fills every pixel with a pattern that varies by position and has a set bit
+// in every channel of every layout (no pixel is 0, the transparent value).
+inline void fillPattern(SurfaceImage& image, uint32_t seed)
+{
+    for (DWORD y = 0; y < image.height; ++y)
+        for (DWORD x = 0; x < image.width; ++x) {
+            uint32_t value = (x * 0x9E3779B1u) ^ (y * 0x85EBCA77u) ^ seed;
+            value ^= value >> 13;
+            image.set(LONG(x), LONG(y), value | 0x00210821u);
+        }
+}
+
 inline void referenceFill(SurfaceImage& dest, const RECT& d, uint32_t value)
 {
     for (LONG y = d.top; y < d.bottom; ++y)
