@@ -1,9 +1,10 @@
 // The peers on the same buffers as the kernels: pixman OVER with a solid
-// 8-bit mask of the kernels' alpha, and SDL2's SDL_BlitSurface with colour key
-// 0 and alpha modulation, with and without colour modulation, with and
-// without RLE acceleration.
+// 8-bit mask of the kernels' alpha, and SDL2's SDL_BlitSurface with alpha
+// modulation, with and without colour modulation, with colour key 0 (with
+// and without RLE acceleration) and without a key.
 //
-// Names: pixman/over_solid_mask/<format>/<shape>, sdl2/<op>[_rle]/<format>/<shape>.
+// Names: pixman/over_solid_mask/<format>/<shape>,
+// sdl2/[key_](alpha|colour_alpha)[_rle]/<format>/<shape>.
 
 #include <benchmark/benchmark.h>
 
@@ -68,7 +69,7 @@ SDL_Surface* wrapSurface(const Image& img, int bpp)
                                               static_cast<int>(img.pitch), sdlFormatOf(bpp));
 }
 
-void benchSdl(benchmark::State& state, int bpp, Shape shape, bool colourMod, bool rle)
+void benchSdl(benchmark::State& state, int bpp, Shape shape, bool key, bool colourMod, bool rle)
 {
     Scene& scene = sceneFor(bpp);
     const bool row = shape == Shape::Row;
@@ -78,7 +79,8 @@ void benchSdl(benchmark::State& state, int bpp, Shape shape, bool colourMod, boo
         state.SkipWithError(SDL_GetError());
         return;
     }
-    SDL_SetColorKey(src, SDL_TRUE, 0);
+    if (key)
+        SDL_SetColorKey(src, SDL_TRUE, 0);
     SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
     SDL_SetSurfaceAlphaMod(src, kAlpha);
     if (colourMod)
@@ -102,12 +104,18 @@ bool registerPeers()
             const std::string tail = std::string("/") + shapeName(shape);
             benchmark::RegisterBenchmark(("pixman/over_solid_mask/" + std::string(pixmanName(bpp)) + tail).c_str(),
                                          benchPixman, bpp, shape);
-            for (bool colour : {false, true})
-                for (bool rle : {false, true}) {
-                    const std::string op = std::string(colour ? "key_colour_alpha" : "key_alpha") + (rle ? "_rle" : "");
-                    benchmark::RegisterBenchmark(("sdl2/" + op + "/" + sdlName(bpp) + tail).c_str(), benchSdl, bpp,
-                                                 shape, colour, rle);
-                }
+            // With colour key 0 the blit is exact (transparent pixels stay
+            // out); without it SDL2 has faster paths that blend every pixel.
+            for (bool key : {true, false})
+                for (bool colour : {false, true})
+                    for (bool rle : {false, true}) {
+                        if (!key && rle)
+                            continue; // RLE encodes only keyed surfaces
+                        const std::string op =
+                            std::string(key ? "key_" : "") + (colour ? "colour_alpha" : "alpha") + (rle ? "_rle" : "");
+                        benchmark::RegisterBenchmark(("sdl2/" + op + "/" + sdlName(bpp) + tail).c_str(), benchSdl, bpp,
+                                                     shape, key, colour, rle);
+                    }
         }
     }
     return true;

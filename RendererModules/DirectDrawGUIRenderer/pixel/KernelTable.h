@@ -44,12 +44,10 @@ struct KernelTable {
 };
 
 // The tables as each instruction set defines them (entries may be empty).
-// The vector tables exist only in builds for x86 processors.
+// The vector tables are built only for x86 processors (ZIV_X86_KERNELS).
 extern const KernelTable kPortableKernels;
-#if defined(ZIV_X86_KERNELS)
 extern const KernelTable kSse2Kernels;
 extern const KernelTable kAvx2Kernels;
 extern const KernelTable kAvx512Kernels;
-#endif
 
 } // namespace ZorvUISystem
