@@ -17,17 +17,6 @@ namespace {
 
 const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
 
-// A target size in whole pixels: truncated toward zero; sizes without a
-// whole-pixel value (negative, not a number) are 0, huge ones saturate.
-uint32_t wholePixels(float size)
-{
-    if (!(size > 0.0f))
-        return 0;
-    if (size >= 4294967296.0f)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(size);
-}
-
 LONG displayEdge(uint32_t size)
 {
     return size > static_cast<uint32_t>(LONG_MAX) ? LONG_MAX : static_cast<LONG>(size);
@@ -74,8 +63,8 @@ void CDDRender::createBufferTexture()
 
 bool CDDRender::updateDisplaySize(float width, float height)
 {
-    const uint32_t w = wholePixels(width);
-    const uint32_t h = wholePixels(height);
+    const uint32_t w = truncateToPixels(width);
+    const uint32_t h = truncateToPixels(height);
     if (w == d_displayWidth && h == d_displayHeight)
         return false;
     d_displayWidth = w;
