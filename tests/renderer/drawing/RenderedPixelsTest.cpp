@@ -285,6 +285,29 @@ TEST_P(RenderedPixelsTest, TintReplacesWhiteTexelsByTheQuadsColour)
     expectPicture(expected, "tinted copy");
 }
 
+TEST_P(RenderedPixelsTest, LostTextureIsRestoredAndDrawnAndFailuresLeaveThePictureAlone)
+{
+    CDDTexture* a = texture(true);
+    const SurfaceImage texels = readImage(a->colourSurface());
+    ASSERT_TRUE(ddrawtest::markLost(a->colourSurface()));
+    ddrawtest::reset();
+    draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
+    EXPECT_EQ(ddrawtest::callCount("Restore"), 2u) << "the colour and the alpha surface";
+    EXPECT_EQ(ddrawtest::callCount("BltFast"), 1u) << "drawn in the same call";
+
+    // A failing restore, lock or blit draws nothing and disturbs nothing.
+    ASSERT_TRUE(writeImage(a->colourSurface(), texels));
+    paintBackground();
+    const SurfaceImage background = readImage(target);
+    ASSERT_TRUE(ddrawtest::markLost(a->colourSurface()));
+    ASSERT_TRUE(ddrawtest::failNext("Restore", DDERR_OUTOFVIDEOMEMORY));
+    draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
+    ASSERT_TRUE(ddrawtest::failNext(d_blendMode == 0 || d_layout.mode == 6 ? "BltFast" : "Lock", DDERR_SURFACEBUSY));
+    draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
+    expectPicture(background, "nothing drawn");
+    EXPECT_EQ(ddrawtest::armedFaults(), 0u);
+}
+
 TEST_P(RenderedPixelsTest, RenderPassesShowTheQueueUntilCleared)
 {
     CDDTexture* a = texture(true);
