@@ -32,8 +32,8 @@ Options:
                    its folder
   --print-scene    print the built-in scene, a starting point for your own,
                    and exit
-  --module PATH    the renderer module to load (default: libziv.so, found
-                   beside the build's demo)
+  --module PATH    the renderer module to load (default: libziv.so beside
+                   the program, else the one built with it)
   --repeat N       render each frame N times for the timing (default 5)
   -h, --help       show this help and exit
 

@@ -19,8 +19,8 @@ struct Options {
     std::vector<TargetFormat> formats{std::begin(kAllFormats), std::end(kAllFormats)};
     std::vector<int32_t> blendModes{0, 1, 2};
     std::string out = "out";
-    std::string scene; // empty: the built-in scene
-    std::string module = "libziv.so";
+    std::string scene;  // empty: the built-in scene
+    std::string module; // empty: libziv.so beside the program, else the build's
     uint32_t repeat = 5;
 };
 

@@ -40,6 +40,21 @@ std::string builtinAssetsFolder()
     return ZIV_DEMO_SOURCE_ASSETS;
 }
 
+// The module: beside the program, where a Windows host finds ziv.dll first,
+// else the one of the build the program comes from.
+std::string defaultModule()
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error && fs::exists(self.parent_path() / "libziv.so", error)) {
+        return (self.parent_path() / "libziv.so").string();
+    }
+    if (fs::exists(ZIV_DEMO_BUILD_MODULE, error)) {
+        return ZIV_DEMO_BUILD_MODULE;
+    }
+    return "libziv.so"; // wherever the dynamic loader finds it
+}
+
 std::string commandLine(int argc, char** argv)
 {
     std::string text = "ziv-demo";
@@ -86,7 +101,7 @@ int main(int argc, char** argv)
         scene = options.scene.empty() ? parseScene(kBuiltinScene, "built-in scene", builtinAssetsFolder())
                                       : loadSceneFile(options.scene);
         resources = loadResources(scene);
-        module = std::make_unique<ModuleLibrary>(options.module);
+        module = std::make_unique<ModuleLibrary>(options.module.empty() ? defaultModule() : options.module);
         fs::create_directories(options.out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ziv-demo: %s\n", e.what());

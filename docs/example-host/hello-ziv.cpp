@@ -44,4 +44,6 @@ int main()
     std::printf("%s drew #%02X%02X%02X at 32,32\n", renderer->getIdentifier().c_str(), p[2], p[1], p[0]);
     target->Unlock(nullptr);
     reinterpret_cast<ZivDestroyRendererFn>(dlsym(module, "destroyRenderer"))(renderer);
+    target->Release();
+    device.dd->Release();
 }

@@ -30,7 +30,7 @@ TEST(DemoOptions, DefaultsRenderEverything)
     EXPECT_EQ(o.blendModes, (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(o.out, "out");
     EXPECT_EQ(o.scene, "");
-    EXPECT_EQ(o.module, "libziv.so");
+    EXPECT_EQ(o.module, "");
     EXPECT_EQ(o.repeat, 5u);
 }
 
