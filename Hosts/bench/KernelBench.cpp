@@ -252,7 +252,7 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
            "'<' marks a level that serves the mode through a lower level's code.\n\n";
     out << std::left << std::setw(16) << "kernel" << std::setw(6) << "mode" << std::setw(8) << "level" << std::right
         << std::setw(9) << "row" << std::setw(9) << "tiles" << std::setw(9) << "quads" << std::setw(9) << "/floor"
-        << std::setw(9) << "/pixman" << std::setw(9) << "/SDL2"
+        << std::setw(9) << "/pixman" << std::setw(9) << "/SDL2" << std::setw(9) << "/SDL2x"
         << "\n";
     for (Kernel k : kKernels) {
         for (uint32_t mode = 0; mode < 5; ++mode) {

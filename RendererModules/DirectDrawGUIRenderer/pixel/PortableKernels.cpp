@@ -14,6 +14,16 @@ namespace ZorvUISystem {
 
 namespace {
 
+// The first pixel of row y; rows are stepped by each pitch (which may be negative).
+const uint8_t* sourceRow(const BlendJob& job, uint32_t y)
+{
+    return job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+}
+uint8_t* destinationRow(const BlendJob& job, uint32_t y)
+{
+    return job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+}
+
 // The three factors in the order red, green, blue.
 struct Factors {
     int32_t red, green, blue;
@@ -46,9 +56,9 @@ template <class Format> void modulatedPacked16(const BlendJob& job)
     const Factors k = factorsOf(job);
     const uint32_t a = job.alpha;
     const uint32_t pairs = job.width / 2;
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t i = 0; i < pairs; ++i) {
             const uint8_t* sp = srcRow + 4 * i;
             uint8_t* dp = dstRow + 4 * i;
@@ -95,9 +105,9 @@ void modulatedMasks16(const BlendJob& job)
     const Factors k = factorsOf(job);
     const int32_t factors[3] = {k.red, k.green, k.blue};
     const int32_t a = static_cast<int32_t>(job.alpha);
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < job.width; ++x) {
             const uint32_t s = load16(srcRow + 2 * x);
             if (s == 0)
@@ -124,9 +134,9 @@ template <class Format> void modulatedBytes(const BlendJob& job)
     factors[Format::kGreenByte] = k.green;
     factors[Format::kRedByte] = k.red;
     const int32_t a = static_cast<int32_t>(job.alpha);
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < job.width; ++x) {
             const uint8_t* sp = srcRow + Format::kBytes * x;
             uint8_t* dp = dstRow + Format::kBytes * x;
@@ -166,9 +176,9 @@ template <uint32_t Mode> void halfPairs16(const BlendJob& job)
     const uint32_t pairMask = (key | key << 16) >> 1;
     const uint32_t lastMask = key >> 1;
     const uint32_t pairs = job.width / 2;
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t i = 0; i < pairs; ++i) {
             uint32_t s = load32(srcRow + 4 * i);
             if (s == 0)
@@ -193,9 +203,9 @@ template <uint32_t Mode> void halfPairs16(const BlendJob& job)
 // 24 and 32 bits, one pixel at a time; the 32-bit fourth byte becomes 0.
 template <class Format> void halfBytes(const BlendJob& job)
 {
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < job.width; ++x) {
             const uint8_t* sp = srcRow + Format::kBytes * x;
             uint8_t* dp = dstRow + Format::kBytes * x;
@@ -220,9 +230,9 @@ template <class Format> void halfBytes(const BlendJob& job)
 template <uint32_t Mode> void halfMmxPixels16(const BlendJob& job)
 {
     const uint32_t m = halvingKey16(Mode, job) >> 1;
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < job.width; ++x) {
             const uint32_t s = load16(srcRow + 2 * x);
             if (s == 0)
@@ -269,9 +279,9 @@ template <uint32_t Mode> void alphaMmx16(const BlendJob& job)
                                            : maskLaneChannels(job.destinationMasks);
     const int32_t a = static_cast<int32_t>(job.alpha);
     const uint32_t groupPixels = job.width & ~3u;
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < groupPixels; x += 4) {
             uint32_t s[4];
             for (int i = 0; i < 4; ++i)
@@ -310,9 +320,9 @@ template <uint32_t Mode> void alphaMmx16(const BlendJob& job)
 void alphaMmx24(const BlendJob& job)
 {
     const int32_t a = static_cast<int32_t>(job.alpha);
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < job.width; ++x) {
             const uint8_t* sp = srcRow + 3 * x;
             uint8_t* dp = dstRow + 3 * x;
@@ -330,9 +340,9 @@ void alphaMmx32(const BlendJob& job)
 {
     const int32_t a = static_cast<int32_t>(job.alpha);
     const uint32_t pairPixels = job.width & ~1u;
-    const uint8_t* srcRow = job.source;
-    uint8_t* dstRow = job.destination;
-    for (uint32_t y = 0; y < job.height; ++y, srcRow += job.sourcePitch, dstRow += job.destinationPitch) {
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
         for (uint32_t x = 0; x < pairPixels; ++x) {
             const uint8_t* sp = srcRow + 4 * x;
             uint8_t* dp = dstRow + 4 * x;

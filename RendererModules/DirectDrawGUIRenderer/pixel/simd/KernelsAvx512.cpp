@@ -116,13 +116,21 @@ void modulated24(const BlendJob& job)
     rows24(job, Modulated24(job));
 }
 
-// 32 consecutive 16-bit values from first (wrapping), one per lane.
-R lanes(uint32_t first)
+// The 16-bit lane values -32 to 63, from which the per-call tables are made.
+struct LaneValues {
+    alignas(64) int16_t v[96];
+    constexpr LaneValues() : v{}
+    {
+        for (int i = 0; i < 96; ++i)
+            v[i] = static_cast<int16_t>(i - 32);
+    }
+};
+constexpr LaneValues kLaneValues;
+
+// The 32 lanes first, first + 1, ... (first from -32 to 32).
+R lanes(int first)
 {
-    alignas(64) uint16_t v[32];
-    for (uint32_t i = 0; i < 32; ++i)
-        v[i] = static_cast<uint16_t>(first + i);
-    return _mm512_load_si512(v);
+    return _mm512_load_si512(kLaneValues.v + 32 + first);
 }
 
 // blendAlphaMmx, modes 0 and 1: as the shared code, but the 5-bit blue
@@ -136,7 +144,7 @@ template <class Format> struct AlphaFixedLookup : K::AlphaFixed<Format> {
     {
         const R a = Vec::set16(job.alpha);
         blendLow = Vec::srai16<8>(Vec::mullo16(lanes(0), a));
-        blendHigh = Vec::srai16<8>(Vec::mullo16(lanes(0xFFE0), a));
+        blendHigh = Vec::srai16<8>(Vec::mullo16(lanes(-32), a));
     }
     R blue(R s, R t) const
     {
@@ -172,7 +180,7 @@ template <class Format> struct Modulated16Lookup {
     {
         const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
         const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
-        const R low = lanes(0), high = lanes(32), negative = lanes(0xFFE0); // -32..-1
+        const R low = lanes(0), high = lanes(32), negative = lanes(-32); // -32..-1
         for (int c = 0; c < 3; ++c) {
             const R factor = Vec::set16(f[c]), bias = Vec::set16(64 * (f[c] % 4));
             modulateTable[c][0] = Vec::srli16<8>(Vec::add16(Vec::mullo16(low, factor), bias));

@@ -14,9 +14,9 @@
 // are done one at a time. Addresses need only be 2-byte aligned (any address
 // for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
 // whose colour bits are all 0 leave their destination as it was (in a whole
-// vector the lane may be written back with its own old value). The only
-// access outside the rectangles is a prefetch hint for the next destination
-// row of the same rectangle, which reads nothing and cannot fault. Inner
+// vector the lane may be written back with its own old value). Besides the
+// loads and stores there are prefetch hints, for rows of the same two
+// rectangles only; a hint reads nothing and cannot fault. Inner
 // loops hold their constants in registers, allocate nothing and call
 // nothing.
 //
@@ -50,12 +50,11 @@ template <class V> struct SimdKernels {
         for (uint32_t y = 0; y < job.height; ++y) {
             const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
-            if (y + 1 < job.height) {
-                // The next destination row, while this one is worked on.
-                const uint8_t* next = dp + job.destinationPitch;
-                for (uint32_t at = 0; at < vectorBytes; at += 64)
-                    _mm_prefetch(reinterpret_cast<const char*>(next + at), _MM_HINT_T0);
-            }
+            // Prefetch hints for the source and destination rows two ahead
+            // (at the first row also the next one), while this one is worked on.
+            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
+                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
             uint32_t left = vectorBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
                 const R s = V::load(sp);
@@ -76,6 +75,14 @@ template <class V> struct SimdKernels {
                 dp += left;
             }
             rest(sp, dp);
+        }
+    }
+
+    static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)
+    {
+        for (uint32_t at = 0; at < bytes; at += 64) {
+            _mm_prefetch(reinterpret_cast<const char*>(source + at), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(destination + at), _MM_HINT_T0);
         }
     }
 
