@@ -365,7 +365,7 @@ void alphaMmx32(const BlendJob& job)
 
 } // namespace
 
-const KernelTable kPortableKernels = {
+constinit const KernelTable kPortableKernels = {
     KernelLevel::None,
     nullptr,
     {modulatedPacked16<Format555>, modulatedPacked16<Format565>, modulatedMasks16, modulatedBytes<Format24>,

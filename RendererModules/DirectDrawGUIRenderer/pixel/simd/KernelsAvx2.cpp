@@ -10,6 +10,7 @@
 
 namespace ZorvUISystem {
 
-const KernelTable kAvx2Kernels = makeKernelTable<Vec>(KernelLevel::Avx2, &kSse2Kernels);
+// Built at compile time: no code of this instruction set runs before the table is chosen.
+constinit const KernelTable kAvx2Kernels = makeKernelTable<Vec>(KernelLevel::Avx2, &kSse2Kernels);
 
 } // namespace ZorvUISystem

@@ -235,6 +235,7 @@ constexpr KernelTable makeAvx512Table()
 
 } // namespace
 
-const KernelTable kAvx512Kernels = makeAvx512Table();
+// Built at compile time: no code of this instruction set runs before the table is chosen.
+constinit const KernelTable kAvx512Kernels = makeAvx512Table();
 
 } // namespace ZorvUISystem

@@ -9,6 +9,7 @@
 
 namespace ZorvUISystem {
 
-const KernelTable kSse2Kernels = makeKernelTable<Vec>(KernelLevel::Sse2, &kPortableKernels);
+// Built at compile time: no code of this instruction set runs before the table is chosen.
+constinit const KernelTable kSse2Kernels = makeKernelTable<Vec>(KernelLevel::Sse2, &kPortableKernels);
 
 } // namespace ZorvUISystem
