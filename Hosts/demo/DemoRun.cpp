@@ -63,6 +63,9 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
         break;
     }
     Texture* texture = renderer.createTexture();
+    if (texture == nullptr) {
+        return nullptr;
+    }
     try {
         texture->setMemoryTexture(spec.memory);
         uploadPixels(texture, spec, resources);
@@ -171,6 +174,9 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     for (const TextureSpec& spec : scene.textures) {
         try {
             textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources);
+            if (textures[spec.name] == nullptr) {
+                throw std::runtime_error("the renderer made no texture");
+            }
         } catch (const std::exception& e) {
             throw std::runtime_error("texture '" + spec.name + "' (" + sourceWord(spec.source) + " " +
                                      (spec.path.empty() ? std::string("colour") : spec.path) + "): " + e.what());
