@@ -160,7 +160,10 @@ std::vector<uint8_t> encodeImage(EncodedFormat format, uint32_t width, uint32_t 
     Released<IStream> stream;
     check("CreateStreamOnHGlobal", CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
     Released<IWICBitmapEncoder> encoder;
-    const GUID container = format == EncodedFormat::Bmp24 ? GUID_ContainerFormatBmp : GUID_ContainerFormatPng;
+    const GUID container = format == EncodedFormat::Bmp24  ? GUID_ContainerFormatBmp
+                           : format == EncodedFormat::Jpeg ? GUID_ContainerFormatJpeg
+                           : format == EncodedFormat::Tiff ? GUID_ContainerFormatTiff
+                                                           : GUID_ContainerFormatPng;
     check("CreateEncoder", factory->CreateEncoder(container, nullptr, encoder.put()));
     check("IWICBitmapEncoder::Initialize", encoder->Initialize(stream.p, WICBitmapEncoderNoCache));
     Released<IWICBitmapFrameEncode> frame;

@@ -40,8 +40,9 @@ std::vector<uint8_t> readFile(const std::wstring& path);
 void copyFile(const std::wstring& from, const std::wstring& to);
 
 // An image file made by the Windows Imaging Component from 8-bit RGBA rows
-// (top row first): PNG with or without its alpha channel, or BMP (24-bit).
-enum class EncodedFormat { PngRgba, PngRgb, Bmp24 };
+// (top row first): PNG with or without its alpha channel, BMP (24-bit),
+// JPEG, or TIFF (a format the image library does not take).
+enum class EncodedFormat { PngRgba, PngRgb, Bmp24, Jpeg, Tiff };
 std::vector<uint8_t> encodeImage(EncodedFormat format, uint32_t width, uint32_t height,
                                  const std::vector<uint8_t>& rgba);
 
