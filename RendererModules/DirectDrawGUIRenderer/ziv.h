@@ -39,6 +39,83 @@ struct CornerColours {
 // every other value is three bytes red, green, blue.
 enum BufferFormat : uint32_t { BUFFER_RGB = 0, BUFFER_RGBA = 1 };
 
+// What the last render pass did: how many quads took each way onto the
+// surface, how many destination pixels each way covered, and why quads drew
+// nothing. renderQueue starts a new record; quads drawn at once while
+// queueing is off are added to the record of the last pass. A plain record:
+// copy it freely.
+struct FrameStatistics {
+    // Quads, and the destination pixels they covered after clipping. A keyed
+    // copy counts the texels its key leaves out too; a blend counts the
+    // rectangle its kernel worked on.
+    struct PathCount {
+        uint32_t quads;
+        uint64_t pixels;
+    };
+
+    // The software blend kernels: the first index of blend.
+    enum Kernel : uint32_t {
+        KERNEL_MODULATED = 0,   // colour factors and a constant alpha
+        KERNEL_HALF = 1,        // half and half, portable
+        KERNEL_ALPHA = 2,       // constant alpha, vector (blend mode 2)
+        KERNEL_HALF_VECTOR = 3, // half and half, vector (blend mode 1)
+        KERNEL_COUNT = 4
+    };
+    // The texture's pixel mode, the second index of blend: 0 555, 1 565,
+    // 2 other 16-bit layouts, 3 24-bit, 4 32-bit.
+    static constexpr uint32_t kPixelModeCount = 5;
+
+    // Why a quad drew nothing: the index of skipped.
+    enum SkipReason : uint32_t {
+        SKIP_TRANSPARENT = 0,      // its corner colours average to alpha 0
+        SKIP_OFF_DISPLAY = 1,      // it misses the display or the surfaces, or clips to nothing
+        SKIP_NO_TEXTURE = 2,       // no texture, no surface to draw onto, or a texture without pixels
+        SKIP_LOST_SURFACE = 3,     // a surface is lost (a texture's could not be restored)
+        SKIP_FAILED_LOCK = 4,      // a surface could not be locked for the blend
+        SKIP_FAILED_BLIT = 5,      // DirectDraw refused a copy
+        SKIP_NO_SCRATCH = 6,       // the scratch texture is gone (between prepareForReset and postD3DReset)
+        SKIP_UNSUPPORTED_MODE = 7, // a pixel layout the kernels do not handle
+        SKIP_REASON_COUNT = 8
+    };
+
+    PathCount plainCopy;                            // DirectDraw copy of the same size, without key
+    PathCount keyedCopy;                            // DirectDraw copy of the same size, black texels left out
+    PathCount stretchedCopy;                        // DirectDraw copy to another size, keyed or not
+    PathCount tintedCopy;                           // memory texture coloured by DirectDraw blits through the scratch
+    PathCount blend[KERNEL_COUNT][kPixelModeCount]; // software blends
+    PathCount stretchedBlend; // the blends that were stretched into the scratch first (also in blend)
+    uint32_t skipped[SKIP_REASON_COUNT];
+    PathCount bufferCopy; // blend mode 0: the buffer copied onto the target at the end of the pass
+    char simdLevel[8];    // instruction set of the blend kernels: "none", "sse2", "avx2" or "avx512"
+
+    PathCount blended() const
+    {
+        PathCount sum = {0, 0};
+        for (const auto& kernel : blend)
+            for (const PathCount& mode : kernel) {
+                sum.quads += mode.quads;
+                sum.pixels += mode.pixels;
+            }
+        return sum;
+    }
+    // Quads drawn by any way, and the destination pixels they covered.
+    PathCount drawn() const
+    {
+        const PathCount b = blended();
+        return PathCount{plainCopy.quads + keyedCopy.quads + stretchedCopy.quads + tintedCopy.quads + b.quads,
+                         plainCopy.pixels + keyedCopy.pixels + stretchedCopy.pixels + tintedCopy.pixels + b.pixels};
+    }
+    uint32_t skippedQuads() const
+    {
+        uint32_t sum = 0;
+        for (uint32_t count : skipped)
+            sum += count;
+        return sum;
+    }
+    // Every quad the pass looked at lands in exactly one way or one reason.
+    uint32_t quads() const { return drawn().quads + skippedQuads(); }
+};
+
 class CDDRender;
 
 // An image that the GUI library draws with. Made and destroyed only by the
@@ -81,8 +158,8 @@ protected:
 // The interface through which the GUI library drives a renderer.
 class Renderer {
 public:
-    virtual void queueQuad(FloatRect destRect, float z, Texture* texture, FloatRect textureRect,
-                           CornerColours colours, uint32_t auxValue) = 0;
+    virtual void queueQuad(FloatRect destRect, float z, Texture* texture, FloatRect textureRect, CornerColours colours,
+                           uint32_t auxValue) = 0;
     virtual void renderQueue() = 0;
     virtual void clearQueue() = 0;
     virtual void setQueueing(bool enabled) = 0;
@@ -110,6 +187,8 @@ public:
     virtual ~Renderer() = default;
 
     const std::string& getIdentifier() const { return d_identifier; }
+    // The counts of the last render pass (see FrameStatistics).
+    const FrameStatistics& getFrameStatistics() const { return d_frameStatistics; }
 
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
@@ -125,6 +204,7 @@ protected:
     int32_t d_blendMode = 0;
     bool d_reservedFlag = true;
     RECT d_displayArea = {0, 0, 0, 0};
+    FrameStatistics d_frameStatistics = {};
 };
 
 // The host's device: the module reaches the host's DirectDraw object and the
@@ -132,7 +212,7 @@ protected:
 class RenderDevice {
 public:
     virtual IDirectDraw* getDirectDraw() = 0;
-    virtual void reservedDeviceOperation() {}  // never called by the module
+    virtual void reservedDeviceOperation() {} // never called by the module
     virtual bool getTargetSize(float* width, float* height) = 0;
     virtual int32_t getBlendMode() = 0;
     virtual int32_t getTextureMemory() = 0;
@@ -142,11 +222,11 @@ protected:
     ~RenderDevice() = default;
 };
 
-}  // namespace ZorvUISystem
+} // namespace ZorvUISystem
 
 extern "C" {
-ZIV_EXPORT ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice* device, uint32_t reserved,
-                                                  bool hostFlag, const char* loggerDirectory, uint32_t loggerArg1,
+ZIV_EXPORT ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice* device, uint32_t reserved, bool hostFlag,
+                                                  const char* loggerDirectory, uint32_t loggerArg1,
                                                   uint32_t loggerArg2);
 ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer);
 ZIV_EXPORT const char* getLastErrorString();

@@ -7,6 +7,7 @@
 #include "module/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 
@@ -152,6 +153,18 @@ RECT textureLimit(const CDDTexture* texture, const CDDTexture* scratch, const RE
     return RECT{0, 0, edge(texture->getWidth()), edge(texture->getHeight())};
 }
 
+// Counts a DirectDraw copy by the result of its last blit: stretched,
+// keyed or plain, or skipped when DirectDraw refused it.
+void countCopy(FrameStatistics& statistics, const QuadDraw& draw, HRESULT result, bool keyed)
+{
+    if (result < 0)
+        countSkip(statistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT));
+    else if (draw.stretch)
+        countPath(statistics.stretchedCopy, draw.dest);
+    else
+        countPath(keyed ? statistics.keyedCopy : statistics.plainCopy, draw.dest);
+}
+
 } // namespace
 
 void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
@@ -164,15 +177,15 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
         RECT meet;
         IntersectRect(&meet, &draw.dest, &d_displayArea);
         if (IsRectEmpty(&meet))
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     }
     if (surface == nullptr || quad.texture == nullptr)
-        return;
+        return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
     auto* texture = static_cast<CDDTexture*>(quad.texture);
     if (texture->d_ddtexture[0] == nullptr) {
         texture->recreateAfterReset();
         if (texture->d_ddtexture[0] == nullptr)
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
     }
 
     IDirectDrawSurface* colour = texture->d_ddtexture[0];
@@ -184,7 +197,7 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
         const HRESULT colourRestored = colour->Restore();
         const HRESULT alphaRestored = alpha != nullptr ? alpha->Restore() : DD_OK;
         if (colourRestored < 0 || alphaRestored < 0)
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_LOST_SURFACE);
     }
 
     draw.destination = surface;
@@ -195,7 +208,7 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
     draw.green = averageChannel(quad.colours, 8);
     draw.blue = averageChannel(quad.colours, 0);
     if (draw.alpha == 0)
-        return;
+        return countSkip(d_frameStatistics, FrameStatistics::SKIP_TRANSPARENT);
     if (d_blendMode == 0)
         draw.alpha = 255;
     draw.stretch = isStretched(draw.dest, draw.source);
@@ -217,13 +230,13 @@ void CDDRender::blendQuad(QuadDraw& draw)
     // display-sized scratch, where it lands at its destination position.
     if (draw.stretch) {
         if (scratchColour == nullptr)
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
         if (!clipBlit(draw.dest, draw.source, d_displayArea, textureLimit(inUse, scratch, d_displayArea)))
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
         const HRESULT result = scratchColour->Blt(&draw.dest, inUse->d_ddtexture[0], &draw.source, DDBLT_WAIT, nullptr);
         if (result < 0) {
             reportDirectDrawError(kBlendStretchFailed, result);
-            return;
+            return countSkip(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT));
         }
         scratch->d_rgbMode = inUse->d_rgbMode;
         inUse = scratch;
@@ -236,50 +249,67 @@ void CDDRender::blendQuad(QuadDraw& draw)
     if (inUse->d_rgbMode == DDS_RGBMODE_NONE) {
         const RECT limit = destinationLimit(draw.destination, d_displayArea);
         if (!clipBlit(draw.dest, draw.source, limit, textureLimit(inUse, scratch, d_displayArea)))
-            return;
+            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
         const RECT& d = draw.dest;
+        HRESULT result = DD_OK;
         if (inUse->d_hasAlpha) {
             if (scratchColour == nullptr)
-                return;
+                return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
             scratchColour->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
             scratch->d_rgbMode = inUse->d_rgbMode;
             copyColourKey(source, scratchColour);
             RECT scratchRect = d;
-            draw.destination->BltFast(static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
-                                      &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = draw.destination->BltFast(static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
+                                               &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
+            result = draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
         }
+        countCopy(d_frameStatistics, draw, result, inUse->d_hasAlpha);
         return;
     }
 
     DDSURFACEDESC destDesc = lockDescription();
-    if (draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr) != 0)
-        return;
+    const HRESULT destLocked = draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr);
+    if (destLocked != 0)
+        return countSkip(d_frameStatistics, failureReason(destLocked, FrameStatistics::SKIP_FAILED_LOCK));
     DDSURFACEDESC sourceDesc = lockDescription();
-    if (source->Lock(nullptr, &sourceDesc, DDLOCK_WAIT, nullptr) != 0) {
+    const HRESULT sourceLocked = source->Lock(nullptr, &sourceDesc, DDLOCK_WAIT, nullptr);
+    if (sourceLocked != 0) {
         draw.destination->Unlock(nullptr);
-        return;
+        return countSkip(d_frameStatistics, failureReason(sourceLocked, FrameStatistics::SKIP_FAILED_LOCK));
     }
 
     const uint32_t mode = inUse->d_rgbMode;
     const uint32_t bytes = bytesPerPixel(mode);
     // No kernel reads or writes outside the two locked surfaces.
-    if (bytes != 0 && clipBlit(draw.dest, draw.source, intersection(lockedExtent(destDesc, bytes), d_displayArea),
-                               lockedExtent(sourceDesc, bytes))) {
+    if (bytes == 0) {
+        countSkip(d_frameStatistics, FrameStatistics::SKIP_UNSUPPORTED_MODE);
+    } else if (!clipBlit(draw.dest, draw.source, intersection(lockedExtent(destDesc, bytes), d_displayArea),
+                         lockedExtent(sourceDesc, bytes))) {
+        countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
+    } else {
         const RECT& d = draw.dest;
         const RECT& s = draw.source;
         pointAt(destDesc, d.left, d.top, bytes);
         pointAt(sourceDesc, s.left, s.top, bytes);
-        if (draw.red != 255 || draw.green != 255 || draw.blue != 255)
+        FrameStatistics::Kernel kernel;
+        if (draw.red != 255 || draw.green != 255 || draw.blue != 255) {
+            kernel = FrameStatistics::KERNEL_MODULATED;
             blendModulated(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode, draw.red,
                            draw.green, draw.blue);
-        else if (d_hasMmx && d_blendMode == 1)
+        } else if (d_hasMmx && d_blendMode == 1) {
+            kernel = FrameStatistics::KERNEL_HALF_VECTOR;
             blendHalfMmx(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
-        else if (d_hasMmx && d_blendMode == 2)
+        } else if (d_hasMmx && d_blendMode == 2) {
+            kernel = FrameStatistics::KERNEL_ALPHA;
             blendAlphaMmx(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode);
-        else
+        } else {
+            kernel = FrameStatistics::KERNEL_HALF;
             blendHalf(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
+        }
+        countPath(d_frameStatistics.blend[kernel][mode], d);
+        if (draw.stretch)
+            countPath(d_frameStatistics.stretchedBlend, d);
     }
     draw.destination->Unlock(nullptr);
     source->Unlock(nullptr);
@@ -296,7 +326,7 @@ void CDDRender::copyQuad(QuadDraw& draw)
     // quad partly off the display shows its visible part.
     if (!clipBlit(draw.dest, draw.source, destinationLimit(draw.destination, d_displayArea),
                   textureLimit(texture, scratch, d_displayArea)))
-        return;
+        return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     RECT& d = draw.dest;
     RECT& s = draw.source;
     const DWORD x = static_cast<DWORD>(d.left);
@@ -320,32 +350,35 @@ void CDDRender::copyQuad(QuadDraw& draw)
             RECT scratchRect = d;
             if (draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >=
                 0)
-                return;
+                return countPath(d_frameStatistics.tintedCopy, d);
         }
     }
 
     // Plain copy.
+    HRESULT result = DD_OK;
     if (texture->d_hasAlpha) {
         if (draw.stretch) {
             if (scratchColour == nullptr)
-                return;
-            const HRESULT result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+                return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
+            result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
             if (result < 0) {
                 reportDirectDrawError(kCopyStretchFailed, result);
-                return;
+                return countSkip(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT));
             }
             scratch->d_rgbMode = texture->d_rgbMode;
             copyColourKey(colour, scratchColour);
             RECT scratchRect = d;
-            draw.destination->BltFast(x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result =
+                draw.destination->BltFast(x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
-        draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+        result = draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
     } else {
-        draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_WAIT);
+        result = draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_WAIT);
     }
+    countCopy(d_frameStatistics, draw, result, texture->d_hasAlpha);
 }
 
 } // namespace ZorvUISystem

@@ -2,7 +2,9 @@
 // passes, and clearing.
 #include <cstring>
 
+#include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 
@@ -33,6 +35,7 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
 
 void CDDRender::renderQueue()
 {
+    startFrameStatistics(d_frameStatistics, activeKernelLevelName());
     ensureAuxiliaryTextures();
 
     if (d_bufferTexture == nullptr) {
@@ -59,7 +62,8 @@ void CDDRender::renderQueue()
     RECT target;
     if (surfaceBounds(d_targetSurface, target) && !clipBlit(area, source, target, kUnboundedRect))
         return;
-    d_targetSurface->BltFast(area.left, area.top, buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+    if (d_targetSurface->BltFast(area.left, area.top, buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) >= 0)
+        countPath(d_frameStatistics.bufferCopy, area);
 }
 
 void CDDRender::clearQueue()
