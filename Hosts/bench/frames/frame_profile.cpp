@@ -1,0 +1,74 @@
+// ziv-frame-profile: draws a number of whole frames with one drawer, for
+// profilers (valgrind --tool=callgrind, perf), which want a fixed amount of
+// work rather than Google Benchmark's timed loops.
+//
+//   ziv-frame-profile [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] [blend mode] [frames]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "frames/FrameRunners.h"
+#include "frames/FrameScenes.h"
+
+namespace {
+
+template <class Drawer> double drawFrames(Drawer& drawer, int frames)
+{
+    drawer.draw();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i)
+        drawer.draw();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace zivbench;
+    const std::string sceneName = argc > 1 ? argv[1] : "synthetic";
+    const std::string formatName = argc > 2 ? argv[2] : "565";
+    const std::string drawer = argc > 3 ? argv[3] : "ziv";
+    const int blendMode = argc > 4 ? std::atoi(argv[4]) : 2;
+    const int frames = argc > 5 ? std::atoi(argv[5]) : 20;
+    if ((sceneName != "synthetic" && sceneName != "demo") || (formatName != "565" && formatName != "32") ||
+        blendMode < 0 || blendMode > 2 || frames < 1) {
+        std::fprintf(stderr,
+                     "usage: %s [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] "
+                     "[blend mode 0-2] [frames]\n",
+                     argv[0]);
+        return 2;
+    }
+    try {
+        const FrameScene& scene = sceneName == "demo" ? demoFrame() : syntheticFrame();
+        const zivdemo::TargetFormat format =
+            formatName == "565" ? zivdemo::TargetFormat::Rgb565 : zivdemo::TargetFormat::Rgb32;
+        double ms = 0;
+        if (drawer == "ziv" || drawer == "ziv-uncounted") {
+            ZivFrame frame(zivModule(drawer == "ziv"), scene, format, blendMode);
+            ms = drawFrames(frame, frames);
+        } else if (drawer == "sdl2") {
+            SdlFrame frame(scene, format);
+            ms = drawFrames(frame, frames);
+        } else if (drawer == "pixman") {
+            PixmanFrame frame(scene, format);
+            ms = drawFrames(frame, frames);
+        } else if (drawer == "memcpy") {
+            MemcpyFloor frame(scene, format);
+            ms = drawFrames(frame, frames);
+        } else {
+            std::fprintf(stderr, "%s: unknown drawer '%s'\n", argv[0], drawer.c_str());
+            return 2;
+        }
+        std::printf("%s %s %s blend %d: %d frames, %.3f ms per frame, %llu pixels touched\n", sceneName.c_str(),
+                    formatName.c_str(), drawer.c_str(), blendMode, frames, ms,
+                    static_cast<unsigned long long>(scene.pixelsTouched()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
+    return 0;
+}
