@@ -63,7 +63,9 @@ windows: deps-windows
 
 test-windows: windows
 	cmake -S . -B build-win-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DZIV_BUILD_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build build-win-native -j $(JOBS) --target ziv_ddraw_software_trace
+	cmake --build build-win-native -j $(JOBS) --target ziv_ddraw_software_trace ziv-demo
 	build-win-native/tests/windows/ziv_ddraw_software_trace build-win-native/ddraw-software.trace
+	rm -rf build-win-native/demo-frames
+	build-win-native/Hosts/demo/ziv-demo --format 565,555,32 --blend all --repeat 1 --out build-win-native/demo-frames
 	ctest --test-dir build-win32 --output-on-failure -j $(JOBS)
 	ctest --test-dir build-win64 --output-on-failure -j $(JOBS)

@@ -62,8 +62,11 @@ public:
     {
         device.blendMode = blendMode;
         // Textures in the target's layout: 565 and 555 by name, the others
-        // in the display's format (Wine's display is 32-bit).
+        // in the display's format, which a host sets to the target's (in a
+        // mode the display has).
         device.texturePixelFormat = layout.bits == 16 ? (layout.green == 0x07E0 ? 565 : 555) : 0;
+        if (directDraw.get() != nullptr)
+            displayMode = directDraw.get()->SetDisplayMode(640, 480, layout.bits);
     }
 
     Renderer* create()
@@ -93,6 +96,7 @@ public:
     ZivWinTest::DirectDrawObject directDraw;
     ZivTest::TestRenderDevice device;
     std::unique_ptr<ZivWinTest::OwnedSurface> target;
+    HRESULT displayMode = E_FAIL;
     Renderer* renderer = nullptr;
 };
 
@@ -123,6 +127,7 @@ TEST_P(HostRender, DrawsAPngTextureOneToOneOntoTheTarget)
     HostFixture host(layout, blendMode);
     ASSERT_NE(host.directDraw.get(), nullptr) << std::hex << host.directDraw.result();
     ASSERT_NE(host.target->get(), nullptr) << std::hex << host.target->result();
+    ASSERT_EQ(host.displayMode, DD_OK);
     ASSERT_NE(host.create(), nullptr) << host.module.getLastErrorString();
     const uint32_t background = ZivWinTest::packRgb(layout, 32, 64, 96);
     host.target->fill(background);
