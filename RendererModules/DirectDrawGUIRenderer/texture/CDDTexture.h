@@ -62,6 +62,10 @@ private:
     // The kept copy (d_fileData) is a memory texture's RGBA pixels rather
     // than image file bytes.
     bool d_fileDataHoldsPixels = false;
+    // The path that buildFilePath made, in UTF-16: the file is opened
+    // through it, since the narrow d_filePath loses every character that the
+    // ANSI code page cannot spell.
+    std::basic_string<WCHAR> d_wideFilePath;
 };
 
 } // namespace ZorvUISystem

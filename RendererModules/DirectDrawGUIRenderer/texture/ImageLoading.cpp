@@ -3,6 +3,7 @@
 // by the image library into RGBA or RGB pixels for the upload.
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -69,6 +70,7 @@ const char* CDDTexture::buildFilePath(const char* fileName, const char* director
     WideCharToMultiByte(CP_ACP, 0, wide.get(), -1, narrow.get(), narrowLength, nullptr, nullptr);
 
     d_filePath = narrow.get();
+    d_wideFilePath.assign(wide.get(), static_cast<size_t>(wideLength));
     return d_filePath.c_str();
 }
 
@@ -77,8 +79,8 @@ void CDDTexture::loadFromFile(const char* fileName, const char* directory)
     releaseSurfaces();
     d_restoreOnly = true;
     try {
-        const char* path = buildFilePath(fileName, directory);
-        std::ifstream file(path, std::ios::in | std::ios::binary | std::ios::ate);
+        buildFilePath(fileName, directory);
+        std::ifstream file(std::filesystem::path(d_wideFilePath), std::ios::in | std::ios::binary | std::ios::ate);
         if (!file)
             throw std::runtime_error(kOpenFailed);
         const std::streamoff size = file.tellg();
