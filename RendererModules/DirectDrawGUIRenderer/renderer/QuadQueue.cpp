@@ -25,7 +25,10 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
 {
     const QueuedQuad quad{texture, destRect, z, textureRect, colours, auxValue};
     if (d_queueingEnabled) {
-        d_quadQueue.emplace(z, quad);
+        // A GUI library mostly submits back to front: a quad that belongs at
+        // the end of the queue goes there without a walk down the tree. Any
+        // other quad lands where emplace would put it, after its equals.
+        d_quadQueue.emplace_hint(d_quadQueue.end(), z, quad);
         return;
     }
     // Drawn at once onto the target, in buffered mode too.
