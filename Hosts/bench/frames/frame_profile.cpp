@@ -3,12 +3,15 @@
 // work rather than Google Benchmark's timed loops.
 //
 //   ziv-frame-profile [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] [blend mode] [frames]
+//   ziv-frame-profile queue <n>    queues n quads of random depth once
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "frames/FrameRunners.h"
 #include "frames/FrameScenes.h"
@@ -26,9 +29,46 @@ template <class Drawer> double drawFrames(Drawer& drawer, int frames)
 
 } // namespace
 
+// Queues n quads of random depth into a renderer in blend mode 2 and empties
+// the queue.
+int queueOnly(long n)
+{
+    using namespace zivbench;
+    ZivFrame frame(zivModule(), syntheticFrame(), zivdemo::TargetFormat::Rgb565, 2);
+    ZorvUISystem::Renderer& renderer = frame.renderer();
+    ZorvUISystem::Texture* texture = renderer.createTexture();
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<float> depths(static_cast<size_t>(n));
+    for (float& z : depths)
+        z = unit(random);
+    const auto start = std::chrono::steady_clock::now();
+    for (long i = 0; i < n; ++i)
+        renderer.queueQuad({10, 10, 42, 42}, depths[size_t(i)], texture, {0, 0, 32, 32}, sameCorners(0xFFFFFFFFu),
+                           uint32_t(i));
+    const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    renderer.clearQueue();
+    renderer.destroyTexture(texture);
+    std::printf("queue: %ld quads, %.1f ns per quad\n", n, ns / double(n));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     using namespace zivbench;
+    if (argc > 1 && std::string(argv[1]) == "queue") {
+        const long n = argc > 2 ? std::atol(argv[2]) : 1000;
+        if (n < 1) {
+            std::fprintf(stderr, "usage: %s queue <n>\n", argv[0]);
+            return 2;
+        }
+        try {
+            return queueOnly(n);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+            return 1;
+        }
+    }
     const std::string sceneName = argc > 1 ? argv[1] : "synthetic";
     const std::string formatName = argc > 2 ? argv[2] : "565";
     const std::string drawer = argc > 3 ? argv[3] : "ziv";
