@@ -39,6 +39,9 @@ template <class Word>
     for (size_t y = 0; y < source.height; ++y) {
         const uint8_t* from = source.row(y) + source.x * sizeof(Word);
         uint8_t* to = dest.row(y) + dest.x * sizeof(Word);
+        if (y + 1 < source.height)
+            for (size_t offset = 0; offset < width * sizeof(Word); offset += 64)
+                __builtin_prefetch(to + dest.pitch + offset, 1);
         for (size_t x = 0; x < width; ++x) {
             Word in, out;
             std::memcpy(&in, from + x * sizeof(Word), sizeof(Word));
@@ -112,6 +115,12 @@ template <class P, class Key> HRESULT stretchRect(const PixelRect& source, const
             }
         }
         previousRow = sourceRow;
+        if (y + 1 < dest.height) {
+            const uint8_t* next = dest.row(y + 1) + dest.x * P::bits / 8;
+            const size_t rowBytes = dest.width * P::bits / 8;
+            for (size_t offset = 0; offset < rowBytes; offset += 64)
+                __builtin_prefetch(next + offset, 1);
+        }
         const uint8_t* from = source.row(sourceRow);
         // Locals: the pixel stores could alias the rectangle's fields, which
         // would be read again for every pixel.
