@@ -2,7 +2,7 @@
 // stretched and re-keyed quads, the buffer texture of blend mode 0) and the
 // protocol that carries the renderer and its textures through a reset of the
 // host's display device.
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -17,9 +17,11 @@ namespace {
 
 const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
 
+// A display edge as a rectangle coordinate (32 bits on every platform),
+// saturated at the largest one.
 LONG displayEdge(uint32_t size)
 {
-    return size > static_cast<uint32_t>(LONG_MAX) ? LONG_MAX : static_cast<LONG>(size);
+    return size > static_cast<uint32_t>(INT32_MAX) ? LONG{INT32_MAX} : static_cast<LONG>(size);
 }
 
 } // namespace

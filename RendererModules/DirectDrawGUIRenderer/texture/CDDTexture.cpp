@@ -58,16 +58,23 @@ void CDDTexture::recreateAfterReset()
         return;
     }
     releaseSurfaces();
-    if (d_memoryTexture && d_fileDataHoldsPixels && d_fileData) {
-        loadFromMemory(d_fileData, d_imageWidth, d_imageHeight, BUFFER_RGBA);
-    } else if (!d_fileName.empty()) {
-        // The load records its arguments again; they must not point into
-        // the strings being replaced.
-        const std::string name = d_fileName;
-        const std::string directory = d_fileDirectory;
-        loadFromFile(name.c_str(), directory.c_str());
-    } else if (d_fileData && d_fileDataSize && !d_fileDataHoldsPixels) {
-        loadFromFileData(d_fileData, d_fileDataSize);
+    try {
+        if (d_memoryTexture && d_fileDataHoldsPixels && d_fileData) {
+            loadFromMemory(d_fileData, d_imageWidth, d_imageHeight, BUFFER_RGBA);
+        } else if (!d_fileName.empty()) {
+            // The load records its arguments again; they must not point into
+            // the strings being replaced.
+            const std::string name = d_fileName;
+            const std::string directory = d_fileDirectory;
+            loadFromFile(name.c_str(), directory.c_str());
+        } else if (d_fileData && d_fileDataSize && !d_fileDataHoldsPixels) {
+            loadFromFileData(d_fileData, d_fileDataSize);
+        }
+    } catch (...) {
+        // A failed load leaves a texture restore-only, but a reload keeps its
+        // recorded source: the next draw of the texture tries again.
+        d_restoreOnly = false;
+        throw;
     }
 }
 

@@ -1,0 +1,156 @@
+// Faults found by the fuzz build and the fault matrix, each kept from coming
+// back.
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ExpectedTexts.h"
+#include "HostHarness.h"
+#include "renderer/CDDRender.h"
+#include "texture/CDDTexture.h"
+
+namespace {
+
+using ZivReliability::corners;
+using ZivReliability::pngFile;
+using ZorvUISystem::CDDRender;
+using ZorvUISystem::CDDTexture;
+using ZorvUISystem::Texture;
+
+class Regression : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ddrawtest::reset();
+        ASSERT_NE(directDraw.get(), nullptr);
+        device.blendMode = 2;
+        renderer = std::make_unique<CDDRender>(&device, 0, false);
+        DDSURFACEDESC desc;
+        std::memset(&desc, 0, sizeof(desc));
+        desc.dwSize = sizeof(desc);
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        desc.dwWidth = 64;
+        desc.dwHeight = 48;
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        ASSERT_EQ(directDraw.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
+        renderer->setTargetSurface(target);
+    }
+    void TearDown() override
+    {
+        ddrawtest::reset();
+        renderer.reset();
+        if (target != nullptr)
+            target->Release();
+    }
+
+    // A reset whose reload of the first texture fails (the scratch texture
+    // takes the first two surface creations).
+    void resetWithFailedReload()
+    {
+        renderer->prepareForReset();
+        ASSERT_TRUE(ddrawtest::failNext("CreateSurface", DDERR_OUTOFVIDEOMEMORY, 3));
+        bool changed = false;
+        try {
+            renderer->postD3DReset(&changed);
+            ADD_FAILURE() << "the reset did not report the failed reload";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(std::string(e.what()), ZivExpect::creationMessage(DDERR_OUTOFVIDEOMEMORY));
+        }
+        ddrawtest::reset();
+    }
+
+    void drawAtOnce(Texture* texture)
+    {
+        renderer->setQueueing(false);
+        renderer->queueQuad({0, 0, float(texture->getWidth()), float(texture->getHeight())}, 0.0f, texture,
+                            {0, 0, float(texture->getWidth()), float(texture->getHeight())}, corners(0xFFFFFFFF), 0);
+    }
+
+    ZivTest::SoftwareDirectDraw directDraw;
+    ZivTest::TestRenderDevice device{directDraw.get(), 64.0f, 48.0f};
+    std::unique_ptr<CDDRender> renderer;
+    IDirectDrawSurface* target = nullptr;
+};
+
+// A failed load makes a texture restore-only, and a failed reload at a reset
+// used to as well: the texture then stayed without surfaces for good,
+// although it kept its file bytes. The next draw reloads it.
+TEST_F(Regression, TextureFromFileBytesWhoseReloadFailedReloadsAtItsNextDraw)
+{
+    const std::vector<uint8_t> file = pngFile(8, 6, true, 51);
+    auto* texture = static_cast<CDDTexture*>(renderer->createTexture(file.data(), uint32_t(file.size())));
+    resetWithFailedReload();
+    EXPECT_EQ(texture->colourSurface(), nullptr);
+    EXPECT_FALSE(texture->restoreOnly()) << "a texture with a kept source stays reloadable";
+
+    drawAtOnce(texture);
+    ASSERT_NE(texture->colourSurface(), nullptr) << "reloaded when drawn";
+    EXPECT_NE(texture->alphaSurface(), nullptr);
+    EXPECT_EQ(texture->getWidth(), 8u);
+    EXPECT_TRUE(ddrawtest::guardsIntact());
+}
+
+TEST_F(Regression, TextureFromAFileWhoseReloadFailedReloadsAtItsNextDraw)
+{
+    ZivTest::TempDirectory files;
+    ZivTest::writeFile(files.path() + "/icon.png", pngFile(5, 5, false, 52));
+    auto* texture = static_cast<CDDTexture*>(renderer->createTexture("icon.png", files.path().c_str()));
+    resetWithFailedReload();
+    EXPECT_EQ(texture->colourSurface(), nullptr);
+
+    drawAtOnce(texture);
+    EXPECT_NE(texture->colourSurface(), nullptr) << "reloaded when drawn";
+}
+
+TEST_F(Regression, ReloadThatFailsAgainWhileDrawingIsTriedOnceMore)
+{
+    const std::vector<uint8_t> file = pngFile(4, 4, true, 53);
+    auto* texture = static_cast<CDDTexture*>(renderer->createTexture(file.data(), uint32_t(file.size())));
+    resetWithFailedReload();
+
+    ASSERT_TRUE(ddrawtest::failNext("Lock", DDERR_SURFACEBUSY));
+    EXPECT_THROW(drawAtOnce(texture), std::runtime_error);
+    ddrawtest::reset();
+    EXPECT_EQ(texture->colourSurface(), nullptr);
+    drawAtOnce(texture);
+    EXPECT_NE(texture->colourSurface(), nullptr);
+}
+
+// A texture filled from pixels keeps no source: a failed load leaves it
+// restore-only, as before.
+TEST_F(Regression, PixelTextureWithoutSourceStaysRestoreOnly)
+{
+    Texture* texture = renderer->createTexture();
+    const std::vector<uint8_t> pixels = ZivReliability::testPixels(3, 3, false, 54);
+    ASSERT_TRUE(ddrawtest::failNext("CreateSurface", DDERR_OUTOFMEMORY));
+    EXPECT_THROW(texture->loadFromMemory(pixels.data(), 3, 3, ZorvUISystem::BUFFER_RGB), std::runtime_error);
+    EXPECT_TRUE(static_cast<CDDTexture*>(texture)->restoreOnly());
+}
+
+// The display edge of a target wider than the 32-bit coordinate range used
+// to wrap to a negative number where `long` is 64 bits wide.
+TEST_F(Regression, DisplayAreaOfAHugeTargetSaturates)
+{
+    renderer->prepareForReset();
+    device.width = 3.0e9f;
+    device.height = 6.0e9f;
+    bool changed = false;
+    EXPECT_THROW(renderer->postD3DReset(&changed), std::runtime_error) << "no surface is that large";
+    EXPECT_EQ(renderer->displayArea().left, 0);
+    EXPECT_EQ(renderer->displayArea().right, INT32_MAX);
+    EXPECT_EQ(renderer->displayArea().bottom, INT32_MAX);
+    EXPECT_EQ(renderer->getDisplayWidth(), 3.0e9f);
+
+    device.width = 64.0f;
+    device.height = 48.0f;
+    renderer->postD3DReset(&changed);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(renderer->displayArea().right, 64);
+    EXPECT_EQ(renderer->displayArea().bottom, 48);
+}
+
+} // namespace
