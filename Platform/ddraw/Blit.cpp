@@ -33,8 +33,12 @@ template <class Word>
 [[gnu::always_inline]] inline void keyedRows(const PixelRect& source, const PixelRect& dest, uint32_t keyMask,
                                              uint32_t keyValue)
 {
+    using Vector [[gnu::vector_size(32)]] = Word;
+    constexpr size_t lanes = sizeof(Vector) / sizeof(Word);
     const Word mask = static_cast<Word>(keyMask);
     const Word value = static_cast<Word>(keyValue);
+    const Vector masks = Vector{} + mask;
+    const Vector values = Vector{} + value;
     const size_t width = source.width;
     for (size_t y = 0; y < source.height; ++y) {
         const uint8_t* from = source.row(y) + source.x * sizeof(Word);
@@ -42,13 +46,31 @@ template <class Word>
         if (y + 1 < source.height)
             for (size_t offset = 0; offset < width * sizeof(Word); offset += 64)
                 __builtin_prefetch(to + dest.pitch + offset, 1);
-        for (size_t x = 0; x < width; ++x) {
-            Word in, out;
-            std::memcpy(&in, from + x * sizeof(Word), sizeof(Word));
-            std::memcpy(&out, to + x * sizeof(Word), sizeof(Word));
-            const Word kept = (in & mask) == value ? out : in;
-            std::memcpy(to + x * sizeof(Word), &kept, sizeof(Word));
+        if (width < lanes) {
+            for (size_t x = 0; x < width; ++x) {
+                Word in, out;
+                std::memcpy(&in, from + x * sizeof(Word), sizeof(Word));
+                std::memcpy(&out, to + x * sizeof(Word), sizeof(Word));
+                const Word kept = (in & mask) == value ? out : in;
+                std::memcpy(to + x * sizeof(Word), &kept, sizeof(Word));
+            }
+            continue;
         }
+        // Whole vectors; the last one may overlap the one before, which
+        // gives the same pixels again (the source is not the destination).
+        auto step = [&](size_t x) {
+            Vector in, out;
+            std::memcpy(&in, from + x * sizeof(Word), sizeof(Vector));
+            std::memcpy(&out, to + x * sizeof(Word), sizeof(Vector));
+            const Vector keyed = (in & masks) == values;
+            const Vector kept = (out & keyed) | (in & ~keyed);
+            std::memcpy(to + x * sizeof(Word), &kept, sizeof(Vector));
+        };
+        size_t x = 0;
+        for (; x + lanes <= width; x += lanes)
+            step(x);
+        if (x < width)
+            step(width - lanes);
     }
 }
 
