@@ -238,25 +238,51 @@ MemcpyFloor::MemcpyFloor(const FrameScene& scene, TargetFormat format)
     const size_t bytes = bytesPerPixel(format);
     d_pitch = scene.width * bytes;
     const size_t size = d_pitch * scene.height;
-    d_source.assign(size, 0x5A);
+    d_screenSource.assign(size, 0x5A);
+    d_scratch.assign(size, 0);
     d_buffer.assign(size, 0);
     d_target.assign(size, 0);
+    for (const FrameTexture& t : scene.textures)
+        d_textures.emplace_back(size_t(t.width) * t.height * bytes, uint8_t(0x3C));
     for (const DrawnQuad& q : scene.drawOrder()) {
         const int64_t left = std::max(q.destLeft, 0), top = std::max(q.destTop, 0);
         const int64_t right = std::min<int64_t>(q.destLeft + q.destWidth, scene.width);
         const int64_t bottom = std::min<int64_t>(q.destTop + q.destHeight, scene.height);
-        if (right > left && bottom > top)
-            d_quads.push_back(
-                Rows{size_t(top) * d_pitch + size_t(left) * bytes, size_t(right - left) * bytes, size_t(bottom - top)});
+        if (right <= left || bottom <= top)
+            continue;
+        Rows rows{nullptr,
+                  0,
+                  size_t(top) * d_pitch + size_t(left) * bytes,
+                  size_t(right - left) * bytes,
+                  size_t(bottom - top),
+                  q.stretched()};
+        // The texture's rows where the rectangle fits in it (a stretch reads
+        // as many bytes as it writes); the display-sized source otherwise.
+        const FrameTexture& t = scene.textures[q.texture];
+        const int64_t x = std::min<int64_t>(q.sourceLeft, int64_t(t.width) - (right - left));
+        const int64_t y = std::min<int64_t>(q.sourceTop, int64_t(t.height) - (bottom - top));
+        if (x >= 0 && y >= 0) {
+            rows.sourcePitch = t.width * bytes;
+            rows.source = d_textures[q.texture].data() + size_t(y) * rows.sourcePitch + size_t(x) * bytes;
+        } else {
+            rows.sourcePitch = d_pitch;
+            rows.source = d_screenSource.data() + rows.offset;
+        }
+        d_quads.push_back(rows);
     }
 }
 
 void MemcpyFloor::draw()
 {
     std::memset(d_target.data(), 0, d_target.size());
-    for (const Rows& r : d_quads)
+    for (const Rows& r : d_quads) {
+        uint8_t* into = (r.stretched ? d_scratch.data() : d_buffer.data()) + r.offset;
         for (size_t y = 0; y < r.rows; ++y)
-            std::memcpy(d_buffer.data() + r.offset + y * d_pitch, d_source.data() + r.offset + y * d_pitch, r.rowBytes);
+            std::memcpy(into + y * d_pitch, r.source + y * r.sourcePitch, r.rowBytes);
+        if (r.stretched)
+            for (size_t y = 0; y < r.rows; ++y)
+                std::memcpy(d_buffer.data() + r.offset + y * d_pitch, into + y * d_pitch, r.rowBytes);
+    }
     std::memcpy(d_target.data(), d_buffer.data(), d_target.size());
     std::memset(d_buffer.data(), 0, d_buffer.size());
 }

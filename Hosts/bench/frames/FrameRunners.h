@@ -9,8 +9,9 @@
 //   translucency (per component for tinted quads) and a scaling transform for
 //   stretched quads.
 // - MemcpyFloor: the memory traffic of blend mode 0 done by memset and memcpy:
-//   the target cleared, every quad's rectangle copied into a display-sized
-//   buffer, the buffer copied onto the target and cleared.
+//   the target cleared, every quad's rectangle copied from its texture into a
+//   display-sized buffer (a stretched one first into a display-sized scratch
+//   image, then from there), the buffer copied onto the target and cleared.
 #pragma once
 
 #include <cstdint>
@@ -103,12 +104,16 @@ public:
 
 private:
     struct Rows {
-        size_t offset; // of the first byte, in every image
+        const uint8_t* source; // first byte in the texture's image
+        size_t sourcePitch;
+        size_t offset; // of the first destination byte, in the display-sized images
         size_t rowBytes;
         size_t rows;
+        bool stretched; // through the scratch image
     };
     size_t d_pitch;
-    std::vector<uint8_t> d_source, d_buffer, d_target;
+    std::vector<std::vector<uint8_t>> d_textures; // the scene's textures at the target's pixel size
+    std::vector<uint8_t> d_screenSource, d_scratch, d_buffer, d_target;
     std::vector<Rows> d_quads;
 };
 
