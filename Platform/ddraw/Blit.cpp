@@ -149,7 +149,19 @@ template <class P, class Key> HRESULT stretchRect(const PixelRect& source, const
         const size_t* sourceColumns = columns.get();
         const size_t width = dest.width;
         const size_t firstX = dest.x;
-        for (size_t x = 0; x < width; ++x) {
+        size_t x = 0;
+        if constexpr (std::is_same_v<Key, NoKey> && (P::bits == 16 || P::bits == 32)) {
+            // Eight bytes of pixels gathered, then stored at once.
+            constexpr size_t perWord = 64 / P::bits;
+            uint8_t* out = to + firstX * (P::bits / 8);
+            for (; x + perWord <= width; x += perWord) {
+                uint64_t packed = 0;
+                for (size_t i = 0; i < perWord; ++i)
+                    packed |= uint64_t(P::get(from, sourceColumns[x + i])) << (i * P::bits);
+                std::memcpy(out + x * (P::bits / 8), &packed, sizeof(packed));
+            }
+        }
+        for (; x < width; ++x) {
             const uint32_t pixel = P::get(from, sourceColumns[x]);
             if (!key.transparent(pixel))
                 P::put(to, firstX + x, pixel);
