@@ -35,9 +35,12 @@ test-release: build
 test-asan: build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# ziv-bench's results in out/bench/results.json, and the whole-frame chart
+# drawn from them in out/bench/frames.svg.
 bench: build
 	@mkdir -p out/bench
-	@if [ -x build/Hosts/bench/ziv-bench ]; then build/Hosts/bench/ziv-bench --json out/bench/results.json; \
+	@if [ -x build/Hosts/bench/ziv-bench ]; then build/Hosts/bench/ziv-bench --json out/bench/results.json && \
+	  python3 scripts/bench-chart.py out/bench/results.json out/bench/frames.svg; \
 	else echo "ziv-bench is not built yet"; fi
 
 clean:
