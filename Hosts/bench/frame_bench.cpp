@@ -436,7 +436,7 @@ nlohmann::json summariseFrames(const std::vector<Result>& results, std::ostream&
         const bool met = atLeast ? value >= target : value <= target;
         out << "  goal: " << what << ": " << fixed(value, 2) << "x (" << (atLeast ? ">= " : "<= ") << fixed(target, 1)
             << "x) " << (met ? "met" : "NOT met") << "\n";
-        goals.push_back({{"goal", what}, {"value", value}, {"target", target}, {"met", met}});
+        goals.push_back({{"goal", what}, {"value", value}, {"target", target}, {"at_least", atLeast}, {"met", met}});
     };
     out << "\n";
     if (zivMode2 > 0) {
