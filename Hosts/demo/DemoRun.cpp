@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 
@@ -128,6 +129,37 @@ SceneResources loadResources(const Scene& scene)
     return resources;
 }
 
+std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
+{
+    using FS = ZorvUISystem::FrameStatistics;
+    std::vector<std::string> parts;
+    auto path = [&](const std::string& name, const FS::PathCount& count) {
+        if (count.quads != 0)
+            parts.push_back(name + " " + std::to_string(count.quads) + " (" + std::to_string(count.pixels) + " px)");
+    };
+    path("plain copy", s.plainCopy);
+    path("keyed copy", s.keyedCopy);
+    path("stretched copy", s.stretchedCopy);
+    path("tinted copy", s.tintedCopy);
+    const char* const kernels[FS::KERNEL_COUNT] = {"modulated", "half", "alpha", "half (vector)"};
+    const char* const modes[FS::kPixelModeCount] = {"555", "565", "16-bit", "24-bit", "32-bit"};
+    for (uint32_t k = 0; k < FS::KERNEL_COUNT; ++k)
+        for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
+            path(std::string("blend ") + kernels[k] + " " + modes[m], s.blend[k][m]);
+    path("of them stretched first", s.stretchedBlend);
+    path("buffer copy", s.bufferCopy);
+    const char* const reasons[FS::SKIP_REASON_COUNT] = {"transparent", "off display", "no texture", "lost surface",
+                                                        "failed lock", "failed blit", "no scratch", "unsupported mode"};
+    for (uint32_t r = 0; r < FS::SKIP_REASON_COUNT; ++r)
+        if (s.skipped[r] != 0)
+            parts.push_back(std::string("skipped, ") + reasons[r] + " " + std::to_string(s.skipped[r]));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
+    const std::string level(s.simdLevel, std::find(std::begin(s.simdLevel), std::end(s.simdLevel), '\0'));
+    return (text.empty() ? std::string("nothing drawn") : text) + "; kernels " + (level.empty() ? "?" : level);
+}
+
 void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height)
 {
     const int64_t w = reset.grow ? static_cast<int64_t>(width) + reset.width : reset.width;
@@ -242,6 +274,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
                     {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
             }
             renderer->renderQueue();
+            out.statistics = renderer->getFrameStatistics();
             renderer->clearQueue();
             total += Clock::now() - start;
         }

@@ -43,6 +43,8 @@ struct FrameResult {
     uint64_t blendedPixels = 0; // estimate, see estimateBlendedPixels
     std::string note;           // a reset, a check against an earlier frame
     bool failed = false;        // the frame broke a check of the scene
+    // The renderer's counts of the frame's last render pass.
+    ZorvUISystem::FrameStatistics statistics{};
 };
 
 struct RunResult {
@@ -55,6 +57,10 @@ struct RunResult {
 // the scene's checks is marked failed and the run goes on.
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings);
+
+// The renderer's counts of a frame for people: the quads and pixels of every
+// path taken, the quads skipped and why, and the kernels' instruction set.
+std::string describeStatistics(const ZorvUISystem::FrameStatistics& statistics);
 
 // The target size after a reset.
 void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);

@@ -18,6 +18,7 @@ figure img { display: block; width: 320px; height: auto; image-rendering: pixela
 figcaption { font-size: 0.85em; margin-top: 4px; max-width: 320px; }
 figcaption b { display: block; }
 span.note { display: block; color: #56606d; }
+span.paths { display: block; color: #3b4350; font-size: 0.9em; }
 figure.failed span.note { color: #c0392b; }
 p.error { color: #c0392b; }
 )";
@@ -97,7 +98,9 @@ std::string renderPage(const PageInfo& page)
          << "<p class=\"meta\">Command: <code>" << escapeHtml(page.command) << "</code></p>\n"
          << "<p class=\"meta\">Figures per frame: quads queued, milliseconds per frame (clear, queue, render "
             "and clear the queue; mean of the repeats), and an estimate of the pixels blended in software "
-            "(the destination area of every translucent or tinted quad in blend modes 1 and 2).</p>\n";
+            "(the destination area of every translucent or tinted quad in blend modes 1 and 2). Below them, what "
+            "the renderer counted in the frame's last render pass (Renderer::getFrameStatistics): quads and "
+            "pixels of every path, quads skipped and why.</p>\n";
     for (const PageRun& run : page.runs) {
         html << "<section>\n<h2>" << escapeHtml(run.title) << "</h2>\n";
         if (!run.identifier.empty()) {
@@ -119,6 +122,10 @@ std::string renderPage(const PageInfo& page)
                  << " px blended";
             if (!frame.note.empty()) {
                 html << "<span class=\"note\">" << escapeHtml(frame.note) << "</span>";
+            }
+            const auto paths = page.statistics.find(frame.file);
+            if (paths != page.statistics.end()) {
+                html << "<span class=\"paths\">" << escapeHtml(paths->second) << "</span>";
             }
             html << "</figcaption>\n</figure>\n";
         }

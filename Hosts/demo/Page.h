@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct PageInfo {
     std::string module;
     std::string command;
     std::vector<PageRun> runs;
+    // The renderer's per-frame statistics as text, by frame file.
+    std::map<std::string, std::string> statistics;
 };
 
 std::string renderPage(const PageInfo& page);
