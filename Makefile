@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build build-asan demo test test-release test-asan bench install clean
+.PHONY: deps build build-asan demo test test-release test-asan bench install clean fuzz valgrind
 .PHONY: deps-windows windows test-windows
 
 deps:
@@ -35,6 +35,22 @@ test-release: build
 test-asan: build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviourSanitizer) in
+# build-fuzz, each run for FUZZ_SECONDS on its corpus in fuzz/corpus.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DZIV_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build build-fuzz -j $(JOBS) --target ziv-fuzz
+	sh fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+# ziv-demo under valgrind memcheck (skipped without valgrind).
+valgrind: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target ziv-demo
+	sh tests/reliability/valgrind-demo.sh build/Hosts/demo/ziv-demo out/valgrind; \
+	  code=$$?; [ $$code -eq 0 ] || [ $$code -eq 77 ]
+
 # ziv-bench's results in out/bench/results.json, and the whole-frame chart
 # drawn from them in out/bench/frames.svg.
 bench: build
@@ -44,7 +60,7 @@ bench: build
 	else echo "ziv-bench is not built yet"; fi
 
 clean:
-	rm -rf build build-asan out
+	rm -rf build build-asan build-fuzz out
 
 # Windows: ziv.dll, dll_logger.dll and the test programs for 32- and 64-bit
 # Windows, cross-built with mingw-w64 (build-win32, build-win64).

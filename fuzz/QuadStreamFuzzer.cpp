@@ -642,8 +642,13 @@ private:
         d_device->height = float(d_height);
         d_device->texturePixelFormat = d_texturePixelFormat;
         check(d_directDraw.get()->SetDisplayMode(640, 480, d_depth) == DD_OK, "SetDisplayMode");
-        for (IDirectDrawSurface* target : d_targets)
-            check(target->Restore() == DD_OK, "the host restores its targets");
+        for (IDirectDrawSurface* target : d_targets) {
+            // A failed unlock leaves a surface locked; the host unlocks its
+            // own.
+            target->Unlock(nullptr);
+            const HRESULT restored = target->Restore();
+            check(restored == DD_OK, "the host restores its targets", std::to_string(restored));
+        }
         renderer.prepareForReset();
         try {
             bool changed = false;
@@ -652,6 +657,11 @@ private:
             fail("a reset without faults succeeds", e.what());
         }
         afterCall("the recovering reset");
+        for (Texture* texture : d_textures) {
+            auto* t = static_cast<CDDTexture*>(texture);
+            check(t->restoreOnly() || t->colourSurface() != nullptr,
+                  "a reset without faults reloads every texture that has a source");
+        }
         check(renderer.scratchTexture() != nullptr, "a reset makes the scratch texture");
         check((renderer.bufferTexture() != nullptr) == (renderer.blendMode() == 0),
               "a reset makes the buffer texture in blend mode 0");

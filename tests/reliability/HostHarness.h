@@ -63,6 +63,29 @@ inline std::vector<uint8_t> pngFile(uint32_t width, uint32_t height, bool rgba, 
     return ZivTest::writePng(spec);
 }
 
+// The pixel rows of a surface (without the pitch padding), or nothing for a
+// missing surface.
+inline std::vector<uint8_t> surfaceRows(IDirectDrawSurface* surface)
+{
+    if (surface == nullptr)
+        return {};
+    DDSURFACEDESC desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) {
+        ADD_FAILURE() << "a surface does not lock";
+        return {};
+    }
+    const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
+    std::vector<uint8_t> rows;
+    for (DWORD y = 0; y < desc.dwHeight; ++y) {
+        const auto* row = static_cast<const uint8_t*>(desc.lpSurface) + ptrdiff_t(y) * desc.lPitch;
+        rows.insert(rows.end(), row, row + rowBytes);
+    }
+    surface->Unlock(nullptr);
+    return rows;
+}
+
 // The loaded module with the recording plug-in beside it, shared by every
 // host of a test program.
 class LoadedModule {
@@ -150,24 +173,7 @@ public:
     }
 
     // The target's pixel rows.
-    std::vector<uint8_t> targetBytes()
-    {
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(desc);
-        if (target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) {
-            ADD_FAILURE() << "the target does not lock";
-            return {};
-        }
-        const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
-        std::vector<uint8_t> rows;
-        for (DWORD y = 0; y < desc.dwHeight; ++y) {
-            const auto* row = static_cast<const uint8_t*>(desc.lpSurface) + ptrdiff_t(y) * desc.lPitch;
-            rows.insert(rows.end(), row, row + rowBytes);
-        }
-        target->Unlock(nullptr);
-        return rows;
-    }
+    std::vector<uint8_t> targetBytes() { return surfaceRows(target); }
 
     Texture* pixelTexture(uint32_t width, uint32_t height, bool rgba, uint32_t seed, bool memoryTexture = false)
     {

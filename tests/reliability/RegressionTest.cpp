@@ -131,6 +131,31 @@ TEST_F(Regression, PixelTextureWithoutSourceStaysRestoreOnly)
     EXPECT_TRUE(static_cast<CDDTexture*>(texture)->restoreOnly());
 }
 
+// A memory texture keeps a copy of its pixels for reloads. When the host
+// turned the flag off after the upload, a reset used to give its surfaces
+// back without reloading them: the texture stayed blank for good.
+TEST_F(Regression, MemoryTextureTurnedOffKeepsItsPixelsThroughAReset)
+{
+    auto* texture = static_cast<CDDTexture*>(renderer->createTexture());
+    texture->setMemoryTexture(true);
+    const std::vector<uint8_t> pixels = ZivReliability::testPixels(5, 4, true, 55);
+    texture->loadFromMemory(pixels.data(), 5, 4, ZorvUISystem::BUFFER_RGBA);
+    texture->setMemoryTexture(false);
+    const std::vector<uint8_t> before = ZivReliability::surfaceRows(texture->colourSurface());
+
+    renderer->prepareForReset();
+    bool changed = true;
+    renderer->postD3DReset(&changed);
+    ASSERT_NE(texture->colourSurface(), nullptr) << "reloaded from the kept pixels";
+    EXPECT_EQ(ZivReliability::surfaceRows(texture->colourSurface()), before);
+
+    // No longer a memory texture: from now on its surfaces are only restored.
+    IDirectDrawSurface* surface = texture->colourSurface();
+    renderer->prepareForReset();
+    renderer->postD3DReset(&changed);
+    EXPECT_EQ(texture->colourSurface(), surface);
+}
+
 // The display edge of a target wider than the 32-bit coordinate range used
 // to wrap to a negative number where `long` is 64 bits wide.
 TEST_F(Regression, DisplayAreaOfAHugeTargetSaturates)

@@ -22,34 +22,13 @@ namespace {
 
 using ZivReliability::corners;
 using ZivReliability::pngFile;
+using ZivReliability::surfaceRows;
 using ZivReliability::testPixels;
 using ZorvUISystem::CDDRender;
 using ZorvUISystem::CDDTexture;
 using ZorvUISystem::Texture;
 
 constexpr int kCyclesPerBlendMode = 200;
-
-// The pixel rows of a surface, or nothing for a missing surface.
-std::vector<uint8_t> surfaceRows(IDirectDrawSurface* surface)
-{
-    if (surface == nullptr)
-        return {};
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) {
-        ADD_FAILURE() << "a texture surface does not lock";
-        return {};
-    }
-    const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
-    std::vector<uint8_t> rows;
-    for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        const auto* row = static_cast<const uint8_t*>(desc.lpSurface) + ptrdiff_t(y) * desc.lPitch;
-        rows.insert(rows.end(), row, row + rowBytes);
-    }
-    surface->Unlock(nullptr);
-    return rows;
-}
 
 struct Snapshot {
     std::vector<uint8_t> colour;

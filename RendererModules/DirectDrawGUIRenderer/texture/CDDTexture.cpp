@@ -59,7 +59,9 @@ void CDDTexture::recreateAfterReset()
     }
     releaseSurfaces();
     try {
-        if (d_memoryTexture && d_fileDataHoldsPixels && d_fileData) {
+        // Kept pixels are the texture's source even when the host has turned
+        // the memory-texture flag off since they were uploaded.
+        if (d_fileDataHoldsPixels && d_fileData) {
             loadFromMemory(d_fileData, d_imageWidth, d_imageHeight, BUFFER_RGBA);
         } else if (!d_fileName.empty()) {
             // The load records its arguments again; they must not point into
