@@ -13,7 +13,9 @@
 #define STBI_NO_HDR
 #define STBI_NO_FAILURE_STRINGS
 #define STBI_MAX_DIMENSIONS 16384
-#define STBI_MALLOC(size) std::malloc(size)
+// Zeroed: stb_image leaves the rows of a truncated file unwritten, and they
+// must not carry whatever the heap held before.
+#define STBI_MALLOC(size) std::calloc(1, size)
 #define STBI_REALLOC(p, size) std::realloc(p, size)
 #define STBI_FREE(p) std::free(p)
 #if defined(__GNUC__)

@@ -10,6 +10,7 @@
 
 #include "ExpectedTexts.h"
 #include "HostHarness.h"
+#include "corona.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 
@@ -176,6 +177,41 @@ TEST_F(Regression, DisplayAreaOfAHugeTargetSaturates)
     EXPECT_TRUE(changed);
     EXPECT_EQ(renderer->displayArea().right, 64);
     EXPECT_EQ(renderer->displayArea().bottom, 48);
+}
+
+// A TGA file cut short decoded to whatever the heap held where its rows were
+// missing: the same bytes gave textures of different pixels. Missing rows
+// come out black.
+TEST(ImageLibraryRegression, TruncatedTgaDecodesItsMissingRowsAsZero)
+{
+    std::vector<uint8_t> file(18, 0);
+    file[2] = 2;     // uncompressed true colour
+    file[12] = 20;   // width
+    file[14] = 10;   // height
+    file[16] = 24;   // bits per pixel
+    file[17] = 0x20; // top row first
+    for (int i = 0; i < 30; ++i)
+        file.push_back(static_cast<uint8_t>(0x40 + i));
+
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        // Leave freed heap memory of the image's size full of a pattern.
+        std::vector<uint8_t>* dirty = new std::vector<uint8_t>(20 * 10 * 3, 0xAB);
+        delete dirty;
+        corona::File* memory = corona::CorCreateMemoryFile(file.data(), static_cast<int>(file.size()));
+        ASSERT_NE(memory, nullptr);
+        corona::Image* image = corona::CorOpenImageFromFile(memory, corona::FF_AUTODETECT);
+        memory->destroy();
+        if (image == nullptr)
+            return; // refusing the file is as good
+        ASSERT_EQ(image->getWidth(), 20);
+        ASSERT_EQ(image->getHeight(), 10);
+        const auto* pixels = static_cast<const uint8_t*>(image->getPixels());
+        size_t nonZero = 0;
+        for (size_t i = 60; i < 20 * 10 * 3; ++i)
+            nonZero += pixels[i] != 0 ? 1 : 0;
+        image->destroy();
+        EXPECT_EQ(nonZero, 0u) << "the rows the file does not hold";
+    }
 }
 
 } // namespace
