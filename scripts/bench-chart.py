@@ -70,7 +70,8 @@ def load_frames(path):
 
 def axis_range(groups):
     values = [v for _, g in groups for v, _ in g.values()]
-    low = 10 ** math.floor(math.log10(min(values)))
+    # A decade lower when the shortest bar would hardly show.
+    low = 10 ** math.floor(math.log10(min(values)) - 0.3)
     high = 10 ** math.ceil(math.log10(max(values)))
     if high <= low:
         high = low * 10
