@@ -43,7 +43,8 @@ uint64_t area(LONG left, LONG top, LONG right, LONG bottom)
 
 uint64_t visibleArea(const RECT& r)
 {
-    return area(std::max(r.left, LONG{0}), std::max(r.top, LONG{0}), std::min(r.right, kWidth), std::min(r.bottom, kHeight));
+    return area(std::max(r.left, LONG{0}), std::max(r.top, LONG{0}), std::min(r.right, kWidth),
+                std::min(r.bottom, kHeight));
 }
 
 void add(FS::PathCount& path, uint64_t pixels)
