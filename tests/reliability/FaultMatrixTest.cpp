@@ -4,6 +4,7 @@
 // should (exception text, last-error text, log lines, or nothing at all),
 // what was drawn must be what the failure allows, the renderer must draw the
 // next frame correctly, and destroying it must give back every surface.
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>

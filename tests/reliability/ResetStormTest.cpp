@@ -5,6 +5,7 @@
 // before the first, nothing was ever written outside a surface, and
 // destroying the renderer gives back every surface.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <stdexcept>
