@@ -9,6 +9,7 @@
 //   index and screen area the frame leaves uncovered are 0, 0, 0, 0;
 // - images above 16384 pixels on a side or with more than 256 MiB of pixels
 //   are refused before anything is decoded.
+#include "CoronaCommon.h"
 #include "corona.h"
 #include "corona_wic.h"
 
@@ -29,124 +30,11 @@
 namespace corona {
 namespace {
 
-constexpr long long kMaxSide = 16384;
-constexpr unsigned long long kMaxPixelBytes = 256ull << 20;
-
-std::atomic<int> g_liveObjects{0};
-
-// Byte count of a width x height image, or 0 when it is refused.
-size_t pixelBufferSize(long long width, long long height, int bytesPerPixel)
-{
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || bytesPerPixel < 1)
-        return 0;
-    const unsigned long long bytes = static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) *
-                                     static_cast<unsigned long long>(bytesPerPixel);
-    return bytes > kMaxPixelBytes ? 0 : static_cast<size_t>(bytes);
-}
-
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
-using PixelBuffer = std::unique_ptr<uint8_t, FreeDeleter>;
-
-PixelBuffer allocatePixels(long long width, long long height, int bytesPerPixel)
-{
-    const size_t bytes = pixelBufferSize(width, height, bytesPerPixel);
-    if (bytes == 0)
-        return nullptr;
-    return PixelBuffer(static_cast<uint8_t*>(std::calloc(bytes, 1)));
-}
-
-// ----- the library's objects -------------------------------------------------
-
-class MemoryFile final : public File {
-public:
-    MemoryFile(const void* data, int size) : d_data(static_cast<const uint8_t*>(data)), d_size(size)
-    {
-        ++g_liveObjects;
-    }
-
-    void destroy() override
-    {
-        --g_liveObjects;
-        delete this;
-    }
-
-    const uint8_t* data() const { return d_data; }
-    DWORD size() const { return static_cast<DWORD>(d_size); }
-
-private:
-    ~MemoryFile() = default;
-
-    const uint8_t* d_data;
-    int d_size;
-};
-
-class PixelImage final : public Image {
-public:
-    PixelImage(int width, int height, PixelFormat format, PixelBuffer pixels)
-        : d_width(width), d_height(height), d_format(format), d_pixels(std::move(pixels))
-    {
-        ++g_liveObjects;
-    }
-
-    void destroy() override
-    {
-        --g_liveObjects;
-        delete this;
-    }
-    int getWidth() override { return d_width; }
-    int getHeight() override { return d_height; }
-    PixelFormat getFormat() override { return d_format; }
-    void* getPixels() override { return d_pixels.get(); }
-
-private:
-    ~PixelImage() = default;
-
-    int d_width;
-    int d_height;
-    PixelFormat d_format;
-    PixelBuffer d_pixels;
-};
-
-int bytesPerPixel(int format)
-{
-    return (format == PF_R8G8B8A8 || format == PF_B8G8R8A8) ? 4 : 3;
-}
-
-bool isDirectColour(int format)
-{
-    return format == PF_R8G8B8A8 || format == PF_R8G8B8 || format == PF_B8G8R8A8 || format == PF_B8G8R8;
-}
-
-// Reorders channels and adds (opaque) or drops alpha between two direct
-// colour formats.
-Image* convertDirect(Image* image, PixelFormat to)
-{
-    const int from = image->getFormat();
-    const int width = image->getWidth();
-    const int height = image->getHeight();
-    const int inBytes = bytesPerPixel(from);
-    const int outBytes = bytesPerPixel(to);
-    PixelBuffer out = allocatePixels(width, height, outBytes);
-    if (!out)
-        return nullptr;
-    const bool swapIn = from == PF_B8G8R8A8 || from == PF_B8G8R8;
-    const bool swapOut = to == PF_B8G8R8A8 || to == PF_B8G8R8;
-    const uint8_t* in = static_cast<const uint8_t*>(image->getPixels());
-    uint8_t* o = out.get();
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    for (size_t i = 0; i < count; ++i, in += inBytes, o += outBytes) {
-        const uint8_t red = in[swapIn ? 2 : 0];
-        const uint8_t blue = in[swapIn ? 0 : 2];
-        o[swapOut ? 2 : 0] = red;
-        o[1] = in[1];
-        o[swapOut ? 0 : 2] = blue;
-        if (outBytes == 4)
-            o[3] = inBytes == 4 ? in[3] : 0xFF;
-    }
-    return new PixelImage(width, height, to, std::move(out));
-}
+using detail::allocatePixels;
+using detail::MemoryFile;
+using detail::PixelBuffer;
+using detail::pixelBufferSize;
+using detail::PixelImage;
 
 // ----- COM --------------------------------------------------------------------
 
@@ -361,9 +249,7 @@ Image* decodeWithWic(const uint8_t* data, DWORD size)
 
 File* CorCreateMemoryFile(const void* buffer, int size)
 {
-    if (buffer == nullptr || size <= 0)
-        return nullptr;
-    return new (std::nothrow) MemoryFile(buffer, size);
+    return detail::createMemoryFile(buffer, size);
 }
 
 Image* CorOpenImageFromFile(File* file, FileFormat format)
@@ -372,7 +258,7 @@ Image* CorOpenImageFromFile(File* file, FileFormat format)
         return nullptr;
     const auto* memory = static_cast<const MemoryFile*>(file);
     try {
-        return decodeWithWic(memory->data(), memory->size());
+        return decodeWithWic(memory->data(), static_cast<DWORD>(memory->size()));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -380,27 +266,14 @@ Image* CorOpenImageFromFile(File* file, FileFormat format)
 
 Image* CorConvertImage(Image* image, PixelFormat format)
 {
-    if (image == nullptr)
-        return nullptr;
-    if (format == PF_DONTCARE || image->getFormat() == format)
-        return image;
-    Image* converted = nullptr;
-    if (isDirectColour(image->getFormat()) && isDirectColour(format)) {
-        try {
-            converted = convertDirect(image, format);
-        } catch (const std::bad_alloc&) {
-            converted = nullptr;
-        }
-    }
-    image->destroy();
-    return converted;
+    return detail::convertImage(image, format, false);
 }
 
 namespace wic {
 
 int liveObjects()
 {
-    return g_liveObjects;
+    return detail::g_liveObjects;
 }
 
 } // namespace wic

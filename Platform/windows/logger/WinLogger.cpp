@@ -24,17 +24,20 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "LoggerCore.h"
 #include "PlovLogger.h"
 
 namespace {
+
+using dll_logger::isSeparator;
 
 // ----- text and paths -------------------------------------------------------
 
@@ -48,11 +51,6 @@ std::wstring widen(std::string_view text)
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
-}
-
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
 }
 
 // "C:\...", "C:/...", "\\server\..." and "\..." do not take the directory.
@@ -144,86 +142,6 @@ std::wstring logFileFor(const std::string& moduleName)
 
 // ----- the ini file ------------------------------------------------------------
 
-std::string_view trim(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// Like GetPrivateProfileInt: an optional sign and the leading digits; no
-// digits is 0; out of range is clamped.
-int32_t parseLevel(std::string_view text)
-{
-    size_t at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    long long value = 0;
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-        value = value * 10 + (text[at] - '0');
-        if (value > INT32_MAX)
-            return negative ? INT32_MIN : INT32_MAX;
-    }
-    return static_cast<int32_t>(negative ? -value : value);
-}
-
-struct ModuleSettings {
-    bool hasLevel = false;
-    int32_t level = 0;
-    bool hasFile = false;
-    std::string file;
-};
-
-ModuleSettings readModuleSettings(std::string_view content, std::string_view moduleName)
-{
-    ModuleSettings settings;
-    if (content.substr(0, 3) == "\xEF\xBB\xBF")
-        content.remove_prefix(3);
-    bool inSection = false;
-    while (!content.empty()) {
-        const size_t end = content.find('\n');
-        std::string_view text = trim(content.substr(0, end));
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
-        if (text.empty() || text.front() == ';' || text.front() == '#')
-            continue;
-        if (text.front() == '[') {
-            const size_t close = text.find(']');
-            if (close != std::string_view::npos)
-                inSection = equalsIgnoringCase(trim(text.substr(1, close - 1)), moduleName);
-            continue;
-        }
-        const size_t equals = text.find('=');
-        if (!inSection || equals == std::string_view::npos)
-            continue;
-        const std::string_view key = trim(text.substr(0, equals));
-        std::string_view value = trim(text.substr(equals + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        if (equalsIgnoringCase(key, "level") && !settings.hasLevel) {
-            settings.hasLevel = true;
-            settings.level = parseLevel(value);
-        } else if (equalsIgnoringCase(key, "file") && !settings.hasFile && !value.empty()) {
-            settings.hasFile = true;
-            settings.file = std::string(value);
-        }
-    }
-    return settings;
-}
-
 // The whole file, or nothing when it cannot be read (at most 1 MiB).
 std::string readSmallFile(const std::wstring& path)
 {
@@ -256,22 +174,6 @@ std::string timestamp()
     return text;
 }
 
-std::string levelName(int32_t level)
-{
-    switch (level) {
-    case 1:
-        return "ERROR";
-    case 2:
-        return "WARNING";
-    case 3:
-        return "INFO";
-    case 4:
-        return "TRACE";
-    default:
-        return "LEVEL " + std::to_string(level);
-    }
-}
-
 bool writeAll(HANDLE handle, const std::string& data)
 {
     size_t done = 0;
@@ -285,78 +187,18 @@ bool writeAll(HANDLE handle, const std::string& data)
     return true;
 }
 
-class FileLogger final : public PlovLogger {
+class FileLogger final : public dll_logger::LineLogger {
 public:
     FileLogger(std::string moduleName, int32_t level, HANDLE file)
-        : d_moduleName(std::move(moduleName)), d_level(level), d_file(file)
+        : LineLogger(std::move(moduleName), level, "\r\n"), d_file(file)
     {
     }
     ~FileLogger() override { CloseHandle(d_file); }
 
-    FileLogger(const FileLogger&) = delete;
-    FileLogger& operator=(const FileLogger&) = delete;
-
-    // 0 when written or filtered out by level, -1 when the line could not be
-    // written.
-    int logMessage(const char* text, int32_t level) override
-    {
-        if (level > d_level)
-            return 0;
-        return writeLine(level, text == nullptr ? std::string_view("(null)") : std::string_view(text));
-    }
-
-    int logFormat(int32_t level, const char* format, ...) override
-    {
-        if (level > d_level)
-            return 0;
-        if (format == nullptr)
-            return -1;
-        va_list args;
-        va_start(args, format);
-        va_list again;
-        va_copy(again, args);
-        char small[512];
-        const int length = std::vsnprintf(small, sizeof small, format, args);
-        va_end(args);
-        int result = -1;
-        if (length >= 0 && size_t(length) < sizeof small) {
-            result = writeLine(level, std::string_view(small, size_t(length)));
-        } else if (length >= 0) {
-            try {
-                std::string text(size_t(length) + 1, '\0');
-                std::vsnprintf(text.data(), text.size(), format, again);
-                text.resize(size_t(length));
-                result = writeLine(level, text);
-            } catch (const std::bad_alloc&) {
-                result = -1;
-            }
-        }
-        va_end(again);
-        return result;
-    }
-
 private:
-    int writeLine(int32_t level, std::string_view text)
-    {
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.remove_suffix(1);
-        try {
-            std::string line = timestamp();
-            line += " [";
-            line += d_moduleName;
-            line += "] ";
-            line += levelName(level);
-            line += ": ";
-            line += text;
-            line += "\r\n";
-            return writeAll(d_file, line) ? 0 : -1;
-        } catch (const std::bad_alloc&) {
-            return -1;
-        }
-    }
+    std::string timestamp() const override { return ::timestamp(); }
+    bool writeText(const std::string& line) override { return writeAll(d_file, line); }
 
-    std::string d_moduleName;
-    int32_t d_level;
     HANDLE d_file;
 };
 
@@ -375,8 +217,8 @@ extern "C" int32_t GetLogLevelFromIniFile(const char* directory, const char* mod
         return 0;
     try {
         const std::string iniName = iniFileName == nullptr || iniFileName[0] == '\0' ? "VumLogger.ini" : iniFileName;
-        const ModuleSettings settings =
-            readModuleSettings(readSmallFile(widen(joinPath(directory, iniName))), moduleName);
+        const dll_logger::ModuleSettings settings =
+            dll_logger::readModuleSettings(readSmallFile(widen(joinPath(directory, iniName))), moduleName);
         const std::string file = settings.hasFile ? settings.file : defaultLogFileName(moduleName);
         rememberLogFile(moduleName, absolutePath(widen(joinPath(directory, file))));
         return settings.hasLevel ? settings.level : 0;
@@ -415,11 +257,7 @@ extern "C" PlovLogger* CreatePlovLogger(uint32_t arg1, uint32_t arg2, const char
 extern "C" int unRecoveryError(const char* text)
 {
     try {
-        std::string line = timestamp() + " unrecoverable error: " + (text == nullptr ? "(null)" : text);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
-        line += "\r\n";
-        return writeError(line) ? 0 : -1;
+        return writeError(dll_logger::unrecoverableLine(timestamp(), text, "\r\n")) ? 0 : -1;
     } catch (...) {
         return -1;
     }
