@@ -6,6 +6,7 @@
 // pixels are the image's converted by the upload rules, and survives a
 // device reset unchanged; anything else fails with the texts the loader
 // defines, leaving no surface, image object or registry entry behind.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -45,6 +46,57 @@ const char* const kPrefix = "CDDRender::createTexture failed from file data : ";
 // Images above this many pixels are decoded here but not handed to the
 // renderer: they would only measure the speed of the upload loop.
 constexpr uint64_t kMaxPixels = uint64_t{1} << 20;
+// Files whose headers claim more are not even decoded (see claimedPixels).
+constexpr uint64_t kMaxClaimedPixels = uint64_t{1} << 22;
+
+uint32_t bigEndian16(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 8 | p[1];
+}
+uint32_t littleEndian16(const uint8_t* p)
+{
+    return uint32_t(p[1]) << 8 | p[0];
+}
+uint64_t magnitude(int64_t value)
+{
+    return static_cast<uint64_t>(value < 0 ? -value : value);
+}
+
+// The largest picture the file's headers claim, read the way the decoders
+// would, or 0. A few bytes can claim a picture of hundreds of megabytes that
+// the decoders then fill in at length; such files measure nothing but the
+// decoders' speed and are left out.
+uint64_t claimedPixels(const uint8_t* data, size_t size)
+{
+    uint64_t largest = 0;
+    auto claim = [&largest](uint64_t width, uint64_t height) { largest = std::max(largest, width * height); };
+    if (size >= 24 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
+        claim(uint64_t(data[16]) << 24 | uint64_t(data[17]) << 16 | uint64_t(data[18]) << 8 | data[19],
+              uint64_t(data[20]) << 24 | uint64_t(data[21]) << 16 | uint64_t(data[22]) << 8 | data[23]);
+    if (size >= 10 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F')
+        claim(littleEndian16(data + 6), littleEndian16(data + 8));
+    if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
+        int32_t width, height;
+        std::memcpy(&width, data + 18, 4);
+        std::memcpy(&height, data + 22, 4);
+        claim(magnitude(width), magnitude(height));
+    }
+    if (size >= 4 && data[0] == 0xFF && data[1] == 0xD8) {
+        // Start-of-frame markers carry the height, then the width.
+        for (size_t i = 2; i + 8 < size; ++i) {
+            const uint8_t m = data[i + 1];
+            if (data[i] == 0xFF && m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC)
+                claim(bigEndian16(data + i + 7), bigEndian16(data + i + 5));
+        }
+    }
+    // A TGA has no signature: a colour-map type of 0 or 1 and a known image
+    // type make one, with the size at bytes 12 to 15.
+    const bool tgaType =
+        size >= 18 && (data[2] == 1 || data[2] == 2 || data[2] == 3 || data[2] == 9 || data[2] == 10 || data[2] == 11);
+    if (tgaType && data[1] <= 1)
+        claim(littleEndian16(data + 12), littleEndian16(data + 14));
+    return largest;
+}
 
 // What the image library makes of the bytes, in the form the loader hands
 // to the upload: RGBA or RGB, or the loader's text for why not.
@@ -224,6 +276,8 @@ void run(const uint8_t* data, size_t size)
 {
     const Configuration& config = kConfigurations[size % kConfigurationCount];
     const int32_t blendMode = static_cast<int32_t>(size / kConfigurationCount % 3);
+    if (claimedPixels(data, size) > kMaxClaimedPixels)
+        return;
     corona::test::setConversionFailure(config.conversionFails);
     const Decoded image = decodeDirectly(data, size, config.conversionFails);
     if (image.failure.empty() && uint64_t(image.width) * uint64_t(image.height) > kMaxPixels)
