@@ -215,4 +215,68 @@ TEST(ImageLibraryRegression, TruncatedTgaDecodesItsMissingRowsAsZero)
     }
 }
 
+// Leaves a pattern in the stack memory that the next calls will use.
+__attribute__((noinline)) void dirtyStack()
+{
+    volatile uint8_t junk[16384];
+    for (size_t i = 0; i < sizeof(junk); ++i)
+        junk[i] = 0x5A;
+}
+
+// The pixels corona decodes from a file, or nothing.
+std::vector<uint8_t> decodedPixels(const std::vector<uint8_t>& file)
+{
+    corona::File* memory = corona::CorCreateMemoryFile(file.data(), static_cast<int>(file.size()));
+    corona::Image* image = corona::CorOpenImageFromFile(memory, corona::FF_AUTODETECT);
+    memory->destroy();
+    if (image == nullptr)
+        return {};
+    const size_t bytes =
+        size_t(image->getWidth()) * size_t(image->getHeight()) * (image->getFormat() == corona::PF_R8G8B8A8 ? 4 : 3);
+    const auto* pixels = static_cast<const uint8_t*>(image->getPixels());
+    std::vector<uint8_t> out(pixels, pixels + bytes);
+    image->destroy();
+    return out;
+}
+
+// An 8-bit BMP of 4 x 2 pixels whose palette holds `entries` colours (the
+// header's pixel offset tells), with the given pixel indices.
+std::vector<uint8_t> paletteBmp(int entries, const std::vector<uint8_t>& indices)
+{
+    const uint32_t offset = static_cast<uint32_t>(14 + 40 + entries * 4);
+    std::vector<uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0};
+    for (uint32_t value : {offset, 40u, 4u, 2u})
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    file.insert(file.end(), {1, 0, 8, 0}); // one plane, 8 bits
+    file.resize(14 + 40, 0);
+    for (int i = 0; i < entries; ++i)
+        file.insert(file.end(), {0x00, 0x00, 0xFF, 0x00}); // red, as blue, green, red, unused
+    file.insert(file.end(), indices.begin(), indices.end());
+    return file;
+}
+
+// A palette BMP whose pixels point past its palette, or whose header leaves
+// no room for a palette at all, decoded to colours from whatever the stack
+// held. Such pixels come out black.
+TEST(ImageLibraryRegression, PaletteIndicesBeyondAShortPaletteDecodeAsBlack)
+{
+    const std::vector<uint8_t> shortPalette = paletteBmp(1, {0, 1, 7, 200, 0, 0, 255, 0});
+    dirtyStack();
+    const std::vector<uint8_t> pixels = decodedPixels(shortPalette);
+    ASSERT_EQ(pixels.size(), 4u * 2u * 3u);
+    // Rows are stored bottom first: the second row of the file is the top.
+    const std::vector<uint8_t> expected = {0xFF, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0xFF, 0, 0,
+                                           0xFF, 0, 0, 0,    0, 0, 0, 0, 0, 0,    0, 0};
+    EXPECT_EQ(pixels, expected);
+
+    // The pixel offset lies inside the header: a palette of -1 entries.
+    std::vector<uint8_t> noRoom = paletteBmp(0, {3, 3, 3, 3, 3, 3, 3, 3});
+    noRoom[10] = 53;
+    dirtyStack();
+    const std::vector<uint8_t> first = decodedPixels(noRoom);
+    for (uint8_t byte : first)
+        EXPECT_EQ(byte, 0) << "no palette, no colour";
+}
+
 } // namespace
