@@ -9,6 +9,7 @@
 #include "PlovLogger.h"
 #include "module/Diagnostics.h"
 #include "renderer/CDDRender.h"
+#include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 
 namespace ZorvUISystem {
@@ -16,13 +17,6 @@ namespace ZorvUISystem {
 namespace {
 
 const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
-
-// A display edge as a rectangle coordinate (32 bits on every platform),
-// saturated at the largest one.
-LONG displayEdge(uint32_t size)
-{
-    return size > static_cast<uint32_t>(INT32_MAX) ? LONG{INT32_MAX} : static_cast<LONG>(size);
-}
 
 } // namespace
 
@@ -71,7 +65,7 @@ bool CDDRender::updateDisplaySize(float width, float height)
         return false;
     d_displayWidth = w;
     d_displayHeight = h;
-    d_displayArea = RECT{0, 0, displayEdge(w), displayEdge(h)};
+    d_displayArea = RECT{0, 0, saturatedEdge(w), saturatedEdge(h)};
     return true;
 }
 

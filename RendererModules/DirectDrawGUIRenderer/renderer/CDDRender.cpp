@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 
 namespace ZorvUISystem {
@@ -18,12 +19,6 @@ int32_t chooseBlendMode(int32_t preference, bool hasMmx)
     if (preference == 0 || !hasMmx)
         return 0;
     return preference == 1 ? 1 : 2;
-}
-
-// A display edge as a rectangle coordinate, saturated at the largest one.
-LONG displayEdge(uint32_t size)
-{
-    return size > uint32_t(INT32_MAX) ? LONG(INT32_MAX) : static_cast<LONG>(size);
 }
 
 } // namespace
@@ -82,7 +77,7 @@ void CDDRender::initDisplay(float width, float height)
     d_textureSizeLimit = height < width ? truncateToPixels(height) : truncateToPixels(width);
     createScratchTexture(d_displayWidth, d_displayHeight);
     createBufferTexture();
-    d_displayArea = {0, 0, displayEdge(d_displayWidth), displayEdge(d_displayHeight)};
+    d_displayArea = {0, 0, saturatedEdge(d_displayWidth), saturatedEdge(d_displayHeight)};
     d_identifier = kIdentifier;
 }
 

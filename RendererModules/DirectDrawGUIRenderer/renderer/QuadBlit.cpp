@@ -63,11 +63,6 @@ RECT intersection(const RECT& a, const RECT& b)
                 a.bottom < b.bottom ? a.bottom : b.bottom};
 }
 
-LONG edge(uint64_t size)
-{
-    return size > uint64_t{INT32_MAX} ? INT32_MAX : static_cast<LONG>(size);
-}
-
 // The part of a locked surface a kernel may touch, in pixels of
 // bytesPerPixel bytes: the rows' pixel bytes, never the pitch padding. The
 // kernels treat both surfaces as having the texture's layout, so a surface of
@@ -80,7 +75,7 @@ RECT lockedExtent(const DDSURFACEDESC& desc, uint32_t bytesPerPixel)
     uint64_t rowBytes = bits != 0 ? uint64_t{desc.dwWidth} * bits / 8 : uint64_t{desc.dwWidth} * bytesPerPixel;
     if (rowBytes > static_cast<uint64_t>(desc.lPitch))
         rowBytes = static_cast<uint64_t>(desc.lPitch);
-    return RECT{0, 0, edge(rowBytes / bytesPerPixel), edge(desc.dwHeight)};
+    return RECT{0, 0, saturatedEdge(rowBytes / bytesPerPixel), saturatedEdge(desc.dwHeight)};
 }
 
 // Moves a locked description's first-pixel pointer to (x, y).
@@ -150,7 +145,7 @@ RECT textureLimit(const CDDTexture* texture, const CDDTexture* scratch, const RE
         return displayArea;
     if (texture->getWidth() == 0 || texture->getHeight() == 0)
         return kUnboundedRect;
-    return RECT{0, 0, edge(texture->getWidth()), edge(texture->getHeight())};
+    return RECT{0, 0, saturatedEdge(texture->getWidth()), saturatedEdge(texture->getHeight())};
 }
 
 // Counts a DirectDraw copy by the result of its last blit: stretched,

@@ -105,9 +105,13 @@ bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds)
     desc.dwSize = sizeof(DDSURFACEDESC);
     if (surface->GetSurfaceDesc(&desc) < 0 || (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT))
         return false;
-    const auto edge = [](DWORD size) { return size > DWORD{INT32_MAX} ? INT32_MAX : static_cast<LONG>(size); };
-    bounds = RECT{0, 0, edge(desc.dwWidth), edge(desc.dwHeight)};
+    bounds = RECT{0, 0, saturatedEdge(desc.dwWidth), saturatedEdge(desc.dwHeight)};
     return true;
+}
+
+LONG saturatedEdge(uint64_t size)
+{
+    return size > uint64_t{INT32_MAX} ? LONG{INT32_MAX} : static_cast<LONG>(size);
 }
 
 bool clipBlit(RECT& dest, RECT& source, const RECT& destLimit, const RECT& sourceLimit)

@@ -28,6 +28,10 @@ constexpr RECT kUnboundedRect = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
 // without overflow.
 bool isStretched(const RECT& dest, const RECT& source);
 
+// A pixel count as a rectangle edge (32 bits on every platform), saturated at
+// the largest one.
+LONG saturatedEdge(uint64_t size);
+
 // The rectangle 0, 0, width, height of a surface, asked from DirectDraw;
 // false when the surface does not tell its size.
 bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds);
