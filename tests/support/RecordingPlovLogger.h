@@ -25,6 +25,7 @@ struct RecordedCall {
 
 struct LoggerRecord {
     std::vector<RecordedCall> calls;
+    int loggersMade = 0; // numbers the logger objects: an address may be reused after a delete
 
     std::vector<RecordedCall> callsTo(std::string_view function) const
     {
@@ -45,8 +46,12 @@ inline std::string recordedText(const char* text)
 
 class RecordingPlovLogger final : public PlovLogger {
 public:
-    explicit RecordingPlovLogger(LoggerRecord& record) : d_record(record) {}
-    ~RecordingPlovLogger() override { d_record.calls.push_back({"~PlovLogger", {}, nullptr, this}); }
+    explicit RecordingPlovLogger(LoggerRecord& record) : d_record(record), d_serial(++record.loggersMade) {}
+    // ~PlovLogger: args the object's serial number, 1 for the first made.
+    ~RecordingPlovLogger() override
+    {
+        d_record.calls.push_back({"~PlovLogger", {std::to_string(d_serial)}, nullptr, this});
+    }
 
     // logMessage: args text, level.
     int logMessage(const char* text, int32_t level) override
@@ -79,6 +84,7 @@ public:
 
 private:
     LoggerRecord& d_record;
+    int d_serial;
 };
 
 } // namespace ZivTest
