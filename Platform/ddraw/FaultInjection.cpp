@@ -130,6 +130,11 @@ bool failAlways(const char* operation, HRESULT result, IDirectDrawSurface* surfa
     return zivdd::arm(operation, result, 1, surface, true);
 }
 
+const char* failableOperation(size_t index)
+{
+    return index < zivdd::firstCountOnly ? zivdd::operationNames[index] : nullptr;
+}
+
 size_t armedFaults()
 {
     zivdd::State& s = zivdd::state();

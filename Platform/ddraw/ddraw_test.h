@@ -29,6 +29,10 @@ ZIV_DDRAW_API bool failNext(const char* operation, HRESULT result, unsigned nth 
 // fails with `result` until reset(). Same return value as failNext.
 ZIV_DDRAW_API bool failAlways(const char* operation, HRESULT result, IDirectDrawSurface* surface = nullptr);
 
+// The name of the index-th operation that can be made to fail, in the order
+// listed above; null from index 19 on.
+ZIV_DDRAW_API const char* failableOperation(size_t index);
+
 // Faults armed and not yet fired (lasting faults stay counted).
 ZIV_DDRAW_API size_t armedFaults();
 

@@ -34,29 +34,6 @@ using namespace ZivReliability;
 using ZorvUISystem::BUFFER_RGB;
 using ZorvUISystem::BUFFER_RGBA;
 
-// The DirectDraw operations that can be made to fail.
-const char* const kFailableOperations[] = {
-    "DirectDrawCreate",
-    "SetCooperativeLevel",
-    "SetDisplayMode",
-    "RestoreDisplayMode",
-    "GetDisplayMode",
-    "CreateSurface",
-    "Lock",
-    "Unlock",
-    "Blt",
-    "BltFast",
-    "GetDC",
-    "ReleaseDC",
-    "IsLost",
-    "Restore",
-    "SetColorKey",
-    "GetColorKey",
-    "GetSurfaceDesc",
-    "GetPixelFormat",
-    "GetCaps",
-};
-
 struct Fault {
     std::string operation;
     unsigned nth;
@@ -186,7 +163,7 @@ protected:
         ddrawtest::reset();
         scenario.operation(host);
         std::map<std::string, unsigned long> counts;
-        for (const char* name : kFailableOperations) {
+        for (size_t i = 0; const char* name = ddrawtest::failableOperation(i); ++i) {
             if (ddrawtest::callCount(name) > 0)
                 counts[name] = ddrawtest::callCount(name);
         }

@@ -100,9 +100,15 @@ TEST_F(TestControl, FaultsAreArmedOnlyForKnownOperationsAndFailures)
     EXPECT_FALSE(ddrawtest::failNext("Lock", DDERR_GENERIC, 0));
     EXPECT_FALSE(ddrawtest::failAlways("Unknown", DDERR_GENERIC));
     EXPECT_EQ(0u, ddrawtest::armedFaults());
-    for (const char* name : {"SetCooperativeLevel", "RestoreDisplayMode", "GetDisplayMode", "Unlock", "BltFast",
-                             "ReleaseDC", "SetColorKey", "GetSurfaceDesc", "GetPixelFormat", "GetCaps"})
+    // The listed failable operations are exactly those that can be armed.
+    size_t listed = 0;
+    for (; const char* name = ddrawtest::failableOperation(listed); ++listed)
         EXPECT_TRUE(ddrawtest::failNext(name, DDERR_GENERIC)) << name;
+    EXPECT_EQ(19u, listed);
+    EXPECT_EQ(19u, ddrawtest::armedFaults());
+    EXPECT_STREQ("DirectDrawCreate", ddrawtest::failableOperation(0));
+    EXPECT_STREQ("GetCaps", ddrawtest::failableOperation(18));
+    EXPECT_EQ(nullptr, ddrawtest::failableOperation(1000));
 }
 
 TEST_F(TestControl, CallsAreCountedPerOperation)
