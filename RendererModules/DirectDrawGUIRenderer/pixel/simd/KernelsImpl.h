@@ -61,7 +61,8 @@ template <class V> struct SimdKernels {
                 const auto keep = op.keep(s);
                 if (V::all(keep))
                     continue;
-                const R t = V::load(dp);
+                R t = V::load(dp);
+                keepInRegister(t);
                 V::storeKeeping(dp, keep, t, op(s, t));
             }
             if (left != 0) {

@@ -8,6 +8,8 @@
 
 #include <immintrin.h>
 
+#include "pixel/simd/VecCommon.h"
+
 namespace ZorvUISystem {
 namespace {
 
