@@ -230,42 +230,55 @@ template <class V> struct SimdKernels {
     // on bytes 0-2 (the fourth byte's alpha is 0, so it passes through), then
     // the last pixel of an odd row with the one-pixel form, fourth byte 0.
     //
-    // Bytes 0 and 2 sit in the low byte of their 16-bit lane, bytes 1 and 3 in
-    // the high byte; floor(x a / 256) of a byte x is the high half of
-    // (x << 8) * a.
+    // For a below 256, each 16-bit lane x = 256 hi + lo is scaled at once:
+    //   q = floor(x (a << 8) / 65536) = hi a + floor(lo a / 256)   (mulhu)
+    //   p = hi a                                                   (mullo)
+    //   q - (p AND 0x00FF) = floor(lo a / 256) + 256 floor(hi a / 256),
+    // both bytes scaled in place. In the pixel's upper lane the high byte is
+    // the fourth byte, whose alpha is 0: there the whole of p is taken off.
+    // The lanes of t + scaled(s) - scaled(t) then hold each byte's result
+    // exactly, as every byte stays within 0-255.
 
     struct Alpha32 {
-        R evenAlpha, oddAlpha, highBytes, colourBytes;
+        R alphaHigh, alpha, keptProduct, colourBytes;
 
-        explicit Alpha32(uint32_t a)
-            : evenAlpha(V::set16(a)), oddAlpha(V::set32(a)), highBytes(V::set16(0xFF00)),
+        explicit Alpha32(uint32_t a) // a < 256
+            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(0xFFFF00FF)),
               colourBytes(V::set32(0x00FFFFFF))
         {
         }
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R operator()(R s, R t) const
+        R scaled(R x) const
         {
-            const R sEven = V::mulhu16(V::template slli16<8>(s), evenAlpha);
-            const R sOdd = V::mulhu16(V::bitAnd(s, highBytes), oddAlpha);
-            const R tEven = V::mulhu16(V::template slli16<8>(t), evenAlpha);
-            const R tOdd = V::mulhu16(V::bitAnd(t, highBytes), oddAlpha);
-            const R even = V::sub16(sEven, tEven);
-            const R odd = V::template slli16<8>(V::sub16(sOdd, tOdd));
-            return V::add16(t, V::add16(even, odd)); // each byte stays within 0-255: no carries
+            const R q = V::mulhu16(x, alphaHigh);
+            const R p = V::mullo16(V::template srli16<8>(x), alpha);
+            return V::sub16(q, V::bitAnd(p, keptProduct));
         }
+        R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+    };
+
+    // a = 256: the colour bytes become the source's, the fourth byte stays.
+    struct Opaque32 {
+        R colourBytes = V::set32(0x00FFFFFF);
+        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
+        R operator()(R s, R t) const { return V::bitOr(V::bitAnd(s, colourBytes), V::andNot(colourBytes, t)); }
     };
 
     static void alpha32(const BlendJob& job)
     {
         const int32_t a = static_cast<int32_t>(job.alpha);
         const bool odd = job.width % 2 != 0;
-        rows(job, (job.width & ~1u) * 4, Alpha32(job.alpha), [&](const uint8_t* sp, uint8_t* dp) {
+        const auto lastPixel = [&](const uint8_t* sp, uint8_t* dp) {
             if (!odd || (sp[0] | sp[1] | sp[2]) == 0)
                 return;
             for (int c = 0; c < 3; ++c)
                 dp[c] = static_cast<uint8_t>(blendOnePixel(dp[c], sp[c], a));
             dp[3] = 0;
-        });
+        };
+        if (job.alpha >= 256)
+            rows(job, (job.width & ~1u) * 4, Opaque32(), lastPixel);
+        else
+            rows(job, (job.width & ~1u) * 4, Alpha32(job.alpha), lastPixel);
     }
 
     // -- the 50 % blends -------------------------------------------------------
