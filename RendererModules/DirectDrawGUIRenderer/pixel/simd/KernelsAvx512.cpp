@@ -52,22 +52,20 @@ template <class Op> void rows24(const BlendJob& job, const Op& op)
     }
 }
 
-// blendAlphaMmx: r = t + floor(s a / 256) - floor(t a / 256) on every byte.
+// blendAlphaMmx: r = t + floor(s a / 256) - floor(t a / 256) on every byte,
+// which at a = 256 is the source byte.
 struct Alpha24 {
-    R alpha, highBytes;
-    explicit Alpha24(uint32_t a) : alpha(Vec::set16(a)), highBytes(Vec::set16(0xFF00)) {}
-    R operator()(R s, R t) const
-    {
-        const R even = Vec::sub16(Vec::mulhu16(Vec::slli16<8>(s), alpha), Vec::mulhu16(Vec::slli16<8>(t), alpha));
-        const R odd =
-            Vec::sub16(Vec::mulhu16(Vec::bitAnd(s, highBytes), alpha), Vec::mulhu16(Vec::bitAnd(t, highBytes), alpha));
-        return Vec::add16(t, Vec::add16(even, Vec::slli16<8>(odd)));
-    }
+    K::ByteScale scaled;
+    explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
+    R operator()(R s, R t) const { return Vec::add16(t, Vec::sub16(scaled(s), scaled(t))); }
 };
 
 void alpha24(const BlendJob& job)
 {
-    rows24(job, Alpha24(job.alpha));
+    if (job.alpha >= 256)
+        rows24(job, [](R s, R) { return s; });
+    else
+        rows24(job, Alpha24(job.alpha));
 }
 
 // Both 50 % blends: floor(s / 2) + floor(t / 2) on every byte.

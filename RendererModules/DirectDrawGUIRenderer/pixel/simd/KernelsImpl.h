@@ -226,34 +226,42 @@ template <class V> struct SimdKernels {
         });
     }
 
-    // -- blendAlphaMmx, mode 4: pairs with t + floor(s a / 256) - floor(t a / 256)
-    // on bytes 0-2 (the fourth byte's alpha is 0, so it passes through), then
-    // the last pixel of an odd row with the one-pixel form, fourth byte 0.
-    //
-    // For a below 256, each 16-bit lane x = 256 hi + lo is scaled at once:
+    // floor(b a / 256) of every byte b, each in its place, for a below 256.
+    // A 16-bit lane x = 256 hi + lo is scaled at once:
     //   q = floor(x (a << 8) / 65536) = hi a + floor(lo a / 256)   (mulhu)
     //   p = hi a                                                   (mullo)
-    //   q - (p AND 0x00FF) = floor(lo a / 256) + 256 floor(hi a / 256),
-    // both bytes scaled in place. In the pixel's upper lane the high byte is
-    // the fourth byte, whose alpha is 0: there the whole of p is taken off.
-    // The lanes of t + scaled(s) - scaled(t) then hold each byte's result
-    // exactly, as every byte stays within 0-255.
-
-    struct Alpha32 {
-        R alphaHigh, alpha, keptProduct, colourBytes;
-
-        explicit Alpha32(uint32_t a) // a < 256
-            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(0xFFFF00FF)),
-              colourBytes(V::set32(0x00FFFFFF))
+    //   q - (p AND 0x00FF) = floor(lo a / 256) + 256 floor(hi a / 256).
+    // Where a lane's high byte is to be scaled by 0, `keptProduct` has
+    // 0xFFFF for that lane instead of 0x00FF, and the whole of p is taken off.
+    // t + scaled(s) - scaled(t) then holds each byte's
+    // t + floor(s a / 256) - floor(t a / 256) exactly, as every byte of the
+    // result stays within 0-255.
+    struct ByteScale {
+        R alphaHigh, alpha, keptProduct;
+        ByteScale(uint32_t a, uint32_t keptProductPair)
+            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(keptProductPair))
         {
         }
-        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R scaled(R x) const
+        R operator()(R x) const
         {
             const R q = V::mulhu16(x, alphaHigh);
             const R p = V::mullo16(V::template srli16<8>(x), alpha);
             return V::sub16(q, V::bitAnd(p, keptProduct));
         }
+    };
+
+    // -- blendAlphaMmx, mode 4: pairs with t + floor(s a / 256) - floor(t a / 256)
+    // on bytes 0-2 (the fourth byte's alpha is 0, so it passes through), then
+    // the last pixel of an odd row with the one-pixel form, fourth byte 0.
+
+    struct Alpha32 {
+        ByteScale scaled;
+        R colourBytes;
+
+        // The fourth byte (the high byte of the pixel's upper lane) is scaled
+        // by alpha 0.
+        explicit Alpha32(uint32_t a) : scaled(a, 0xFFFF00FF), colourBytes(V::set32(0x00FFFFFF)) {}
+        Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
     };
 
