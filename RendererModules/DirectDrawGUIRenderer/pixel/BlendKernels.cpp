@@ -131,10 +131,26 @@ uint32_t clampFactor(uint32_t factor)
     return factor > 255 ? 255u : factor;
 }
 
-int32_t resultOf(Decoded decoded)
+// The steps every kernel entry shares: refuse a mode outside 0-4, decode the
+// descriptions and the rectangle, let `setUp` add the kernel's own arguments,
+// then run the kernel of that mode. An empty rectangle is a success that
+// touches nothing; a null description or surface pointer is -1.
+template <class SetUp>
+int32_t runKernel(const BlendRowsFn (&kernels)[kKernelModeCount], uint32_t mode, const DDSURFACEDESC* source,
+                  DDSURFACEDESC* destination, const RECT* sourceRect, const SetUp& setUp)
 {
-    return decoded == Decoded::Invalid ? -1 : 0;
+    if (mode >= kKernelModeCount)
+        return -1;
+    BlendJob job;
+    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
+    if (decoded != Decoded::Run)
+        return decoded == Decoded::Invalid ? -1 : 0;
+    setUp(job);
+    kernels[mode](job);
+    return 0;
 }
+
+void noArguments(BlendJob&) {}
 
 } // namespace
 
@@ -166,58 +182,31 @@ int32_t blendModulated(const KernelTable& kernels, const DDSURFACEDESC* source, 
                        int32_t, const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor,
                        uint32_t greenFactor, uint32_t blueFactor)
 {
-    if (mode >= kKernelModeCount)
-        return -1;
-    BlendJob job;
-    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
-    if (decoded != Decoded::Run)
-        return resultOf(decoded);
-    job.alpha = clampAlpha(alpha);
-    job.redFactor = clampFactor(redFactor);
-    job.greenFactor = clampFactor(greenFactor);
-    job.blueFactor = clampFactor(blueFactor);
-    kernels.modulated[mode](job);
-    return 0;
+    return runKernel(kernels.modulated, mode, source, destination, sourceRect, [&](BlendJob& job) {
+        job.alpha = clampAlpha(alpha);
+        job.redFactor = clampFactor(redFactor);
+        job.greenFactor = clampFactor(greenFactor);
+        job.blueFactor = clampFactor(blueFactor);
+    });
 }
 
 int32_t blendHalf(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t, int32_t,
                   const RECT* sourceRect, uint32_t mode)
 {
-    if (mode >= kKernelModeCount)
-        return -1;
-    BlendJob job;
-    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
-    if (decoded != Decoded::Run)
-        return resultOf(decoded);
-    kernels.half[mode](job);
-    return 0;
+    return runKernel(kernels.half, mode, source, destination, sourceRect, noArguments);
 }
 
 int32_t blendAlphaMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t,
                       int32_t, const RECT* sourceRect, int32_t alpha, uint32_t mode)
 {
-    if (mode >= kKernelModeCount)
-        return -1;
-    BlendJob job;
-    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
-    if (decoded != Decoded::Run)
-        return resultOf(decoded);
-    job.alpha = clampAlpha(alpha);
-    kernels.alphaMmx[mode](job);
-    return 0;
+    return runKernel(kernels.alphaMmx, mode, source, destination, sourceRect,
+                     [&](BlendJob& job) { job.alpha = clampAlpha(alpha); });
 }
 
 int32_t blendHalfMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t,
                      int32_t, const RECT* sourceRect, uint32_t mode)
 {
-    if (mode >= kKernelModeCount)
-        return -1;
-    BlendJob job;
-    const Decoded decoded = decodeJob(source, destination, sourceRect, job);
-    if (decoded != Decoded::Run)
-        return resultOf(decoded);
-    kernels.halfMmx[mode](job);
-    return 0;
+    return runKernel(kernels.halfMmx, mode, source, destination, sourceRect, noArguments);
 }
 
 int32_t blendModulated(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
