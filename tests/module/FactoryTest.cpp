@@ -147,6 +147,46 @@ TEST_F(FactoryTest, NullLoggerObjectLeavesTheModuleSilent)
     EXPECT_EQ(unrecoverable[0].args, std::vector<std::string>{kNoDevice});
 }
 
+// A plug-in whose reporting entry points throw: nothing crosses createRenderer,
+// the last-error text is kept all the same, and a logger whose trace line
+// fails still serves.
+TEST_F(FactoryTest, ReportsThatRaiseStayInsideTheModule)
+{
+    ZivTest::RecorderState& plugin = ZivTest::installRecordingPlugin(directory.path());
+    plugin.record.reportsThrow = true;
+
+    // No logger: the text goes to unRecoveryError, which throws.
+    plugin.logLevel = 0;
+    ZivTest::TestRenderDevice noDirectDraw(nullptr);
+    EXPECT_EQ(create(&noDirectDraw), nullptr);
+    EXPECT_EQ(module.getLastErrorString(), kPrefix);
+    EXPECT_EQ(plugin.record.count("unRecoveryError"), 1u);
+
+    // The logger factory raises, and so does the report of that.
+    plugin.logLevel = 2;
+    plugin.creation = LoggerCreation::StandardException;
+    plugin.exceptionText = "no log file";
+    EXPECT_EQ(create(&noDirectDraw), nullptr);
+    EXPECT_EQ(module.getLastErrorString(), kPrefix + "no log file");
+    EXPECT_EQ(plugin.record.count("unRecoveryError"), 2u);
+    plugin.creation = LoggerCreation::OtherException;
+    EXPECT_EQ(create(&noDirectDraw), nullptr);
+    EXPECT_EQ(module.getLastErrorString(), kPrefix + "Unknow error!");
+
+    // A logger object whose logMessage throws: the level-4 trace fails, the
+    // renderer is made; a later failure is logged (and throws) and stored.
+    plugin.creation = LoggerCreation::Logger;
+    ZivTest::TestRenderDevice device(directDraw.get());
+    ZorvUISystem::Renderer* renderer = create(&device);
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_EQ(plugin.record.count("CreatePlovLogger"), 3u);
+    EXPECT_EQ(create(&noDirectDraw), nullptr);
+    EXPECT_EQ(module.getLastErrorString(), kPrefix + kNoDirectDraw);
+    EXPECT_EQ(errorMessages(plugin), std::vector<std::string>{kNoDirectDraw});
+    EXPECT_EQ(plugin.record.count("unRecoveryError"), 3u) << "a logger object exists";
+    module.destroyRenderer(renderer);
+}
+
 TEST_F(FactoryTest, TwoRenderersShareOneLoggerThatDestroyRendererEnds)
 {
     ZivTest::RecorderState& plugin = ZivTest::installRecordingPlugin(directory.path());

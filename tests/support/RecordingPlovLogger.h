@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,8 @@ struct RecordedCall {
 struct LoggerRecord {
     std::vector<RecordedCall> calls;
     int loggersMade = 0; // numbers the logger objects: an address may be reused after a delete
+    // unRecoveryError and logMessage raise a standard exception after recording the call.
+    bool reportsThrow = false;
 
     std::vector<RecordedCall> callsTo(std::string_view function) const
     {
@@ -57,6 +60,8 @@ public:
     int logMessage(const char* text, int32_t level) override
     {
         d_record.calls.push_back({"logMessage", {recordedText(text), std::to_string(level)}, nullptr, this});
+        if (d_record.reportsThrow)
+            throw std::runtime_error("logMessage failed");
         return 0;
     }
 

@@ -7,7 +7,13 @@ extern "C" {
 ZIV_EXPORT ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice* device, uint32_t reserved, bool hostFlag,
                                                   const char* loggerDirectory, uint32_t loggerArg1, uint32_t loggerArg2)
 {
-    return ZorvUISystem::createModuleRenderer(device, reserved, hostFlag, loggerDirectory, loggerArg1, loggerArg2);
+    // Failures are reported through the last-error text; even one that comes
+    // before the text can be kept (out of memory for it) ends here.
+    try {
+        return ZorvUISystem::createModuleRenderer(device, reserved, hostFlag, loggerDirectory, loggerArg1, loggerArg2);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer)

@@ -17,48 +17,64 @@ const char* const kModuleName = "ziv";
 const char* const kLoggerIniFileName = "VumLogger.ini";
 const char* const kUnknownError = "Unknow error!";
 
-// A failure with no text of its own: the whole error text goes to the logger
-// when there is one, else to the plug-in's unrecoverable-error entry point.
-void reportUnknownFailure(std::string& errorText)
+// Hands a failure report to the plug-in. The plug-in's entry points are plain
+// C functions, but nothing stops a plug-in from throwing out of them, and no
+// exception may cross the module's own C boundary; a report that fails has
+// nowhere else to go, so its failure ends here.
+template <class Report> void tellPlugin(const Report& report)
+{
+    try {
+        report();
+    } catch (...) {
+    }
+}
+
+// A failure report: the whole text to the logger object at level 1 when there
+// is one, else to the plug-in's unrecoverable-error entry point.
+void reportToPlugin(const std::string& text)
 {
     ModuleState& state = moduleState();
-    errorText += kUnknownError;
     if (state.logger != nullptr)
-        state.logger->logMessage(errorText.c_str(), 1);
+        tellPlugin([&] { state.logger->logMessage(text.c_str(), 1); });
     else if (state.unRecoveryError != nullptr)
-        state.unRecoveryError(errorText.c_str());
-    state.lastError = errorText;
+        tellPlugin([&] { state.unRecoveryError(text.c_str()); });
+}
+
+// A failure with no text of its own.
+void reportUnknownFailure(std::string& errorText)
+{
+    errorText += kUnknownError;
+    moduleState().lastError = errorText;
+    reportToPlugin(errorText);
 }
 
 // Asks the plug-in for the level and makes the logger object when the level
 // is above 0 and none exists yet. False when the plug-in raised; the failure
-// is then reported and stored.
+// is then stored and reported.
 bool prepareLogger(std::string& errorText, const char* loggerDirectory, uint32_t loggerArg1, uint32_t loggerArg2)
 {
     ModuleState& state = moduleState();
     if (state.getLogLevel == nullptr)
         return true;
-    // The plug-in's entry points are plain C functions, but nothing stops a
-    // plug-in from throwing out of them; an exception must not cross the
-    // module's own C boundary.
+    bool made = false;
     try {
         const int32_t level = state.getLogLevel(loggerDirectory, kModuleName, kLoggerIniFileName);
         if (level > 0 && state.logger == nullptr && state.createLogger != nullptr) {
             state.logger = state.createLogger(loggerArg1, loggerArg2, kModuleName, level);
-            if (state.logger != nullptr) {
-                const std::string trace = std::string("ziv: blend kernels: ") + activeKernelLevelName();
-                state.logger->logMessage(trace.c_str(), 4);
-            }
+            made = state.logger != nullptr;
         }
     } catch (const std::exception& failure) {
         errorText += failure.what();
-        if (state.unRecoveryError != nullptr)
-            state.unRecoveryError(errorText.c_str());
         state.lastError = errorText;
+        reportToPlugin(errorText);
         return false;
     } catch (...) {
         reportUnknownFailure(errorText);
         return false;
+    }
+    if (made) {
+        const std::string trace = std::string("ziv: blend kernels: ") + activeKernelLevelName();
+        tellPlugin([&] { state.logger->logMessage(trace.c_str(), 4); });
     }
     return true;
 }
@@ -84,13 +100,10 @@ Renderer* createModuleRenderer(RenderDevice* device, uint32_t reserved, bool hos
     } catch (const std::exception& failure) {
         // With a logger the text is logged on its own and kept after the
         // prefix; without one only the prefix is kept.
-        if (state.logger != nullptr) {
+        if (state.logger != nullptr)
             errorText += failure.what();
-            state.logger->logMessage(failure.what(), 1);
-        } else if (state.unRecoveryError != nullptr) {
-            state.unRecoveryError(failure.what());
-        }
         state.lastError = errorText;
+        reportToPlugin(failure.what());
     } catch (...) {
         reportUnknownFailure(errorText);
     }

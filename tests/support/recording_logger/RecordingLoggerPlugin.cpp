@@ -30,6 +30,8 @@ RECORDER_EXPORT int32_t GetLogLevelFromIniFile(const char* directory, const char
 RECORDER_EXPORT int unRecoveryError(const char* text)
 {
     g_state.record.calls.push_back({"unRecoveryError", {ZivTest::recordedText(text)}, nullptr, nullptr});
+    if (g_state.record.reportsThrow)
+        throw std::runtime_error("unRecoveryError failed");
     return 0;
 }
 
