@@ -126,8 +126,9 @@ void CDDRender::postD3DReset(bool* sizeChanged)
 
     if (sizeChanged != nullptr)
         *sizeChanged = false;
-    // Without a prepareForReset first there is nothing to rebuild.
-    if (d_scratchTexture != nullptr)
+    // Without a prepareForReset first there is nothing to rebuild (also when
+    // the host has destroyed the scratch texture: it is rebuilt at its next use).
+    if (!d_resetPending)
         return;
 
     float width = 0.0f;

@@ -207,6 +207,26 @@ TEST_F(ResetTest, PostD3DResetWithoutPrepareOnlyRefreshesTheDirectDraw)
     renderer->postD3DReset(&changed);
 }
 
+// The same when the host has destroyed the renderer's own textures: no reset
+// was prepared, so none is finished, and no texture is reloaded.
+TEST_F(ResetTest, PostD3DResetWithoutPrepareAfterTheScratchWasDestroyedOnlyRefreshesTheDirectDraw)
+{
+    make(0);
+    reloadable("a", 3);
+    renderer->destroyTexture(renderer->scratchTexture());
+    renderer->destroyTexture(renderer->bufferTexture());
+    const size_t sizeQueries = device.count("getTargetSize");
+    dd.clearCalls();
+    log.calls.clear();
+    bool changed = true;
+    renderer->postD3DReset(&changed);
+    EXPECT_FALSE(changed);
+    EXPECT_TRUE(dd.calls.empty()) << dd.texts().front();
+    EXPECT_EQ(device.count("getTargetSize"), sizeQueries);
+    EXPECT_TRUE(log.calls.empty());
+    EXPECT_EQ(renderer->scratchTexture(), nullptr);
+}
+
 TEST_F(ResetTest, MissingDirectDrawIsLoggedAndRaisedAndTheResetCanBeRetried)
 {
     make(0);
