@@ -35,7 +35,15 @@ void Texture::loadFromFileData(const void* data, uint32_t size)
     uint8_t* copy = nullptr;
     if (data && size) {
         // Copied before the old copy goes, so a buffer inside it is safe.
-        copy = new uint8_t[size];
+        // Without memory for the new copy the old one goes all the same: it
+        // no longer matches what the texture shows.
+        copy = new (std::nothrow) uint8_t[size];
+        if (!copy) {
+            delete[] d_fileData;
+            d_fileData = nullptr;
+            d_fileDataSize = 0;
+            throw std::bad_alloc();
+        }
         std::memcpy(copy, data, size);
     }
     delete[] d_fileData;
