@@ -106,9 +106,9 @@ void CDDRender::ensureAuxiliaryTextures()
 
 void CDDRender::prepareForReset()
 {
-    // A second call before postD3DReset finds nothing more to give back.
-    if (d_resetPending)
-        return;
+    // Called again before a successful postD3DReset, the walk gives back what
+    // was loaded since (a texture drawn after a failed rebuild reloads itself);
+    // textures without surfaces have nothing to give back.
     destroyAuxiliaryTextures();
     d_resetPending = true;
     for (Texture* texture : d_textures)

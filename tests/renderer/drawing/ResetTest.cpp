@@ -343,6 +343,34 @@ TEST_F(ResetTest, FailedRebuildKeepsTheResetPendingForTheNextCall)
     EXPECT_NE(renderer->bufferTexture(), nullptr);
 }
 
+// A texture drawn after a failed rebuild loads itself again; a new
+// prepareForReset gives its surfaces back before the device goes.
+TEST_F(ResetTest, PrepareAfterAFailedRebuildReleasesWhatWasReloadedSince)
+{
+    make(1);
+    CDDTexture* a = reloadable("a", 3);
+    renderer->prepareForReset();
+    dd.answer = [](const FakeCall& call) -> std::optional<HRESULT> {
+        if (call.op == "CreateSurface" && call.desc && call.desc->dwWidth == 64)
+            return DDERR_OUTOFVIDEOMEMORY;
+        return std::nullopt;
+    };
+    bool changed = true;
+    EXPECT_THROW(renderer->postD3DReset(&changed), std::exception);
+    EXPECT_EQ(a->colourSurface(), nullptr);
+    drawNow(a, FloatRect{0, 0, 3, 3}, FloatRect{0, 0, 3, 3});
+    ASSERT_NE(a->colourSurface(), nullptr) << "reloaded when drawn";
+
+    const size_t live = dd.liveSurfaces();
+    renderer->prepareForReset();
+    EXPECT_EQ(a->colourSurface(), nullptr);
+    EXPECT_LT(dd.liveSurfaces(), live);
+    dd.answer = nullptr;
+    renderer->postD3DReset(&changed);
+    EXPECT_NE(renderer->scratchTexture(), nullptr);
+    EXPECT_NE(a->colourSurface(), nullptr);
+}
+
 TEST_F(ResetTest, RebuildFailureWhileDrawingDrawsWithoutTheBufferAndRetriesLater)
 {
     make(0);
