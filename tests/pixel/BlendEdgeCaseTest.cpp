@@ -160,6 +160,12 @@ TEST(BlendModulated, FactorsAndAlpha255KeepPairsExactAndDarkenTheOddLastColumn)
         expectRow(Kernel::Modulated, 0, {0xFFFF, 0x7C00, 0x7C00}, {0x8000, 0x03FF, 0x0000},
                   {0x7FFF, 0x7C00, alpha == 256 ? 0x7800u : 0x7400u}, args);
     }
+    // Alpha 255 where the modulated value does not exceed the destination: a
+    // lone pixel (the last column) comes out one step darker.
+    Args args;
+    args.alpha = 255;
+    expectRow(Kernel::Modulated, 0, {0x7FFF}, {0x7FFF}, {0x7BDE}, args);
+    expectRow(Kernel::Modulated, 1, {0xFFFF}, {0xFFFF}, {0xF7DE}, args);
 }
 
 TEST(BlendModulated, Mode0KeepsChannelsApart)
@@ -274,6 +280,11 @@ TEST(BlendAlphaMmx, Alpha256CopiesTheFieldsAndAlpha0KeepsThem)
     clear.alpha = 0;
     expectRow(Kernel::AlphaMmx, 0, Pixels(5, 0x1234), {0xFFFF, 0x8001, 0x1234, 0x7C1F, 0x0400},
               {0x7FFF, 0x0001, 0x1234, 0x7C1F, 0x0400}, clear);
+    expectRow(Kernel::AlphaMmx, 1, Pixels(5, 0x1234), {0xFFFF, 0x8001, 0x1234, 0x7C1F, 0x0400},
+              {0xFFFF, 0x8001, 0x1234, 0x7C1F, 0x0400}, clear);
+    clear.masks[0] = 0x0F00, clear.masks[1] = 0x00F0, clear.masks[2] = 0x000F;
+    expectRow(Kernel::AlphaMmx, 2, Pixels(5, 0x1234), {0xFFFF, 0xF001, 0x1234, 0x0A5A, 0x8421},
+              {0x0FFF, 0x0001, 0x0234, 0x0A5A, 0x0421}, clear);
 }
 
 TEST(BlendAlphaMmx, ThirtyTwoBitPairsAndLastPixelRoundApart)
