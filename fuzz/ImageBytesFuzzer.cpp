@@ -17,6 +17,7 @@
 
 #include "FuzzSupport.h"
 #include "SoftwareDirectDraw.h"
+#include "SurfaceAccess.h"
 #include "TestRenderDevice.h"
 #include "corona.h"
 #include "corona_test.h"
@@ -224,17 +225,8 @@ uint32_t bytesPerPixel(RgbMode mode)
 // A copy of a surface's pixel rows (without the pitch padding).
 std::vector<uint8_t> readSurface(IDirectDrawSurface* surface)
 {
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    check(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) == DD_OK, "a texture surface locks");
-    const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
     std::vector<uint8_t> rows;
-    for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        const auto* row = static_cast<const uint8_t*>(desc.lpSurface) + ptrdiff_t(y) * desc.lPitch;
-        rows.insert(rows.end(), row, row + rowBytes);
-    }
-    surface->Unlock(nullptr);
+    check(ZivTest::readSurfaceRows(surface, rows), "a texture surface locks");
     return rows;
 }
 
@@ -260,13 +252,7 @@ void checkPixels(CDDTexture& texture, const Decoded& image)
 
 IDirectDrawSurface* makeTarget(IDirectDraw* directDraw, DWORD width, DWORD height)
 {
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(width, height);
     IDirectDrawSurface* surface = nullptr;
     check(directDraw->CreateSurface(&desc, &surface, nullptr) == DD_OK && surface, "the target surface");
     return surface;

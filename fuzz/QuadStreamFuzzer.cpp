@@ -26,6 +26,7 @@
 #include "QuadStream.h"
 #include "RecordingPlovLogger.h"
 #include "SoftwareDirectDraw.h"
+#include "SurfaceAccess.h"
 #include "TempDirectory.h"
 #include "TestRenderDevice.h"
 #include "corona_test.h"
@@ -198,13 +199,7 @@ std::vector<uint8_t> texturePixels(uint32_t width, uint32_t height, bool rgba, u
 
 IDirectDrawSurface* makeSurface(IDirectDraw* directDraw, DWORD width, DWORD height, int format)
 {
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(width, height);
     if (format >= 0) {
         static const DWORD bits[] = {16, 16, 24, 32};
         static const DWORD masks[][3] = {

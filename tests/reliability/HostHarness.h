@@ -16,6 +16,7 @@
 #include "ModuleLoader.h"
 #include "RecordingPlugin.h"
 #include "SoftwareDirectDraw.h"
+#include "SurfaceAccess.h"
 #include "TempDirectory.h"
 #include "TestRenderDevice.h"
 #include "ddraw_test.h"
@@ -67,22 +68,9 @@ inline std::vector<uint8_t> pngFile(uint32_t width, uint32_t height, bool rgba, 
 // missing surface.
 inline std::vector<uint8_t> surfaceRows(IDirectDrawSurface* surface)
 {
-    if (surface == nullptr)
-        return {};
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(desc);
-    if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) {
-        ADD_FAILURE() << "a surface does not lock";
-        return {};
-    }
-    const size_t rowBytes = size_t(desc.dwWidth) * desc.ddpfPixelFormat.dwRGBBitCount / 8;
     std::vector<uint8_t> rows;
-    for (DWORD y = 0; y < desc.dwHeight; ++y) {
-        const auto* row = static_cast<const uint8_t*>(desc.lpSurface) + ptrdiff_t(y) * desc.lPitch;
-        rows.insert(rows.end(), row, row + rowBytes);
-    }
-    surface->Unlock(nullptr);
+    if (surface != nullptr && !ZivTest::readSurfaceRows(surface, rows))
+        ADD_FAILURE() << "a surface does not lock";
     return rows;
 }
 
@@ -125,13 +113,7 @@ public:
         : d_loaded(loaded), device(directDraw, float(kWidth), float(kHeight))
     {
         device.blendMode = blendMode;
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(desc);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = kWidth;
-        desc.dwHeight = kHeight;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(kWidth, kHeight);
         EXPECT_EQ(directDraw->CreateSurface(&desc, &target, nullptr), DD_OK);
     }
     ~Host()

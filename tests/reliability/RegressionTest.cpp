@@ -11,6 +11,7 @@
 
 #include "ExpectedTexts.h"
 #include "HostHarness.h"
+#include "SurfaceAccess.h"
 #include "corona.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
@@ -31,13 +32,7 @@ protected:
         ASSERT_NE(directDraw.get(), nullptr);
         device.blendMode = 2;
         renderer = std::make_unique<CDDRender>(&device, 0, false);
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(desc);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = 64;
-        desc.dwHeight = 48;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(64, 48);
         ASSERT_EQ(directDraw.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
         renderer->setTargetSurface(target);
     }

@@ -16,6 +16,7 @@
 
 #include "ExpectedTexts.h"
 #include "HostHarness.h"
+#include "SurfaceAccess.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 
@@ -54,13 +55,7 @@ protected:
         ddrawtest::reset();
         ASSERT_NE(directDraw.get(), nullptr);
         ZivTest::writeFile(files.path() + "/frame.png", pngFile(6, 6, true, 31));
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(desc);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = 128;
-        desc.dwHeight = 96;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(128, 96);
         ASSERT_EQ(directDraw.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
     }
     void TearDown() override

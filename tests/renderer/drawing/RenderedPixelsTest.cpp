@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "SoftwareDirectDraw.h"
+#include "SurfaceAccess.h"
 #include "SurfaceImage.h"
 #include "TestRenderDevice.h"
 #include "ddraw_test.h"
@@ -87,13 +88,7 @@ protected:
         renderer = std::make_unique<CDDRender>(&device, 0, false);
         ASSERT_EQ(renderer->blendMode(), blendMode);
 
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(DDSURFACEDESC);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = kWidth;
-        desc.dwHeight = kHeight;
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(kWidth, kHeight);
         if (layout.target555) {
             desc.dwFlags |= DDSD_PIXELFORMAT;
             desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);

@@ -10,6 +10,7 @@
 
 #include "SoftwareDirectDraw.h"
 #include "StatisticsFixture.h"
+#include "SurfaceAccess.h"
 #include "ddraw_test.h"
 
 namespace ZivTest {
@@ -150,13 +151,7 @@ protected:
         const auto [blendMode, bits] = GetParam();
         ASSERT_EQ(dd.get()->SetDisplayMode(1024, 768, bits), DD_OK);
         makeRenderer(dd.get(), blendMode, float(kWidth), float(kHeight));
-        DDSURFACEDESC desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = sizeof(DDSURFACEDESC);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        desc.dwWidth = DWORD(kWidth);
-        desc.dwHeight = DWORD(kHeight);
-        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(DWORD(kWidth), DWORD(kHeight));
         ASSERT_EQ(dd.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
         renderer->setTargetSurface(target);
         keyed = texture(kTextureWidth, kTextureHeight, solid(kTextureWidth, kTextureHeight));
