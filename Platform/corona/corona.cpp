@@ -29,8 +29,10 @@ Image* decode(const uint8_t* data, size_t size)
         ok = decodeJpeg(data, size, decoded);
     else if (isGif(data, size))
         ok = decodeGif(data, size, decoded);
+    else if (isBmp(data, size))
+        ok = decodeBmp(data, size, decoded);
     else
-        ok = decodeBmpTga(data, size, decoded);
+        ok = decodeTga(data, size, decoded);
     if (!ok || !decoded.pixels)
         return nullptr;
     return new PixelImage(decoded.width, decoded.height, decoded.format, std::move(decoded.pixels));

@@ -1,11 +1,14 @@
 // JPEG through libjpeg(-turbo): colour and grey images come out as RGB, CMYK
 // images are converted to RGB the way image editors write them (inverted, as
-// Adobe applications store CMYK).
+// Adobe applications store CMYK). Data that ends early or is corrupt is
+// refused, not filled in.
 #include <csetjmp>
 #include <cstdio>
 #include <new>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 #include "decoders.h"
 
@@ -21,6 +24,27 @@ struct JpegErrors {
 void jumpOnError(j_common_ptr info)
 {
     std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+// Warnings that mean the data is damaged: it ends early, or its entropy
+// coded data is broken. libjpeg would decode on and fill the rest grey.
+// Other warnings (stray bytes before a marker, odd profiles) leave the
+// picture whole.
+void refuseDamage(j_common_ptr info, int level)
+{
+    if (level >= 0)
+        return;
+    switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        jumpOnError(info);
+        break;
+    default:
+        break;
+    }
 }
 
 void ignoreMessage(j_common_ptr) {}
@@ -103,6 +127,7 @@ bool decodeJpeg(const uint8_t* data, size_t size, Decoded& out)
     job->info.err = jpeg_std_error(&job->errors.manager);
     job->errors.manager.error_exit = jumpOnError;
     job->errors.manager.output_message = ignoreMessage;
+    job->errors.manager.emit_message = refuseDamage;
     const bool ok = runJpeg(*job);
     jpeg_destroy_decompress(&job->info);
     delete job;

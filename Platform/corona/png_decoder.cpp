@@ -14,6 +14,10 @@ namespace corona::detail {
 
 namespace {
 
+// Limits of the ancillary chunks that libpng keeps.
+constexpr png_alloc_size_t kChunkBytes = png_alloc_size_t{1} << 20;
+constexpr png_uint_32 kChunkCount = 128;
+
 struct PngReader {
     const uint8_t* data;
     size_t size;
@@ -54,6 +58,15 @@ bool runPng(PngJob& job)
     if (setjmp(png_jmpbuf(job.png)))
         return false;
     png_set_read_fn(job.png, &job.reader, readFromMemory);
+    // Of the ancillary chunks only the transparency matters here; the rest
+    // (text, calibration, suggested palettes, profiles) are skipped unread,
+    // so that a length field claiming gigabytes allocates nothing. What libpng
+    // still keeps is capped at kChunkBytes a chunk and kChunkCount chunks;
+    // the image data is bounded by the picture itself.
+    png_set_keep_unknown_chunks(job.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_user_limits(job.png, static_cast<png_uint_32>(kMaxSide), static_cast<png_uint_32>(kMaxSide));
+    png_set_chunk_malloc_max(job.png, kChunkBytes);
+    png_set_chunk_cache_max(job.png, kChunkCount);
     png_read_info(job.png, job.info);
 
     const png_uint_32 width = png_get_image_width(job.png, job.info);

@@ -18,8 +18,8 @@
 
 namespace {
 
-using ZivWinTest::GifSpec;
-using ZivWinTest::PngSpec;
+using ZivImageFiles::GifSpec;
+using ZivImageFiles::PngSpec;
 
 // A decoded image, destroyed at the end.
 struct Decoded {
@@ -56,11 +56,11 @@ protected:
 TEST_F(WicCorona, OpaquePngTypesGiveRgb)
 {
     // Grey, RGB and a palette without transparency: three bytes a pixel.
-    PngSpec grey = ZivWinTest::pngSpec(2, 1, 8, 0, {0x10, 0xF0});
-    PngSpec rgb = ZivWinTest::pngSpec(2, 1, 8, 2, {1, 2, 3, 250, 251, 252});
-    PngSpec palette = ZivWinTest::pngSpec(3, 1, 8, 3, {2, 0, 1}, {10, 20, 30, 40, 50, 60, 70, 80, 90});
+    PngSpec grey = ZivImageFiles::pngSpec(2, 1, 8, 0, {0x10, 0xF0});
+    PngSpec rgb = ZivImageFiles::pngSpec(2, 1, 8, 2, {1, 2, 3, 250, 251, 252});
+    PngSpec palette = ZivImageFiles::pngSpec(3, 1, 8, 3, {2, 0, 1}, {10, 20, 30, 40, 50, 60, 70, 80, 90});
     PngSpec deep =
-        ZivWinTest::pngSpec(2, 1, 16, 2, {0xFF, 0xFF, 0x80, 0x80, 0x00, 0x00, 0x00, 0x00, 0x40, 0x40, 0xFF, 0xFF});
+        ZivImageFiles::pngSpec(2, 1, 16, 2, {0xFF, 0xFF, 0x80, 0x80, 0x00, 0x00, 0x00, 0x00, 0x40, 0x40, 0xFF, 0xFF});
     const struct {
         const PngSpec* spec;
         std::vector<uint8_t> expected;
@@ -71,7 +71,7 @@ TEST_F(WicCorona, OpaquePngTypesGiveRgb)
         {&deep, {0xFF, 0x80, 0x00, 0x00, 0x40, 0xFF}},
     };
     for (const auto& c : cases) {
-        Decoded decoded{open(ZivWinTest::makePng(*c.spec))};
+        Decoded decoded{open(ZivImageFiles::makePng(*c.spec))};
         ASSERT_NE(decoded.image, nullptr) << "colour type " << int(c.spec->colourType);
         EXPECT_EQ(decoded.image->getFormat(), corona::PF_R8G8B8) << "colour type " << int(c.spec->colourType);
         EXPECT_EQ(decoded.image->getWidth(), int(c.spec->width));
@@ -84,9 +84,9 @@ TEST_F(WicCorona, TransparentPngTypesGiveRgbaWithColoursUnscaled)
 {
     // RGBA, grey with alpha, and a palette with a tRNS entry: four bytes a
     // pixel, colour as stored (not multiplied by alpha).
-    PngSpec rgba = ZivWinTest::pngSpec(2, 2, 8, 6, {200, 100, 50, 64, 1, 2, 3, 255, 9, 8, 7, 0, 255, 255, 255, 128});
-    PngSpec greyAlpha = ZivWinTest::pngSpec(2, 1, 8, 4, {0x80, 0x40, 0xFF, 0xFF});
-    PngSpec palette = ZivWinTest::pngSpec(2, 1, 8, 3, {0, 1}, {10, 20, 30, 40, 50, 60}, {0x33});
+    PngSpec rgba = ZivImageFiles::pngSpec(2, 2, 8, 6, {200, 100, 50, 64, 1, 2, 3, 255, 9, 8, 7, 0, 255, 255, 255, 128});
+    PngSpec greyAlpha = ZivImageFiles::pngSpec(2, 1, 8, 4, {0x80, 0x40, 0xFF, 0xFF});
+    PngSpec palette = ZivImageFiles::pngSpec(2, 1, 8, 3, {0, 1}, {10, 20, 30, 40, 50, 60}, {0x33});
     const struct {
         const PngSpec* spec;
         std::vector<uint8_t> expected;
@@ -96,7 +96,7 @@ TEST_F(WicCorona, TransparentPngTypesGiveRgbaWithColoursUnscaled)
         {&palette, {10, 20, 30, 0x33, 40, 50, 60, 0xFF}},
     };
     for (const auto& c : cases) {
-        Decoded decoded{open(ZivWinTest::makePng(*c.spec))};
+        Decoded decoded{open(ZivImageFiles::makePng(*c.spec))};
         ASSERT_NE(decoded.image, nullptr) << "colour type " << int(c.spec->colourType);
         EXPECT_EQ(decoded.image->getFormat(), corona::PF_R8G8B8A8) << "colour type " << int(c.spec->colourType);
         EXPECT_EQ(decoded.pixels(), c.expected) << "colour type " << int(c.spec->colourType);
@@ -137,7 +137,7 @@ const std::vector<uint8_t> kGifPalette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 10
 TEST_F(WicCorona, GifWithoutTransparencyCoveringItsScreenGivesRgb)
 {
     GifSpec spec{3, 2, 0, 0, 3, 2, kGifPalette, {0, 1, 2, 3, 2, 1}, -1};
-    Decoded decoded{open(ZivWinTest::makeGif(spec))};
+    Decoded decoded{open(ZivImageFiles::makeGif(spec))};
     ASSERT_NE(decoded.image, nullptr);
     EXPECT_EQ(decoded.image->getFormat(), corona::PF_R8G8B8);
     EXPECT_EQ(decoded.pixels(),
@@ -147,7 +147,7 @@ TEST_F(WicCorona, GifWithoutTransparencyCoveringItsScreenGivesRgb)
 TEST_F(WicCorona, GifTransparentIndexIsAllZero)
 {
     GifSpec spec{2, 2, 0, 0, 2, 2, kGifPalette, {0, 3, 3, 1}, 3};
-    Decoded decoded{open(ZivWinTest::makeGif(spec))};
+    Decoded decoded{open(ZivImageFiles::makeGif(spec))};
     ASSERT_NE(decoded.image, nullptr);
     EXPECT_EQ(decoded.image->getFormat(), corona::PF_R8G8B8A8);
     EXPECT_EQ(decoded.pixels(), (std::vector<uint8_t>{10, 20, 30, 255, 0, 0, 0, 0, 0, 0, 0, 0, 40, 50, 60, 255}));
@@ -157,7 +157,7 @@ TEST_F(WicCorona, GifFrameSitsOnItsLogicalScreen)
 {
     // A 2 x 1 frame at 1, 1 on a 4 x 3 screen: the rest is uncovered.
     GifSpec spec{4, 3, 1, 1, 2, 1, kGifPalette, {1, 2}, -1};
-    Decoded decoded{open(ZivWinTest::makeGif(spec))};
+    Decoded decoded{open(ZivImageFiles::makeGif(spec))};
     ASSERT_NE(decoded.image, nullptr);
     EXPECT_EQ(decoded.image->getWidth(), 4);
     EXPECT_EQ(decoded.image->getHeight(), 3);
@@ -172,7 +172,7 @@ TEST_F(WicCorona, RefusesWhatIsNotAnImageItTakes)
 {
     EXPECT_EQ(open(std::vector<uint8_t>(100, 0x42)), nullptr);
     std::vector<uint8_t> truncated =
-        ZivWinTest::makePng(ZivWinTest::pngSpec(8, 8, 8, 2, std::vector<uint8_t>(8 * 8 * 3, 7)));
+        ZivImageFiles::makePng(ZivImageFiles::pngSpec(8, 8, 8, 2, std::vector<uint8_t>(8 * 8 * 3, 7)));
     truncated.resize(truncated.size() / 2);
     EXPECT_EQ(open(truncated), nullptr);
     // TIFF decodes on Windows but is not one of the library's formats.
@@ -182,7 +182,7 @@ TEST_F(WicCorona, RefusesWhatIsNotAnImageItTakes)
     const uint8_t byte = 0;
     EXPECT_EQ(corona::CorCreateMemoryFile(nullptr, 10), nullptr);
     EXPECT_EQ(corona::CorCreateMemoryFile(&byte, 0), nullptr);
-    const std::vector<uint8_t> png = ZivWinTest::makePng(ZivWinTest::pngSpec(1, 1, 8, 2, {1, 2, 3}));
+    const std::vector<uint8_t> png = ZivImageFiles::makePng(ZivImageFiles::pngSpec(1, 1, 8, 2, {1, 2, 3}));
     corona::File* file = corona::CorCreateMemoryFile(png.data(), static_cast<int>(png.size()));
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(corona::CorOpenImageFromFile(file, static_cast<corona::FileFormat>(0x101)), nullptr);
@@ -194,21 +194,21 @@ TEST_F(WicCorona, SidesAbove16384AreRefused)
 {
     for (const auto& [width, height, accepted] :
          {std::tuple<uint32_t, uint32_t, bool>{16384, 1, true}, {16385, 1, false}, {1, 16385, false}}) {
-        PngSpec spec = ZivWinTest::pngSpec(width, height, 8, 0, std::vector<uint8_t>(size_t(width) * height, 9));
-        Decoded decoded{open(ZivWinTest::makePng(spec))};
+        PngSpec spec = ZivImageFiles::pngSpec(width, height, 8, 0, std::vector<uint8_t>(size_t(width) * height, 9));
+        Decoded decoded{open(ZivImageFiles::makePng(spec))};
         EXPECT_EQ(decoded.image != nullptr, accepted) << width << " x " << height;
     }
     // A header that claims more than the data holds is refused before
     // anything is decoded.
-    PngSpec liar = ZivWinTest::pngSpec(1, 1, 8, 2, {1, 2, 3});
+    PngSpec liar = ZivImageFiles::pngSpec(1, 1, 8, 2, {1, 2, 3});
     liar.claimedWidth = 100000;
-    EXPECT_EQ(open(ZivWinTest::makePng(liar)), nullptr);
+    EXPECT_EQ(open(ZivImageFiles::makePng(liar)), nullptr);
 }
 
 TEST_F(WicCorona, ConversionsBetweenDirectColourFormats)
 {
-    PngSpec rgba = ZivWinTest::pngSpec(2, 1, 8, 6, {1, 2, 3, 4, 5, 6, 7, 8});
-    corona::Image* image = open(ZivWinTest::makePng(rgba));
+    PngSpec rgba = ZivImageFiles::pngSpec(2, 1, 8, 6, {1, 2, 3, 4, 5, 6, 7, 8});
+    corona::Image* image = open(ZivImageFiles::makePng(rgba));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(corona::CorConvertImage(image, corona::PF_DONTCARE), image);
     EXPECT_EQ(corona::CorConvertImage(image, corona::PF_R8G8B8A8), image);
@@ -233,7 +233,7 @@ TEST_F(WicCorona, ConversionsBetweenDirectColourFormats)
 // COM on the decoding thread: used as the host left it, and left as found.
 TEST_F(WicCorona, LeavesTheThreadsComStateAsItFoundIt)
 {
-    const std::vector<uint8_t> png = ZivWinTest::makePng(ZivWinTest::pngSpec(1, 1, 8, 2, {1, 2, 3}));
+    const std::vector<uint8_t> png = ZivImageFiles::makePng(ZivImageFiles::pngSpec(1, 1, 8, 2, {1, 2, 3}));
     {
         Decoded first{open(png)};
         EXPECT_NE(first.image, nullptr);

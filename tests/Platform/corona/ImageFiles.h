@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace ZivWinTest {
+namespace ZivImageFiles {
 
 struct PngSpec {
     uint32_t width = 0;
@@ -42,4 +42,4 @@ struct GifSpec {
 
 std::vector<uint8_t> makeGif(const GifSpec& spec);
 
-} // namespace ZivWinTest
+} // namespace ZivImageFiles

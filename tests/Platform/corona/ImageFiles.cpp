@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-namespace ZivWinTest {
+namespace ZivImageFiles {
 
 namespace {
 
@@ -184,4 +184,4 @@ std::vector<uint8_t> makeGif(const GifSpec& spec)
     return out;
 }
 
-} // namespace ZivWinTest
+} // namespace ZivImageFiles

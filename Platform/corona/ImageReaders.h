@@ -1,0 +1,40 @@
+// Inside the image library: the readers of our own, for the formats that no
+// library at hand covers on a platform (BMP and TGA here, TGA under the
+// Windows Imaging Component). They depend on nothing but the standard
+// library, so the same sources serve every platform.
+//
+// A reader answers true only for a whole, consistent file: truncated pixel
+// data, palette indices beyond the palette and size fields that contradict
+// the file's length are refused, and nothing is allocated before the file is
+// known to hold the bytes that the picture needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "CoronaCommon.h"
+#include "corona.h"
+
+namespace corona::detail {
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    PixelFormat format = PF_R8G8B8;
+    PixelBuffer pixels;
+};
+
+// Files that start with the BMP file header's "BM".
+bool isBmp(const uint8_t* data, size_t size);
+// Core (OS/2), info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32 bits, RLE4,
+// RLE8 and bitfields; bottom-up and top-down. RGBA only when the header gives
+// an alpha mask.
+bool decodeBmp(const uint8_t* data, size_t size, Decoded& out);
+
+// Files whose 18-byte TGA header names an image type this reader knows.
+bool isTga(const uint8_t* data, size_t size);
+// Types 1, 2, 3 and their run-length forms 9, 10, 11, in every orientation.
+// RGBA only when the header gives the pixels attribute (alpha) bits.
+bool decodeTga(const uint8_t* data, size_t size, Decoded& out);
+
+} // namespace corona::detail
