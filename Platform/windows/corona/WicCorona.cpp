@@ -1,7 +1,12 @@
 // The image library on Windows: the same calls as everywhere else, answered
-// by the Windows Imaging Component. PNG, JPEG, BMP and GIF files held in
-// memory are decoded to 8-bit RGBA, or to RGB when the image cannot be
-// transparent, exactly as the library does on other platforms:
+// by the Windows Imaging Component for PNG, JPEG and GIF. BMP and TGA files
+// go to the readers that the other platforms use too: the component has no
+// TGA decoder, and its BMP decoder (Wine's, at least) refuses OS/2 palettes
+// shorter than 2^bits and masks other than the common ones, leaves pixels
+// that run lengths skip undefined and draws palette indices beyond the
+// palette. Files held in memory are decoded to 8-bit RGBA, or to RGB when the
+// image cannot be transparent, exactly as the library does on other
+// platforms:
 //
 // - a format with an alpha channel, or a palette with a transparent entry,
 //   gives RGBA; every other image gives RGB;
@@ -10,6 +15,7 @@
 // - images above 16384 pixels on a side or with more than 256 MiB of pixels
 //   are refused before anything is decoded.
 #include "CoronaCommon.h"
+#include "ImageReaders.h"
 #include "corona.h"
 #include "corona_wic.h"
 
@@ -189,8 +195,7 @@ Image* decodeWithWic(const uint8_t* data, DWORD size)
     if (FAILED(decoder->GetContainerFormat(&container)))
         return nullptr;
     const bool gif = sameGuid(container, GUID_ContainerFormatGif);
-    if (!gif && !sameGuid(container, GUID_ContainerFormatPng) && !sameGuid(container, GUID_ContainerFormatJpeg) &&
-        !sameGuid(container, GUID_ContainerFormatBmp))
+    if (!gif && !sameGuid(container, GUID_ContainerFormatPng) && !sameGuid(container, GUID_ContainerFormatJpeg))
         return nullptr;
 
     ComRef<IWICBitmapFrameDecode> frame;
@@ -258,6 +263,17 @@ Image* CorOpenImageFromFile(File* file, FileFormat format)
         return nullptr;
     const auto* memory = static_cast<const MemoryFile*>(file);
     try {
+        // No file the component reads starts like a TGA header: its second
+        // byte, the colour map type, is 0 or 1.
+        const bool bmp = detail::isBmp(memory->data(), memory->size());
+        if (bmp || detail::isTga(memory->data(), memory->size())) {
+            detail::Decoded decoded;
+            const bool ok = bmp ? detail::decodeBmp(memory->data(), memory->size(), decoded)
+                                : detail::decodeTga(memory->data(), memory->size(), decoded);
+            if (!ok)
+                return nullptr;
+            return new PixelImage(decoded.width, decoded.height, decoded.format, std::move(decoded.pixels));
+        }
         return decodeWithWic(memory->data(), static_cast<DWORD>(memory->size()));
     } catch (const std::bad_alloc&) {
         return nullptr;

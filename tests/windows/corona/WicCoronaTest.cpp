@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageFiles.h"
+#include "ImageTable.h"
 #include "WinTestSupport.h"
 #include "corona.h"
 #include "corona_wic.h"
@@ -166,6 +167,17 @@ TEST_F(WicCorona, GifFrameSitsOnItsLogicalScreen)
     const uint8_t covered[] = {40, 50, 60, 255, 70, 80, 90, 255};
     std::copy(std::begin(covered), std::end(covered), expected.begin() + (1 * 4 + 1) * 4);
     EXPECT_EQ(decoded.pixels(), expected);
+}
+
+// The format table, which the Linux build's image library answers the same
+// way: every BMP and TGA variant to its exact pixels, damaged files refused.
+TEST_F(WicCorona, FormatTable)
+{
+    for (const auto& table : {ZivImageTable::wellFormed(), ZivImageTable::damaged()})
+        for (const ZivImageTable::Case& c : table) {
+            Decoded decoded{open(c.file)};
+            EXPECT_EQ(ZivImageTable::verdict(c, decoded.image), "") << c.name;
+        }
 }
 
 TEST_F(WicCorona, RefusesWhatIsNotAnImageItTakes)
