@@ -4,6 +4,7 @@
 // every kernel and pixel mode. Deterministic: the same files every run.
 //
 //   ziv-fuzz-corpora OUTPUT_FOLDER
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <png.h>
 
 #include "FuzzSupport.h"
+#include "ImageTable.h"
 #include "ImageWriters.h"
 #include "QuadStream.h"
 
@@ -164,6 +166,17 @@ void imageCorpus(const fs::path& folder)
     gifJunk.insert(gifJunk.end(), junk.begin(), junk.end());
     seeds.push_back({"garbage-gif-header", gifJunk, false});
     seeds.push_back({"garbage-empty", Bytes(), false});
+
+    // The format table: every BMP and TGA variant the readers know and every
+    // kind of damage they refuse.
+    for (const auto& table : {ZivImageTable::wellFormed(), ZivImageTable::damaged()})
+        for (const ZivImageTable::Case& c : table) {
+            std::string name = "table-" + c.name;
+            for (char& ch : name)
+                if (!std::isalnum(static_cast<unsigned char>(ch)))
+                    ch = '-';
+            seeds.push_back({name, c.file, false});
+        }
 
     for (const Seed& seed : seeds) {
         save(folder, seed.name, seed.bytes);

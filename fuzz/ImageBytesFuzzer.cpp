@@ -77,10 +77,14 @@ uint64_t claimedPixels(const uint8_t* data, size_t size)
     if (size >= 10 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F')
         claim(littleEndian16(data + 6), littleEndian16(data + 8));
     if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
+        // A core (OS/2) header of 12 bytes holds 16-bit sides.
         int32_t width, height;
         std::memcpy(&width, data + 18, 4);
         std::memcpy(&height, data + 22, 4);
-        claim(magnitude(width), magnitude(height));
+        if (data[14] == 12 && data[15] == 0 && data[16] == 0 && data[17] == 0)
+            claim(littleEndian16(data + 18), littleEndian16(data + 20));
+        else
+            claim(magnitude(width), magnitude(height));
     }
     if (size >= 4 && data[0] == 0xFF && data[1] == 0xD8) {
         // Start-of-frame markers carry the height, then the width.

@@ -87,7 +87,8 @@ bool readHeader(const uint8_t* data, size_t size, Header& h)
 // without one, whether the descriptor counts any attribute bits.
 bool attributesAreAlpha(const uint8_t* data, size_t size, const Header& h)
 {
-    if (size >= kHeaderBytes + kFooterBytes && std::memcmp(data + size - 18, kSignature, sizeof kSignature) == 0) {
+    if (size >= kHeaderBytes + kExtensionBytes + kFooterBytes &&
+        std::memcmp(data + size - 18, kSignature, sizeof kSignature) == 0) {
         const uint32_t extension = le32(data + size - kFooterBytes);
         if (extension != 0 && extension >= kHeaderBytes && extension <= size - kFooterBytes - kExtensionBytes &&
             le16(data + extension) >= kExtensionBytes) {
