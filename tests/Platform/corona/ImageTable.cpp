@@ -600,6 +600,14 @@ std::vector<Case> tgaCases()
     cases.push_back(tgaCase("tga 16-bit without attribute bits", 2, 16, 0x20, false));
     cases.push_back(tgaCase("tga 15-bit", 2, 15, 0x00, false));
     cases.push_back(tgaCase("tga 24-bit with an unused colour map", 2, 24, 0x00, false, 0, -1, true));
+    // A footer whose extension area could not fit in the file: the
+    // descriptor's attribute bits decide.
+    Case footer = tgaCase("tga 32-bit with a footer in a short file", 2, 32, 0x28, true);
+    put32(footer.file, 20);
+    put32(footer.file, 0);
+    const char signature[] = "TRUEVISION-XFILE.";
+    footer.file.insert(footer.file.end(), signature, signature + sizeof signature);
+    cases.push_back(footer);
     for (int bits : {15, 16, 24, 32}) {
         const bool alpha = bits == 16 || bits == 32;
         const std::string depth = std::to_string(bits) + "-bit";
