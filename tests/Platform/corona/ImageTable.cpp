@@ -254,93 +254,30 @@ Case directBmp(const std::string& name, int header, int bits, uint32_t compressi
     return p.named(name, bmpFile(b));
 }
 
-// Writes a run-length stream and paints what it means, bottom row first;
-// pixels it skips keep palette entry 0.
-struct RunLengths {
-    explicit RunLengths(bool fourBits) : four(fourBits) {}
-
-    bool four;
-    int width = 5;
-    int height = 4;
-    Bytes stream;
-    std::vector<int> indices = std::vector<int>(size_t(width) * height, 0);
-    int x = 0;
-    int y = 0;
-
-    void paint(int index)
-    {
-        if (x < width && y < height)
-            indices[size_t(height - 1 - y) * width + x] = index;
-        ++x;
-    }
-    void run(int count, int a, int b)
-    {
-        stream.insert(stream.end(), {uint8_t(count), uint8_t(four ? (a << 4 | b) : a)});
-        for (int i = 0; i < count; ++i)
-            paint(four && i % 2 != 0 ? b : a);
-    }
-    void literal(std::vector<int> values)
-    {
-        stream.insert(stream.end(), {0, uint8_t(values.size())});
-        Bytes bytes;
-        for (size_t i = 0; i < values.size(); ++i) {
-            paint(values[i]);
-            if (!four)
-                bytes.push_back(uint8_t(values[i]));
-            else if (i % 2 == 0)
-                bytes.push_back(uint8_t(values[i] << 4));
-            else
-                bytes.back() |= uint8_t(values[i]);
-        }
-        if (bytes.size() % 2 != 0)
-            bytes.push_back(0);
-        stream.insert(stream.end(), bytes.begin(), bytes.end());
-    }
-    void delta(int dx, int dy)
-    {
-        stream.insert(stream.end(), {0, 2, uint8_t(dx), uint8_t(dy)});
-        x += dx, y += dy;
-    }
-    void endOfLine()
-    {
-        stream.insert(stream.end(), {0, 0});
-        x = 0, ++y;
-    }
-    void endOfBitmap() { stream.insert(stream.end(), {0, 1}); }
-
-    Case named(const std::string& name) const
-    {
-        Bmp b;
-        b.bits = four ? 4 : 8;
-        b.compression = four ? 2 : 1;
-        b.palette = bmpPalette(16, false);
-        b.coloursUsed = 16;
-        b.data = stream;
-        b.width = width;
-        b.height = height;
-        Picture p(width, height, 3);
-        for (int py = 0; py < height; ++py)
-            for (int px = 0; px < width; ++px)
-                p.set(px, py, colour(indices[size_t(py) * width + px]));
-        return p.named(name, bmpFile(b));
-    }
-};
-
-// Runs, odd literal runs with their padding, a delta that skips the rest of
-// a row and part of the next, ends of line and an end of bitmap.
-RunLengths runLengthPicture(bool four)
+// A 5 x 4 run-length picture, bottom row first: a literal run of three with
+// its padding, a run, an end of line; a run of one, a delta to the middle of
+// the next row but one, a run, an end of line; a literal run of five and the
+// end of the bitmap. Skipped pixels keep palette entry 0.
+Case runLengthBmp(const std::string& name, bool four, int paletteEntries = 16)
 {
-    RunLengths r(four);
-    r.literal({1, 2, 3});
-    r.run(2, 7, 5);
-    r.endOfLine();
-    r.run(1, 4, 4);
-    r.delta(2, 1);
-    r.run(2, 6, 9);
-    r.endOfLine();
-    r.literal({10, 11, 12, 13, 14});
-    r.endOfBitmap();
-    return r;
+    Bmp b;
+    b.bits = four ? 4 : 8;
+    b.compression = four ? 2 : 1;
+    b.palette = bmpPalette(paletteEntries, false);
+    b.coloursUsed = uint32_t(paletteEntries);
+    b.width = 5;
+    b.height = 4;
+    b.data = four
+                 ? Bytes{0, 3, 0x12, 0x30, 2, 0x75, 0, 0,    1,    0x40, 0, 2, 2,
+                         1, 2, 0x69, 0,    0, 0,    5, 0xAB, 0xCD, 0xE0, 0, 0, 1}
+                 : Bytes{0, 3, 1, 2, 3, 0, 2, 7, 0, 0, 1, 4, 0, 2, 2, 1, 2, 6, 0, 0, 0, 5, 10, 11, 12, 13, 14, 0, 0, 1};
+    const int indices[4][5] = {
+        {10, 11, 12, 13, 14}, {0, 0, 0, 6, four ? 9 : 6}, {4, 0, 0, 0, 0}, {1, 2, 3, 7, four ? 5 : 7}};
+    Picture p(5, 4, 3);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            p.set(x, y, colour(indices[y][x]));
+    return p.named(name, bmpFile(b));
 }
 
 std::vector<Case> bmpCases()
@@ -376,8 +313,8 @@ std::vector<Case> bmpCases()
     cases.push_back(directBmp("bmp V5 16-bit 1555 alpha", 124, 16, 3, false, {0x7C00, 0x3E0, 0x1F, 0x8000}));
     cases.push_back(
         directBmp("bmp info 32-bit bitfields, blue high", 40, 32, 3, false, {0xFF00, 0xFF0000, 0xFF000000}));
-    cases.push_back(runLengthPicture(false).named("bmp rle8"));
-    cases.push_back(runLengthPicture(true).named("bmp rle4"));
+    cases.push_back(runLengthBmp("bmp rle8", false));
+    cases.push_back(runLengthBmp("bmp rle4", true));
     return cases;
 }
 
@@ -411,18 +348,9 @@ std::vector<Case> damagedBmp()
     shortPalette.coloursUsed = 0;
     cases.push_back(refused("bmp 16 entries missing from a full palette", bmpFile(shortPalette)));
 
-    const Bytes rle = runLengthPicture(false).named("").file;
+    const Bytes rle = runLengthBmp("", false).file;
     cases.push_back(refused("bmp rle8 cut short", Bytes(rle.begin(), rle.end() - 9)));
-    RunLengths beyond(true);
-    beyond.run(4, 15, 3);
-    beyond.endOfBitmap();
-    Bmp fewColours;
-    fewColours.bits = 4;
-    fewColours.compression = 2;
-    fewColours.palette = bmpPalette(8, false);
-    fewColours.coloursUsed = 8;
-    fewColours.data = beyond.stream;
-    cases.push_back(refused("bmp rle4 index beyond the palette", bmpFile(fewColours)));
+    cases.push_back(refused("bmp rle4 index beyond the palette", runLengthBmp("", true, 12).file));
     return cases;
 }
 
