@@ -31,16 +31,17 @@ int indexAt(int x, int y, int n)
     return (x + 2 * y + x * y) % n;
 }
 
-void put16(Bytes& out, uint32_t v)
+// Little-endian fields: value and byte count.
+void put(Bytes& out, std::initializer_list<std::pair<uint32_t, int>> fields)
 {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
+    for (const auto& [value, bytes] : fields)
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(uint8_t(value >> (8 * i)));
 }
 
 void put32(Bytes& out, uint32_t v)
 {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+    put(out, {{v, 4}});
 }
 
 // A k-bit field widened to 8 bits by repeating its bits.
@@ -67,6 +68,13 @@ struct Picture {
         p[0] = c.r, p[1] = c.g, p[2] = c.b;
         if (channels == 4)
             p[3] = c.a;
+    }
+    Picture& fill(const std::function<Rgba(int, int)>& at)
+    {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                set(x, y, at(x, y));
+        return *this;
     }
     Case named(std::string name, Bytes file) const
     {
@@ -97,27 +105,22 @@ struct Bmp {
 Bytes bmpFile(const Bmp& b)
 {
     Bytes out = {'B', 'M'};
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 0);
+    put(out, {{0, 4}, {0, 4}, {0, 4}}); // file size and pixel offset filled in at the end
+    const uint32_t w = uint32_t(b.width), h = uint32_t(b.topDown ? -b.height : b.height), bits = uint32_t(b.bits);
     if (b.header == 12) {
-        put32(out, 12);
-        put16(out, uint32_t(b.width));
-        put16(out, uint32_t(b.height));
-        put16(out, 1);
-        put16(out, uint32_t(b.bits));
+        put(out, {{12, 4}, {w, 2}, {h, 2}, {1, 2}, {bits, 2}});
     } else {
-        put32(out, uint32_t(b.header));
-        put32(out, uint32_t(b.width));
-        put32(out, uint32_t(b.topDown ? -b.height : b.height));
-        put16(out, 1);
-        put16(out, uint32_t(b.bits));
-        put32(out, b.compression);
-        put32(out, uint32_t(b.data.size()));
-        put32(out, 2835);
-        put32(out, 2835);
-        put32(out, b.coloursUsed);
-        put32(out, 0);
+        put(out, {{uint32_t(b.header), 4},
+                  {w, 4},
+                  {h, 4},
+                  {1, 2},
+                  {bits, 2},
+                  {b.compression, 4},
+                  {uint32_t(b.data.size()), 4},
+                  {2835, 4},
+                  {2835, 4},
+                  {b.coloursUsed, 4},
+                  {0, 4}});
         if (b.header >= 108) {
             for (uint32_t mask : b.masks)
                 put32(out, mask);
@@ -179,27 +182,18 @@ Bytes bmpRows(int bits, bool topDown, const std::function<uint32_t(int, int)>& v
     return out;
 }
 
-// A colour packed into the masks, and the colour that unpacks from it.
-uint32_t pack(Rgba c, const uint32_t masks[4])
-{
-    const uint8_t channels[4] = {c.r, c.g, c.b, c.a};
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (masks[i] == 0)
-            continue;
-        const int k = std::popcount(masks[i]);
-        value |= uint32_t(channels[i] >> (8 - k)) << std::countr_zero(masks[i]);
-    }
-    return value;
-}
-
-Rgba unpacked(Rgba c, const uint32_t masks[4])
+// Packs a colour into the masks, adding it to value, and answers the colour
+// that unpacks from it.
+Rgba pack(Rgba c, const uint32_t masks[4], uint32_t* value)
 {
     const uint8_t channels[4] = {c.r, c.g, c.b, c.a};
     uint8_t out[4] = {};
     for (int i = 0; i < 4; ++i) {
         const int k = std::popcount(masks[i]);
-        out[i] = k == 0 ? 0 : widen(channels[i] >> (8 - k), k);
+        if (k == 0)
+            continue;
+        *value |= uint32_t(channels[i] >> (8 - k)) << std::countr_zero(masks[i]);
+        out[i] = widen(channels[i] >> (8 - k), k);
     }
     return {out[0], out[1], out[2], out[3]};
 }
@@ -214,11 +208,7 @@ Case paletteBmp(const std::string& name, int header, int bits, int n, bool topDo
     b.palette = bmpPalette(n, header == 12);
     b.coloursUsed = coloursUsed;
     b.data = bmpRows(bits, topDown, [n](int x, int y) { return uint32_t(indexAt(x, y, n)); });
-    Picture p;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            p.set(x, y, colour(indexAt(x, y, n)));
-    return p.named(name, bmpFile(b));
+    return Picture().fill([n](int x, int y) { return colour(indexAt(x, y, n)); }).named(name, bmpFile(b));
 }
 
 // The picture in direct colour: 24 bits, or 16 and 32 bits through masks.
@@ -246,11 +236,14 @@ Case directBmp(const std::string& name, int header, int bits, uint32_t compressi
         const Rgba c = colour(indexAt(x, y, 16));
         if (bits == 24)
             return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
-        return pack(c, effective) | (compression == 0 ? unused : 0);
+        uint32_t value = compression == 0 ? unused : 0;
+        pack(c, effective, &value);
+        return value;
     });
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            p.set(x, y, bits == 24 ? colour(indexAt(x, y, 16)) : unpacked(colour(indexAt(x, y, 16)), effective));
+    p.fill([&](int x, int y) {
+        uint32_t ignored = 0;
+        return bits == 24 ? colour(indexAt(x, y, 16)) : pack(colour(indexAt(x, y, 16)), effective, &ignored);
+    });
     return p.named(name, bmpFile(b));
 }
 
@@ -273,11 +266,7 @@ Case runLengthBmp(const std::string& name, bool four, int paletteEntries = 16)
                  : Bytes{0, 3, 1, 2, 3, 0, 2, 7, 0, 0, 1, 4, 0, 2, 2, 1, 2, 6, 0, 0, 0, 5, 10, 11, 12, 13, 14, 0, 0, 1};
     const int indices[4][5] = {
         {10, 11, 12, 13, 14}, {0, 0, 0, 6, four ? 9 : 6}, {4, 0, 0, 0, 0}, {1, 2, 3, 7, four ? 5 : 7}};
-    Picture p(5, 4, 3);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x)
-            p.set(x, y, colour(indices[y][x]));
-    return p.named(name, bmpFile(b));
+    return Picture(5, 4, 3).fill([&](int x, int y) { return colour(indices[y][x]); }).named(name, bmpFile(b));
 }
 
 std::vector<Case> bmpCases()
@@ -371,16 +360,18 @@ struct Tga {
 
 Bytes tgaFile(const Tga& t)
 {
-    Bytes out = {uint8_t(t.id.size()), uint8_t(t.mapLength > 0 ? 1 : 0), uint8_t(t.type)};
-    put16(out, uint32_t(t.mapFirst));
-    put16(out, uint32_t(t.mapLength));
-    out.push_back(uint8_t(t.mapBits));
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, kWidth);
-    put16(out, kHeight);
-    out.push_back(uint8_t(t.bits));
-    out.push_back(uint8_t(t.descriptor));
+    Bytes out;
+    put(out, {{uint32_t(t.id.size()), 1},
+              {t.mapLength > 0 ? 1u : 0u, 1},
+              {uint32_t(t.type), 1},
+              {uint32_t(t.mapFirst), 2},
+              {uint32_t(t.mapLength), 2},
+              {uint32_t(t.mapBits), 1},
+              {0, 4},
+              {kWidth, 2},
+              {kHeight, 2},
+              {uint32_t(t.bits), 1},
+              {uint32_t(t.descriptor), 1}});
     out.insert(out.end(), t.id.begin(), t.id.end());
     out.insert(out.end(), t.map.begin(), t.map.end());
     out.insert(out.end(), t.pixels.begin(), t.pixels.end());
@@ -390,8 +381,7 @@ Bytes tgaFile(const Tga& t)
         area[0] = 495 & 0xFF, area[1] = 495 >> 8;
         area[494] = uint8_t(t.attributesType);
         out.insert(out.end(), area.begin(), area.end());
-        put32(out, extension);
-        put32(out, 0);
+        put(out, {{extension, 4}, {0, 4}});
         const char signature[] = "TRUEVISION-XFILE.";
         out.insert(out.end(), signature, signature + sizeof signature);
     }
@@ -404,8 +394,9 @@ Bytes tgaColour(Rgba c, int bits)
 {
     Bytes out;
     if (bits <= 16)
-        put16(out, uint32_t(c.r >> 3) << 10 | uint32_t(c.g >> 3) << 5 | uint32_t(c.b >> 3) |
-                       (bits == 16 && (c.a & 1) ? 0x8000 : 0));
+        put(out, {{uint32_t(c.r >> 3) << 10 | uint32_t(c.g >> 3) << 5 | uint32_t(c.b >> 3) |
+                       (bits == 16 && (c.a & 1) ? 0x8000 : 0),
+                   2}});
     else
         out.insert(out.end(), {c.b, c.g, c.r});
     if (bits == 32)
@@ -607,16 +598,11 @@ Bytes pngPicture()
 std::vector<Case> libraryCases()
 {
     std::vector<Case> cases;
-    Picture p;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            p.set(x, y, colour(indexAt(x, y, 16)));
-    cases.push_back(p.named("png rgb", pngPicture()));
-    Picture g;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            g.set(x, y, colour(indexAt(x, y, 4)));
-    cases.push_back(g.named("gif 4 colours", ZivImageFiles::makeGif(gifPicture())));
+    for (int n : {16, 4})
+        cases.push_back(Picture()
+                            .fill([n](int x, int y) { return colour(indexAt(x, y, n)); })
+                            .named(n == 16 ? "png rgb" : "gif 4 colours",
+                                   n == 16 ? pngPicture() : ZivImageFiles::makeGif(gifPicture())));
     Picture flat(16, 8, 3);
     flat.pixels.assign(flat.pixels.size(), 0x5A);
     cases.push_back(flat.named("jpeg grey", kFlatJpeg));
@@ -637,6 +623,7 @@ std::vector<Case> damagedLibraryFormats()
         cases.push_back(refused(std::string("png ") + name + " claiming a gigabyte", bomb));
     }
     cases.push_back(refused("jpeg cut in its entropy-coded data", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 3)));
+    cases.push_back(refused("jpeg without its end marker", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 2)));
     cases.push_back(refused("jpeg cut in half", Bytes(kFlatJpeg.begin(), kFlatJpeg.begin() + kFlatJpeg.size() / 2)));
     const Bytes gif = ZivImageFiles::makeGif(gifPicture());
     cases.push_back(refused("gif cut short", Bytes(gif.begin(), gif.end() - 4)));
