@@ -1,12 +1,14 @@
 // Inside the image library: the readers of our own, for the formats that no
-// library at hand covers on a platform (BMP and TGA here, TGA under the
-// Windows Imaging Component). They depend on nothing but the standard
-// library, so the same sources serve every platform.
+// library at hand covers as the formats define them (BMP and TGA, on Linux
+// and under the Windows Imaging Component alike). They depend on nothing but
+// the standard library, so the same sources serve every platform.
 //
 // A reader answers true only for a whole, consistent file: truncated pixel
 // data, palette indices beyond the palette and size fields that contradict
-// the file's length are refused, and nothing is allocated before the file is
-// known to hold the bytes that the picture needs.
+// the file's length are refused. Stored pixels are checked against the
+// file's length before the picture is allocated, TGA packets against the
+// least they can take; BMP run lengths can skip pixels and are only known
+// while they are read.
 #pragma once
 
 #include <cstddef>
