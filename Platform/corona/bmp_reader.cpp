@@ -118,7 +118,9 @@ bool readLayout(const uint8_t* data, size_t size, Layout& layout)
         layout.compression = field(16);
         paletteDeclared = field(32);
     }
-    if (pixelBufferSize(layout.width, layout.height, 4) == 0)
+    // The plane count sits just before the bit count and is always 1.
+    const int planesAt = core ? 8 : 12;
+    if (le16(header + planesAt) != 1 || pixelBufferSize(layout.width, layout.height, 4) == 0)
         return false;
 
     // Info headers of OS/2 2.x share the first fields but give compression

@@ -319,6 +319,9 @@ std::vector<Case> damagedBmp()
     Bytes offset = file;
     offset[13] = 1; // pixels at 16 MiB
     cases.push_back(refused("bmp pixel offset beyond the file", offset));
+    Bytes planes = file;
+    planes[26] = 2;
+    cases.push_back(refused("bmp of two planes", planes));
 
     Bmp shortPalette;
     shortPalette.bits = 4;
