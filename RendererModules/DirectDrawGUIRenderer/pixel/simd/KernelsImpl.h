@@ -322,23 +322,16 @@ template <class V> struct SimdKernels {
         R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
-    static uint32_t halvingKey(uint32_t mode, const BlendJob& job)
-    {
-        return mode == 0   ? Format555::kHalvingMask
-               : mode == 1 ? Format565::kHalvingMask
-                           : halvingKeyOf(job.destinationMasks);
-    }
-
     template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPixels16(halvingKey(Mode, job)), NoRest{});
+        rows(job, job.width * 2, HalfPixels16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     // The last pixel of an odd row shares its partial vector with a
     // transparent padding lane, so it is kept exactly when it is transparent.
     template <uint32_t Mode> static void halfPairs16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPairs16(halvingKey(Mode, job)), NoRest{});
+        rows(job, job.width * 2, HalfPairs16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
