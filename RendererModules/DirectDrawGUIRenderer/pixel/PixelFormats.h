@@ -139,9 +139,7 @@ constexpr uint32_t halvingKeyOf(const uint32_t masks[3])
 // right by one and ANDing it with K >> 1.
 constexpr uint32_t halvingKeyOfMode(uint32_t mode, const uint32_t destinationMasks[3])
 {
-    return mode == 0   ? Format555::kHalvingMask
-           : mode == 1 ? Format565::kHalvingMask
-                       : halvingKeyOf(destinationMasks);
+    return mode == 0 ? Format555::kHalvingMask : mode == 1 ? Format565::kHalvingMask : halvingKeyOf(destinationMasks);
 }
 
 // Index of the lowest set bit of a 16-bit lane mask; 0 for an empty mask.

@@ -79,6 +79,74 @@ template <class V> struct SimdKernels {
         }
     }
 
+    // 24-bit rows, bytes as they lie: op(s, t) gives every byte's result
+    // (the 24-bit ops below). A vector covers V::kPixels24 whole pixels, each
+    // 128-bit part five of them from its first byte, and the byte after them,
+    // which is always written back as read; the next vector starts at that
+    // byte, so it is loaded before this vector is stored. A pixel is written
+    // where one of its source bytes is not 0: the OR of each pixel's three
+    // bytes lands on its first byte and is spread back over all three. The
+    // rest of the row (at most V::kPixels24 pixels) goes through one vector
+    // in stack buffers, copied in exact pieces; its zero padding is
+    // transparent.
+    template <class Op> static void rows24(const BlendJob& job, const Op& op)
+    {
+        constexpr uint32_t kStep = 3 * V::kPixels24;
+        constexpr uint32_t kSpan = kStep + 1; // the bytes a vector reads and writes
+        alignas(64) uint8_t startBytes[V::kBytes] = {};
+        for (uint32_t i = 0; i < V::kBytes; ++i)
+            startBytes[i] = i % 16 < 15 && i % 16 % 3 == 0 ? 0xFF : 0;
+        const R starts = V::loadConstant(startBytes);
+        const auto written = [&](R s) {
+            const R any = V::bitOr3(s, V::template byteShiftDown<1>(s), V::template byteShiftDown<2>(s));
+            const R first = V::andNot(V::zeroBytes(any), starts);
+            return V::bitOr3(first, V::template byteShiftUp<1>(first), V::template byteShiftUp<2>(first));
+        };
+        const uint32_t rowBytes = job.width * 3;
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
+                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+            uint32_t left = rowBytes;
+            if (left >= kSpan) {
+                R s = V::load24(sp), t = V::load24(dp);
+                for (;;) {
+                    const R write = written(s);
+                    left -= kStep;
+                    const bool more = left >= kSpan;
+                    R sNext = s, tNext = t;
+                    if (more) {
+                        sNext = V::load24(sp + kStep);
+                        tNext = V::load24(dp + kStep);
+                    }
+                    if (!V::none(write))
+                        V::store24(dp, V::bitOr(V::bitAnd(write, op(s, t)), V::andNot(write, t)));
+                    sp += kStep;
+                    dp += kStep;
+                    if (!more)
+                        break;
+                    s = sNext;
+                    t = tNext;
+                }
+            }
+            if (left != 0) {
+                alignas(64) uint8_t sourceBytes[kSpan] = {};
+                alignas(64) uint8_t destinationBytes[kSpan] = {};
+                copySmall<kSpan>(sourceBytes, sp, left);
+                const R s = V::load24(sourceBytes);
+                const R write = written(s);
+                if (V::none(write))
+                    continue;
+                copySmall<kSpan>(destinationBytes, dp, left);
+                const R t = V::load24(destinationBytes);
+                V::store24(destinationBytes, V::bitOr(V::bitAnd(write, op(s, t)), V::andNot(write, t)));
+                copySmall<kSpan>(dp, destinationBytes, left);
+            }
+        }
+    }
+
     static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)
     {
         for (uint32_t at = 0; at < bytes; at += 64) {
@@ -289,6 +357,25 @@ template <class V> struct SimdKernels {
             rows(job, (job.width & ~1u) * 4, Alpha32(job.alpha), lastPixel);
     }
 
+    // mode 3 on bytes as they lie: r = t + floor(s a / 256) - floor(t a / 256)
+    // on every byte, which at a = 256 is the source byte.
+    struct Alpha24 {
+        ByteScale scaled;
+        explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
+        R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+    };
+    struct Opaque24 {
+        R operator()(R s, R) const { return s; }
+    };
+
+    static void alpha24(const BlendJob& job)
+    {
+        if (job.alpha >= 256)
+            rows24(job, Opaque24());
+        else
+            rows24(job, Alpha24(job.alpha));
+    }
+
     // -- the 50 % blends -------------------------------------------------------
 
     // floor(s / 2) + floor(t / 2) per field is the rounded-up average of s
@@ -335,6 +422,14 @@ template <class V> struct SimdKernels {
     }
 
     static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
+
+    // Both 50 % blends of 24-bit rows: floor(s / 2) + floor(t / 2) on every byte.
+    struct Half24 {
+        R key = V::set16(0xFEFE);
+        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+    };
+
+    static void half24(const BlendJob& job) { rows24(job, Half24()); }
 
     // -- blendModulated ----------------------------------------------------------
 
@@ -429,17 +524,92 @@ template <class V> struct SimdKernels {
     };
 
     static void modulated32(const BlendJob& job) { rows(job, job.width * 4, Modulated32(job), NoRest{}); }
+
+    // Mode 3 on bytes as they lie: m = floor(s f / 256) with the factor of
+    // each byte's channel (V::channelOfByte24), r = t + floor(a (m - t) / 256).
+    struct Modulated24 {
+        R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
+
+        explicit Modulated24(const BlendJob& job)
+            : doubleAlpha(V::set16(2 * job.alpha)), highBytes(V::set16(0xFF00)), lowBytes(V::set16(0x00FF))
+        {
+            const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor),
+                                           static_cast<uint16_t>(job.greenFactor),
+                                           static_cast<uint16_t>(job.redFactor)};
+            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
+                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            }
+            evenFactor = V::loadConstant(even);
+            oddFactor = V::loadConstant(odd);
+        }
+        R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
+        R operator()(R s, R t) const
+        {
+            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
+            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R even = blend(mEven, V::bitAnd(t, lowBytes));
+            const R odd = blend(mOdd, V::template srli16<8>(t));
+            return V::bitOr(even, V::template slli16<8>(odd));
+        }
+    };
+
+    static void modulated24(const BlendJob& job) { rows24(job, Modulated24(job)); }
+
+    // Mode 2, any masks, every pixel alone: per channel, in place,
+    // m = ((s AND Ms) f >> 8) AND Ms, r = (floor((m - t) a / 256) + t) AND Md
+    // with t = destination AND Md. All values are below 2^16, and so is the
+    // result, so 16-bit lanes hold them modulo 2^16 exactly:
+    //   (s AND Ms) f >> 8 is the high half of (s AND Ms) (f << 8);
+    //   with d = m - t wrapped to 16 bits, floor((m - t) a / 256) is the high
+    //   half of d (a << 8), less a << 8 where m < t (the wrapped difference
+    //   is then 2^16 too large). a = 256 gives r = m AND Md.
+    template <bool Opaque> struct ModulatedMasks16 {
+        R sourceMask[3], destinationMask[3], factor[3], alphaHigh;
+
+        explicit ModulatedMasks16(const BlendJob& job) : alphaHigh(V::set16(job.alpha << 8))
+        {
+            const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
+            for (int c = 0; c < 3; ++c) {
+                sourceMask[c] = V::set16(job.sourceMasks[c] & 0xFFFFu);
+                destinationMask[c] = V::set16(job.destinationMasks[c] & 0xFFFFu);
+                factor[c] = V::set16(f[c] << 8);
+            }
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R channel(R s, R t, int c) const
+        {
+            const R m = V::bitAnd(V::mulhu16(V::bitAnd(s, sourceMask[c]), factor[c]), sourceMask[c]);
+            if constexpr (Opaque)
+                return V::bitAnd(m, destinationMask[c]);
+            const R tpos = V::bitAnd(t, destinationMask[c]);
+            const R scaled =
+                V::sub16(V::mulhu16(V::sub16(m, tpos), alphaHigh), V::andNot(V::atLeastU16(m, tpos), alphaHigh));
+            return V::bitAnd(V::add16(scaled, tpos), destinationMask[c]);
+        }
+        R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
+    };
+
+    static void modulatedMasks16(const BlendJob& job)
+    {
+        if (job.alpha >= 256)
+            rows(job, job.width * 2, ModulatedMasks16<true>(job), NoRest{});
+        else
+            rows(job, job.width * 2, ModulatedMasks16<false>(job), NoRest{});
+    }
 };
 
-// The table of one instruction set: everything but mode 2 of blendModulated
-// (per-pixel products wider than 16 bits) and the 24-bit rows, which the
-// lower tables serve unless the instruction set adds its own.
+// The table of one instruction set: every kernel and mode; the 24-bit rows
+// only with the row walker above (an instruction set with a walker of its
+// own adds them itself).
 template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, const KernelTable* fallback)
 {
     using K = SimdKernels<V>;
     KernelTable t{level, fallback, {}, {}, {}, {}};
     t.modulated[0] = K::template modulated16<Format555>;
     t.modulated[1] = K::template modulated16<Format565>;
+    t.modulated[2] = K::modulatedMasks16;
     t.modulated[4] = K::modulated32;
     t.half[0] = K::template halfPairs16<0>;
     t.half[1] = K::template halfPairs16<1>;
@@ -453,6 +623,12 @@ template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, cons
     t.halfMmx[1] = K::template halfMmx16<1>;
     t.halfMmx[2] = K::template halfMmx16<2>;
     t.halfMmx[4] = K::half32;
+    if constexpr (V::kPixels24 != 0) {
+        t.modulated[3] = K::modulated24;
+        t.half[3] = K::half24;
+        t.alphaMmx[3] = K::alpha24;
+        t.halfMmx[3] = K::half24;
+    }
     return t;
 }
 

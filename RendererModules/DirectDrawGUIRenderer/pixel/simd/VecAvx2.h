@@ -15,9 +15,12 @@ namespace {
 struct Vec {
     using R = __m256i;
     static constexpr uint32_t kBytes = 32;
-    static constexpr bool kByteMasks = false; // no per-byte store masks: 24-bit rows stay portable
+    // 24-bit rows: each 128-bit half holds five whole pixels (15 bytes) and
+    // the first byte of the next pixel, which is written back as it was read;
+    // the upper half starts at that byte, so a vector covers ten pixels.
+    static constexpr uint32_t kPixels24 = 10;
+    static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 16 % 3; }
 
-    // Lanes that keep their destination, as all-ones lanes.
     struct Keep16 {
         R v;
     };
@@ -34,6 +37,23 @@ struct Vec {
         copySmall<kBytes>(buffer, p, bytes);
         return _mm256_load_si256(reinterpret_cast<const __m256i*>(buffer));
     }
+
+    static R load24(const uint8_t* p)
+    {
+        return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 15), reinterpret_cast<const __m128i*>(p));
+    }
+    // The lower half first: the upper half's first byte is the lower half's last.
+    static void store24(uint8_t* p, R v)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 15), _mm256_extracti128_si256(v, 1));
+    }
+    // Byte shifts within each 128-bit lane.
+    template <int N> static R byteShiftDown(R a) { return _mm256_bsrli_epi128(a, N); }
+    template <int N> static R byteShiftUp(R a) { return _mm256_bslli_epi128(a, N); }
+    static R zeroBytes(R a) { return _mm256_cmpeq_epi8(a, _mm256_setzero_si256()); }
+    static bool none(R mask) { return _mm256_testz_si256(mask, mask) != 0; }
+    static R loadConstant(const void* p) { return _mm256_load_si256(static_cast<const __m256i*>(p)); }
 
     static R set16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
     static R set32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
@@ -57,6 +77,9 @@ struct Vec {
     static __m128i shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
     static R srl16(R a, __m128i count) { return _mm256_srl_epi16(a, count); }
     static R sll16(R a, __m128i count) { return _mm256_sll_epi16(a, count); }
+
+    // All ones where a >= b, unsigned 16-bit lanes.
+    static R atLeastU16(R a, R b) { return _mm256_cmpeq_epi16(_mm256_max_epu16(a, b), a); }
 
     static Keep16 zero16(R s) { return {_mm256_cmpeq_epi16(s, _mm256_setzero_si256())}; }
     // Both 16-bit lanes of each 32-bit pair, where the whole pair is 0.
