@@ -84,23 +84,17 @@ template <class V> struct SimdKernels {
     // 128-bit part five of them from its first byte, and the byte after them,
     // which is always written back as read; the next vector starts at that
     // byte, so it is loaded before this vector is stored. A pixel is written
-    // where one of its source bytes is not 0: the OR of each pixel's three
-    // bytes lands on its first byte and is spread back over all three. The
-    // rest of the row (at most V::kPixels24 pixels) goes through one vector
-    // in stack buffers, copied in exact pieces; its zero padding is
-    // transparent.
+    // where one of its source bytes is not 0 (V::Written24). The rest of the row (at most V::kPixels24 pixels) goes
+    // through one vector in stack buffers, copied in exact pieces; its zero padding is transparent.
     template <class Op> static void rows24(const BlendJob& job, const Op& op)
     {
         constexpr uint32_t kStep = 3 * V::kPixels24;
         constexpr uint32_t kSpan = kStep + 1; // the bytes a vector reads and writes
-        alignas(64) uint8_t startBytes[V::kBytes] = {};
-        for (uint32_t i = 0; i < V::kBytes; ++i)
-            startBytes[i] = i % 16 < 15 && i % 16 % 3 == 0 ? 0xFF : 0;
-        const R starts = V::loadConstant(startBytes);
-        const auto written = [&](R s) {
-            const R any = V::bitOr3(s, V::template byteShiftDown<1>(s), V::template byteShiftDown<2>(s));
-            const R first = V::andNot(V::zeroBytes(any), starts);
-            return V::bitOr3(first, V::template byteShiftUp<1>(first), V::template byteShiftUp<2>(first));
+        const typename V::Written24 written;
+        const auto blend = [&](uint8_t* at, R s, R t) {
+            const R write = written(s);
+            if (!V::none(write))
+                V::store24(at, V::select(write, op(s, t), t));
         };
         const uint32_t rowBytes = job.width * 3;
         for (uint32_t y = 0; y < job.height; ++y) {
@@ -112,36 +106,24 @@ template <class V> struct SimdKernels {
             uint32_t left = rowBytes;
             if (left >= kSpan) {
                 R s = V::load24(sp), t = V::load24(dp);
-                for (;;) {
-                    const R write = written(s);
-                    left -= kStep;
-                    const bool more = left >= kSpan;
-                    R sNext = s, tNext = t;
-                    if (more) {
-                        sNext = V::load24(sp + kStep);
-                        tNext = V::load24(dp + kStep);
-                    }
-                    if (!V::none(write))
-                        V::store24(dp, V::bitOr(V::bitAnd(write, op(s, t)), V::andNot(write, t)));
-                    sp += kStep;
-                    dp += kStep;
-                    if (!more)
-                        break;
+                for (; left >= kSpan + kStep; left -= kStep, sp += kStep, dp += kStep) {
+                    const R sNext = V::load24(sp + kStep), tNext = V::load24(dp + kStep);
+                    blend(dp, s, t);
                     s = sNext;
                     t = tNext;
                 }
+                blend(dp, s, t);
+                left -= kStep;
+                sp += kStep;
+                dp += kStep;
             }
             if (left != 0) {
                 alignas(64) uint8_t sourceBytes[kSpan] = {};
                 alignas(64) uint8_t destinationBytes[kSpan] = {};
                 copySmall<kSpan>(sourceBytes, sp, left);
                 const R s = V::load24(sourceBytes);
-                const R write = written(s);
-                if (V::none(write))
-                    continue;
                 copySmall<kSpan>(destinationBytes, dp, left);
-                const R t = V::load24(destinationBytes);
-                V::store24(destinationBytes, V::bitOr(V::bitAnd(write, op(s, t)), V::andNot(write, t)));
+                blend(destinationBytes, s, V::load24(destinationBytes));
                 copySmall<kSpan>(dp, destinationBytes, left);
             }
         }

@@ -48,10 +48,24 @@ struct Vec {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 15), _mm256_extracti128_si256(v, 1));
     }
-    // Byte shifts within each 128-bit lane.
-    template <int N> static R byteShiftDown(R a) { return _mm256_bsrli_epi128(a, N); }
-    template <int N> static R byteShiftUp(R a) { return _mm256_bslli_epi128(a, N); }
-    static R zeroBytes(R a) { return _mm256_cmpeq_epi8(a, _mm256_setzero_si256()); }
+    // The bytes of the pixels of a 24-bit vector to be written: those whose
+    // source has a byte that is not 0. Each byte is ORed with the two other
+    // bytes of its pixel, brought to it by byte shuffles; the byte after the
+    // five pixels of each half is never written.
+    struct Written24 {
+        R next = _mm256_setr_epi8(1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15, 1, 2, 0, 4, 5, 3, 7, 8, 6, 10,
+                                  11, 9, 13, 14, 12, 15);
+        R after = _mm256_setr_epi8(2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10, 14, 12, 13, 15, 2, 0, 1, 5, 3, 4, 8, 6, 7, 11,
+                                   9, 10, 14, 12, 13, 15);
+        R pixelBytes = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1,
+                                        -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0);
+        R operator()(R s) const
+        {
+            const R any =
+                _mm256_or_si256(_mm256_or_si256(s, _mm256_shuffle_epi8(s, next)), _mm256_shuffle_epi8(s, after));
+            return _mm256_andnot_si256(_mm256_cmpeq_epi8(any, _mm256_setzero_si256()), pixelBytes);
+        }
+    };
     static bool none(R mask) { return _mm256_testz_si256(mask, mask) != 0; }
     static R loadConstant(const void* p) { return _mm256_load_si256(static_cast<const __m256i*>(p)); }
 
@@ -91,11 +105,9 @@ struct Vec {
     }
     static bool all(Keep16 k) { return _mm256_movemask_epi8(k.v) == -1; }
     static bool all(Keep32 k) { return _mm256_movemask_epi8(k.v) == -1; }
-    // Where keep is set, the destination t; elsewhere the result r.
-    static R select(R keep, R t, R r)
-    {
-        return _mm256_or_si256(_mm256_and_si256(keep, t), _mm256_andnot_si256(keep, r));
-    }
+    // Where keep is set, the destination t; elsewhere the result r (keep
+    // lanes are all ones or all zeros, so one byte blend does it).
+    static R select(R keep, R t, R r) { return _mm256_blendv_epi8(r, t, keep); }
     static R select16(Keep16 k, R t, R r) { return select(k.v, t, r); }
 
     template <class Keep> static void storeKeeping(uint8_t* p, Keep k, R t, R r) { store(p, select(k.v, t, r)); }

@@ -39,10 +39,19 @@ struct Vec {
 
     static R load24(const uint8_t* p) { return load(p); }
     static void store24(uint8_t* p, R v) { store(p, v); }
-    // Whole-register byte shifts (within each 128-bit lane for wider vectors).
-    template <int N> static R byteShiftDown(R a) { return _mm_srli_si128(a, N); }
-    template <int N> static R byteShiftUp(R a) { return _mm_slli_si128(a, N); }
-    static R zeroBytes(R a) { return _mm_cmpeq_epi8(a, _mm_setzero_si128()); }
+    // The bytes of the pixels of a 24-bit vector to be written: those whose
+    // source has a byte that is not 0. The OR of each pixel's three bytes
+    // lands on its first byte and is spread back over all three; the byte
+    // after the five pixels is never written.
+    struct Written24 {
+        R starts = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+        R operator()(R s) const
+        {
+            const R any = _mm_or_si128(_mm_or_si128(s, _mm_srli_si128(s, 1)), _mm_srli_si128(s, 2));
+            const R first = _mm_andnot_si128(_mm_cmpeq_epi8(any, _mm_setzero_si128()), starts);
+            return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
+        }
+    };
     static bool none(R mask) { return _mm_movemask_epi8(mask) == 0; }
     static R loadConstant(const void* p) { return _mm_load_si128(static_cast<const __m128i*>(p)); }
 
