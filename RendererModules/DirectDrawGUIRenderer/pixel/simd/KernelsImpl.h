@@ -416,37 +416,53 @@ template <class V> struct SimdKernels {
     // -- blendModulated ----------------------------------------------------------
 
     // Modes 0 and 1, pairs: the two-pixel form per lane,
-    // m = floor((s f + 64 (f mod 4)) / 256), r = t + floor((a (m - t) + 64 (a mod 4)) / 256).
-    // Lane ranges: s f + 192 <= 16257, |a (m - t)| + 192 <= 16320.
-    template <class Format> struct Modulated16 {
-        R factor[3], factorBias[3], values[3], alpha, alphaBias;
+    // m = floor((s f + 64 (f mod 4)) / 256), r = t + floor((a (m - t) + 64 (a mod 4)) / 256),
+    // which is r = t + floor((m - t + 64) a / 256) - floor(a / 4). Per field:
+    //   m + 64 = floor((s f + 64 (f mod 4) + 2^14) / 256), one product below 2^15;
+    //   g = floor((m + 64 - t) a / 256) is the high half of (m + 64 - t) (a << 8),
+    //       as m + 64 - t is 1 to 127 (a = 256 gives r = m: Opaque);
+    // and r = t + g - floor(a / 4). The fields of t are added back and the
+    // floor(a / 4) of every field taken off once for the whole pixel, after
+    // the fields' g are placed: every field's r is 0 or more, so the 16-bit
+    // sum (which may wrap on the way) is exactly the pixel of the three r.
+    template <class Format, bool Opaque> struct Modulated16 {
+        static constexpr uint32_t kFieldOnes =
+            1u << Format::kRed.position | 1u << Format::kGreen.position | 1u << Format::kBlue.position;
+        R factor[3], factorBias[3], values[3], alphaHigh, colour, taken;
 
         explicit Modulated16(const BlendJob& job)
-            : alpha(V::set16(job.alpha)), alphaBias(V::set16(64 * (job.alpha % 4)))
+            : alphaHigh(V::set16(job.alpha << 8)), colour(V::set16(Format::kColourMask)),
+              taken(V::set16(((Opaque ? 64 : job.alpha / 4) * kFieldOnes) & 0xFFFFu))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
             const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
             for (int c = 0; c < 3; ++c) {
                 factor[c] = V::set16(f[c]);
-                factorBias[c] = V::set16(64 * (f[c] % 4));
+                factorBias[c] = V::set16(64 * (f[c] % 4) + (1u << 14));
                 values[c] = V::set16(fields[c].valueMask());
             }
         }
         Keep16 keep(R s) const { return V::zero16(s); }
 
+        // g of one field (m + 64 when Opaque), placed.
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, int c) const
         {
             const R sv = fieldValue<Position, Width>(s, values[c]);
+            const R m64 = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
+            if constexpr (Opaque)
+                return placeField<Position>(m64);
             const R tv = fieldValue<Position, Width>(t, values[c]);
-            const R m = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
-            const R d = V::template srai16<8>(V::add16(V::mullo16(V::sub16(m, tv), alpha), alphaBias));
-            return placeField<Position>(V::add16(tv, d));
+            return placeField<Position>(V::mulhu16(V::sub16(m64, tv), alphaHigh));
         }
         R operator()(R s, R t) const
         {
-            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
-                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1),
-                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            const R sum = V::add16(V::add16(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
+                                            channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1)),
+                                   channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            if constexpr (Opaque)
+                return V::sub16(sum, taken);
+            const R tFields = Format::kColourMask == 0xFFFFu ? t : V::bitAnd(t, colour);
+            return V::sub16(V::add16(sum, tFields), taken);
         }
     };
 
@@ -478,7 +494,10 @@ template <class V> struct SimdKernels {
 
     template <class Format> static void modulated16(const BlendJob& job)
     {
-        modulated16With<Format, Modulated16<Format>>(job);
+        if (job.alpha >= 256)
+            modulated16With<Format, Modulated16<Format, true>>(job);
+        else
+            modulated16With<Format, Modulated16<Format, false>>(job);
     }
 
     // Mode 4, one pixel at a time (no pair structure): per colour byte
