@@ -255,11 +255,60 @@ template <class V> struct SimdKernels {
         R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
     };
 
-    static void alphaMasks16(const BlendJob& job)
+    // Destination masks that are one run of at most 7 bits each, disjoint and
+    // below bit 14: each lane's field is then exactly
+    // r = t + floor(a (s - t) / 256), and it is computed in place. With
+    // d = (s - t) << p (less than 2^14 in size), floor(d a / 256) is the high
+    // half of (d << 1) (a << 7), and without its low p bits it is
+    // floor((s - t) a / 256) << p. The fields of t are added back once for
+    // the whole pixel. a = 256 copies the source's fields.
+    static bool narrowRuns(const uint32_t masks[3])
+    {
+        uint32_t seen = 0;
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t m = masks[c] & 0xFFFFu;
+            const uint32_t run = m >> lowestSetBit(m);
+            if (m == 0 || m >= 0x4000u || (m & seen) != 0 || run > 0x7Fu || (run & (run + 1)) != 0)
+                return false;
+            seen |= m;
+        }
+        return true;
+    }
+
+    template <bool Opaque> struct AlphaRuns {
+        R masks[3], below[3], alphaHalf, fields;
+
+        explicit AlphaRuns(const BlendJob& job) : alphaHalf(V::set16(job.alpha << 7))
+        {
+            uint32_t all = 0;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t m = job.destinationMasks[c] & 0xFFFFu;
+                masks[c] = V::set16(m);
+                below[c] = V::set16((1u << lowestSetBit(m)) - 1);
+                all |= m;
+            }
+            fields = V::set16(all);
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R scaled(R s, R t, int c) const
+        {
+            const R d = V::sub16(V::bitAnd(s, masks[c]), V::bitAnd(t, masks[c]));
+            return V::andNot(below[c], V::mulhi16(V::template slli16<1>(d), alphaHalf));
+        }
+        R operator()(R s, R t) const
+        {
+            if constexpr (Opaque)
+                return V::bitAnd(s, fields);
+            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
+            return V::add16(sum, V::bitAnd(t, fields));
+        }
+    };
+
+    template <class Op> static void alphaMasks16With(const BlendJob& job)
     {
         const uint32_t restPixels = job.width % 4;
         const int32_t a = static_cast<int32_t>(job.alpha);
-        rows(job, (job.width - restPixels) * 2, AlphaMasks(job), [&](const uint8_t* sp, uint8_t* dp) {
+        rows(job, (job.width - restPixels) * 2, Op(job), [&](const uint8_t* sp, uint8_t* dp) {
             for (uint32_t i = 0; i < restPixels; ++i, sp += 2, dp += 2) {
                 const uint32_t s = load16(sp);
                 if (s == 0)
@@ -274,6 +323,16 @@ template <class V> struct SimdKernels {
                 store16(dp, r);
             }
         });
+    }
+
+    static void alphaMasks16(const BlendJob& job)
+    {
+        if (!narrowRuns(job.destinationMasks))
+            alphaMasks16With<AlphaMasks>(job);
+        else if (job.alpha >= 256)
+            alphaMasks16With<AlphaRuns<true>>(job);
+        else
+            alphaMasks16With<AlphaRuns<false>>(job);
     }
 
     // floor(b a / 256) of every byte b, each in its place, for a below 256.
@@ -566,10 +625,13 @@ template <class V> struct SimdKernels {
     //   with d = m - t wrapped to 16 bits, floor((m - t) a / 256) is the high
     //   half of d (a << 8), less a << 8 where m < t (the wrapped difference
     //   is then 2^16 too large). a = 256 gives r = m AND Md.
-    template <bool Opaque> struct ModulatedMasks16 {
-        R sourceMask[3], destinationMask[3], factor[3], alphaHigh;
+    // With every mask below bit 14 (Low), m - t fits a signed lane twice over,
+    // and floor((m - t) a / 256) is the high half of ((m - t) << 1) (a << 7).
+    template <bool Opaque, bool Low> struct ModulatedMasks16 {
+        R sourceMask[3], destinationMask[3], factor[3], alphaHigh, alphaHalf;
 
-        explicit ModulatedMasks16(const BlendJob& job) : alphaHigh(V::set16(job.alpha << 8))
+        explicit ModulatedMasks16(const BlendJob& job)
+            : alphaHigh(V::set16(job.alpha << 8)), alphaHalf(V::set16(job.alpha << 7))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
             for (int c = 0; c < 3; ++c) {
@@ -585,8 +647,12 @@ template <class V> struct SimdKernels {
             if constexpr (Opaque)
                 return V::bitAnd(m, destinationMask[c]);
             const R tpos = V::bitAnd(t, destinationMask[c]);
-            const R scaled =
-                V::sub16(V::mulhu16(V::sub16(m, tpos), alphaHigh), V::andNot(V::atLeastU16(m, tpos), alphaHigh));
+            R scaled;
+            if constexpr (Low)
+                scaled = V::mulhi16(V::template slli16<1>(V::sub16(m, tpos)), alphaHalf);
+            else
+                scaled =
+                    V::sub16(V::mulhu16(V::sub16(m, tpos), alphaHigh), V::andNot(V::atLeastU16(m, tpos), alphaHigh));
             return V::bitAnd(V::add16(scaled, tpos), destinationMask[c]);
         }
         R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
@@ -594,10 +660,15 @@ template <class V> struct SimdKernels {
 
     static void modulatedMasks16(const BlendJob& job)
     {
+        uint32_t all = 0;
+        for (int c = 0; c < 3; ++c)
+            all |= (job.sourceMasks[c] | job.destinationMasks[c]) & 0xFFFFu;
         if (job.alpha >= 256)
-            rows(job, job.width * 2, ModulatedMasks16<true>(job), NoRest{});
+            rows(job, job.width * 2, ModulatedMasks16<true, false>(job), NoRest{});
+        else if (all < 0x4000u)
+            rows(job, job.width * 2, ModulatedMasks16<false, true>(job), NoRest{});
         else
-            rows(job, job.width * 2, ModulatedMasks16<false>(job), NoRest{});
+            rows(job, job.width * 2, ModulatedMasks16<false, false>(job), NoRest{});
     }
 };
 
