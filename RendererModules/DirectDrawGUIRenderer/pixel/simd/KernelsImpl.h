@@ -14,7 +14,10 @@
 // are done one at a time. Addresses need only be 2-byte aligned (any address
 // for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
 // whose colour bits are all 0 leave their destination as it was (in a whole
-// vector the lane may be written back with its own old value). Besides the
+// vector the lane may be written back with its own old value). A 24-bit
+// vector also reads the first byte of the pixel after its own and writes it
+// back as read; it is used only where that byte is in the row, and the next
+// vector, which starts at that byte, is loaded before it is stored. Besides the
 // loads and stores there are prefetch hints, for rows of the same two
 // rectangles only; a hint reads nothing and cannot fault. Inner
 // loops hold their constants in registers, allocate nothing and call
