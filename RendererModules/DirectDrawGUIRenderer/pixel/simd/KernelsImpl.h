@@ -221,7 +221,26 @@ template <class V> struct SimdKernels {
             const R d = V::sub16(V::bitAnd(s, blueMask), tv);
             return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
         }
-        R operator()(R s, R t) const { return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t))); }
+        R operator()(R s, R t) const
+        {
+            if constexpr (kRedOnTop && Format::kColourMask == 0xFFFFu) {
+                // Every bit is a field: the pixel is t plus each field's
+                // floor(a (s - t) / 256), placed. The field bits of red's
+                // (s - t) a 2^(p - 8) are that term for red; the sum wraps
+                // on the way but every field of the result lies in 0 to its
+                // maximum, so no carry crosses a field.
+                const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
+                const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
+                const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
+                const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
+                const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
+                const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
+                const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
+                return V::add16(V::add16(t, red), V::add16(green, blue));
+            } else {
+                return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t)));
+            }
+        }
 
         R belowGreen = V::set16((1u << kG.position) - 1);
     };
