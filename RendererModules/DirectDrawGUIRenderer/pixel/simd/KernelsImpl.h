@@ -87,8 +87,9 @@ template <class V> struct SimdKernels {
     // 128-bit part five of them from its first byte, and the byte after them,
     // which is always written back as read; the next vector starts at that
     // byte, so it is loaded before this vector is stored. A pixel is written
-    // where one of its source bytes is not 0 (V::Written24). The rest of the row (at most V::kPixels24 pixels) goes
-    // through one vector in stack buffers, copied in exact pieces; its zero padding is transparent.
+    // where one of its source bytes is not 0 (V::Written24). The rest of the
+    // row (at most V::kPixels24 pixels) goes through one vector in stack
+    // buffers, copied in exact pieces; their zero padding is transparent.
     template <class Op> static void rows24(const BlendJob& job, const Op& op)
     {
         constexpr uint32_t kStep = 3 * V::kPixels24;

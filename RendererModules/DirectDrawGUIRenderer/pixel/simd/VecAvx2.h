@@ -21,6 +21,7 @@ struct Vec {
     static constexpr uint32_t kPixels24 = 10;
     static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 16 % 3; }
 
+    // Lanes that keep their destination, as all-ones lanes.
     struct Keep16 {
         R v;
     };
