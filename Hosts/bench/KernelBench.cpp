@@ -241,6 +241,52 @@ const Goal kGoals[] = {
     {Kernel::AlphaMmx, 4, 2.0, 2.0, 0.60},
 };
 
+// The share of its floor (tiles) that every kernel and mode should reach at
+// a vector level.
+struct LevelGoal {
+    KernelLevel level;
+    double floor;
+};
+const LevelGoal kLevelGoals[] = {{KernelLevel::Sse2, 0.25}, {KernelLevel::Avx2, 0.35}};
+
+// Prints, per level with a goal, how many kernel x mode pairs reach it and
+// which do not.
+nlohmann::json summariseLevelGoals(const std::vector<Result>& results, std::ostream& out)
+{
+    nlohmann::json json = nlohmann::json::array();
+    for (const LevelGoal& g : kLevelGoals) {
+        if (kernelTableFor(g.level) == nullptr)
+            continue;
+        int met = 0, measured = 0;
+        std::string misses;
+        nlohmann::json entry{
+            {"level", kernelLevelName(g.level)}, {"goal", g.floor}, {"misses", nlohmann::json::array()}};
+        for (Kernel k : kKernels)
+            for (uint32_t mode = 0; mode < 5; ++mode) {
+                const double rate = rateOf(results, kernelBenchName(k, mode, g.level, Shape::Tiles));
+                const double floor = rateOf(results, floorName("xor", bytesOf(mode), Shape::Tiles));
+                const double ratio = rate / floor;
+                if (std::isnan(ratio))
+                    continue;
+                ++measured;
+                if (ratio >= g.floor) {
+                    ++met;
+                    continue;
+                }
+                misses += std::string(" ") + kernelName(k) + "/" + modeName(mode) + " x" + fixed(ratio, 2);
+                entry["misses"].push_back({{"kernel", kernelName(k)}, {"mode", modeName(mode)}, {"per_floor", ratio}});
+            }
+        if (measured == 0)
+            continue;
+        entry["met"] = met;
+        entry["measured"] = measured;
+        out << "  " << kernelLevelName(g.level) << ": x" << fixed(g.floor, 2) << " of the floor met by " << met
+            << " of " << measured << (misses.empty() ? "" : "; not by" + misses) << "\n";
+        json.push_back(entry);
+    }
+    return json;
+}
+
 nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
 {
     nlohmann::json json;
@@ -363,6 +409,8 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
         out << "\n";
         json["goals"].push_back(goal);
     }
+    out << "\nFloor goals per level (tiles; every kernel and mode):\n";
+    json["level_goals"] = summariseLevelGoals(results, out);
     return json;
 }
 

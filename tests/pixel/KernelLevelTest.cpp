@@ -73,4 +73,20 @@ TEST(KernelLevel, TablesExistUpToTheProcessorsLevelAndAreComplete)
     }
 }
 
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+// Every vector level serves every kernel and mode with code of its own
+// instruction set: none of its entries is left to a lower table.
+TEST(KernelLevel, EveryVectorTableFillsEveryEntry)
+{
+    for (const KernelTable* t : {&kSse2Kernels, &kAvx2Kernels, &kAvx512Kernels})
+        for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
+            const char* level = kernelLevelName(t->level);
+            EXPECT_NE(t->modulated[mode], nullptr) << level << " blendModulated mode " << mode;
+            EXPECT_NE(t->half[mode], nullptr) << level << " blendHalf mode " << mode;
+            EXPECT_NE(t->alphaMmx[mode], nullptr) << level << " blendAlphaMmx mode " << mode;
+            EXPECT_NE(t->halfMmx[mode], nullptr) << level << " blendHalfMmx mode " << mode;
+        }
+}
+#endif
+
 } // namespace

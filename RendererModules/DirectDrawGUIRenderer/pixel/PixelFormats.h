@@ -134,6 +134,14 @@ constexpr uint32_t halvingKeyOf(const uint32_t masks[3])
     return k;
 }
 
+// The halving key of a 16-bit mode: 0x7BDE (mode 0), 0xF7DE (mode 1), or K
+// from the destination's masks (mode 2). A pixel is halved by shifting it
+// right by one and ANDing it with K >> 1.
+constexpr uint32_t halvingKeyOfMode(uint32_t mode, const uint32_t destinationMasks[3])
+{
+    return mode == 0 ? Format555::kHalvingMask : mode == 1 ? Format565::kHalvingMask : halvingKeyOf(destinationMasks);
+}
+
 // Index of the lowest set bit of a 16-bit lane mask; 0 for an empty mask.
 constexpr uint32_t lowestSetBit(uint32_t mask16)
 {

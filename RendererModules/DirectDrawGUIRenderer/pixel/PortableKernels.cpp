@@ -155,24 +155,12 @@ template <class Format> void modulatedBytes(const BlendJob& job)
 // ---------------------------------------------------------------------------
 // blendHalf
 
-// The halving key K of a 16-bit mode: each channel field without its lowest
-// bit (0x7BDE, 0xF7DE, or from the destination's masks in mode 2). A pixel
-// is halved by shifting it right by one and ANDing it with K >> 1.
-uint32_t halvingKey16(uint32_t mode, const BlendJob& job)
-{
-    if (mode == 0)
-        return Format555::kHalvingMask;
-    if (mode == 1)
-        return Format565::kHalvingMask;
-    return halvingKeyOf(job.destinationMasks);
-}
-
 // Pairs as one 32-bit word: a pair with one transparent half averages the
 // destination pixel with itself, which clears the lowest bit of each of its
 // channels.
 template <uint32_t Mode> void halfPairs16(const BlendJob& job)
 {
-    const uint32_t key = halvingKey16(Mode, job);
+    const uint32_t key = halvingKeyOfMode(Mode, job.destinationMasks);
     const uint32_t pairMask = (key | key << 16) >> 1;
     const uint32_t lastMask = key >> 1;
     const uint32_t pairs = job.width / 2;
@@ -229,7 +217,7 @@ template <class Format> void halfBytes(const BlendJob& job)
 // destination unchanged where it is.
 template <uint32_t Mode> void halfMmxPixels16(const BlendJob& job)
 {
-    const uint32_t m = halvingKey16(Mode, job) >> 1;
+    const uint32_t m = halvingKeyOfMode(Mode, job.destinationMasks) >> 1;
     for (uint32_t y = 0; y < job.height; ++y) {
         const uint8_t* srcRow = sourceRow(job, y);
         uint8_t* dstRow = destinationRow(job, y);

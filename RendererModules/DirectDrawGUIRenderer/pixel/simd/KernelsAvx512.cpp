@@ -52,66 +52,23 @@ template <class Op> void rows24(const BlendJob& job, const Op& op)
     }
 }
 
-// blendAlphaMmx: r = t + floor(s a / 256) - floor(t a / 256) on every byte,
-// which at a = 256 is the source byte.
-struct Alpha24 {
-    K::ByteScale scaled;
-    explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
-    R operator()(R s, R t) const { return Vec::add16(t, Vec::sub16(scaled(s), scaled(t))); }
-};
-
+// The 24-bit ops of KernelsImpl.h on these chunks.
 void alpha24(const BlendJob& job)
 {
     if (job.alpha >= 256)
-        rows24(job, [](R s, R) { return s; });
+        rows24(job, K::Opaque24());
     else
-        rows24(job, Alpha24(job.alpha));
+        rows24(job, K::Alpha24(job.alpha));
 }
-
-// Both 50 % blends: floor(s / 2) + floor(t / 2) on every byte.
-struct Half24 {
-    R key = Vec::set16(0xFEFE);
-    R operator()(R s, R t) const { return Vec::avg8(Vec::bitAnd(s, key), Vec::bitAnd(t, key)); }
-};
 
 void half24(const BlendJob& job)
 {
-    rows24(job, Half24{});
+    rows24(job, K::Half24());
 }
-
-// blendModulated: m = floor(s f / 256) with the factor of each byte's
-// channel, r = t + floor(a (m - t) / 256). A chunk starts at a pixel, so
-// byte i of the chunk is channel i mod 3 (blue, green, red).
-struct Modulated24 {
-    R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
-
-    explicit Modulated24(const BlendJob& job)
-        : doubleAlpha(Vec::set16(2 * job.alpha)), highBytes(Vec::set16(0xFF00)), lowBytes(Vec::set16(0x00FF))
-    {
-        const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor), static_cast<uint16_t>(job.greenFactor),
-                                       static_cast<uint16_t>(job.redFactor)};
-        alignas(64) uint16_t even[32], odd[32];
-        for (uint32_t lane = 0; lane < 32; ++lane) {
-            even[lane] = byChannel[(2 * lane) % 3];
-            odd[lane] = byChannel[(2 * lane + 1) % 3];
-        }
-        evenFactor = _mm512_load_si512(even);
-        oddFactor = _mm512_load_si512(odd);
-    }
-    R blend(R m, R t) const { return Vec::add16(t, Vec::mulhi16(Vec::slli16<7>(Vec::sub16(m, t)), doubleAlpha)); }
-    R operator()(R s, R t) const
-    {
-        const R mEven = Vec::mulhu16(Vec::slli16<8>(s), evenFactor);
-        const R mOdd = Vec::mulhu16(Vec::bitAnd(s, highBytes), oddFactor);
-        const R even = blend(mEven, Vec::bitAnd(t, lowBytes));
-        const R odd = blend(mOdd, Vec::srli16<8>(t));
-        return Vec::bitOr(even, Vec::slli16<8>(odd));
-    }
-};
 
 void modulated24(const BlendJob& job)
 {
-    rows24(job, Modulated24(job));
+    rows24(job, K::Modulated24(job));
 }
 
 // The 16-bit lane values -32 to 63, from which the per-call tables are made.

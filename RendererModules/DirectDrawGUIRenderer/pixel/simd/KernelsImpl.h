@@ -14,7 +14,10 @@
 // are done one at a time. Addresses need only be 2-byte aligned (any address
 // for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
 // whose colour bits are all 0 leave their destination as it was (in a whole
-// vector the lane may be written back with its own old value). Besides the
+// vector the lane may be written back with its own old value). A 24-bit
+// vector also reads the first byte of the pixel after its own and writes it
+// back as read; it is used only where that byte is in the row, and the next
+// vector, which starts at that byte, is loaded before it is stored. Besides the
 // loads and stores there are prefetch hints, for rows of the same two
 // rectangles only; a hint reads nothing and cannot fault. Inner
 // loops hold their constants in registers, allocate nothing and call
@@ -76,6 +79,57 @@ template <class V> struct SimdKernels {
                 dp += left;
             }
             rest(sp, dp);
+        }
+    }
+
+    // 24-bit rows, bytes as they lie: op(s, t) gives every byte's result
+    // (the 24-bit ops below). A vector covers V::kPixels24 whole pixels, each
+    // 128-bit part five of them from its first byte, and the byte after them,
+    // which is always written back as read; the next vector starts at that
+    // byte, so it is loaded before this vector is stored. A pixel is written
+    // where one of its source bytes is not 0 (V::Written24). The rest of the
+    // row (at most V::kPixels24 pixels) goes through one vector in stack
+    // buffers, copied in exact pieces; their zero padding is transparent.
+    template <class Op> static void rows24(const BlendJob& job, const Op& op)
+    {
+        constexpr uint32_t kStep = 3 * V::kPixels24;
+        constexpr uint32_t kSpan = kStep + 1; // the bytes a vector reads and writes
+        const typename V::Written24 written;
+        const auto blend = [&](uint8_t* at, R s, R t) {
+            const R write = written(s);
+            if (!V::none(write))
+                V::store24(at, V::select(write, op(s, t), t));
+        };
+        const uint32_t rowBytes = job.width * 3;
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
+                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+            uint32_t left = rowBytes;
+            if (left >= kSpan) {
+                R s = V::load24(sp), t = V::load24(dp);
+                for (; left >= kSpan + kStep; left -= kStep, sp += kStep, dp += kStep) {
+                    const R sNext = V::load24(sp + kStep), tNext = V::load24(dp + kStep);
+                    blend(dp, s, t);
+                    s = sNext;
+                    t = tNext;
+                }
+                blend(dp, s, t);
+                left -= kStep;
+                sp += kStep;
+                dp += kStep;
+            }
+            if (left != 0) {
+                alignas(64) uint8_t sourceBytes[kSpan] = {};
+                alignas(64) uint8_t destinationBytes[kSpan] = {};
+                copySmall<kSpan>(sourceBytes, sp, left);
+                const R s = V::load24(sourceBytes);
+                copySmall<kSpan>(destinationBytes, dp, left);
+                blend(destinationBytes, s, V::load24(destinationBytes));
+                copySmall<kSpan>(dp, destinationBytes, left);
+            }
         }
     }
 
@@ -168,7 +222,26 @@ template <class V> struct SimdKernels {
             const R d = V::sub16(V::bitAnd(s, blueMask), tv);
             return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
         }
-        R operator()(R s, R t) const { return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t))); }
+        R operator()(R s, R t) const
+        {
+            if constexpr (kRedOnTop && Format::kColourMask == 0xFFFFu) {
+                // Every bit is a field: the pixel is t plus each field's
+                // floor(a (s - t) / 256), placed. The field bits of red's
+                // (s - t) a 2^(p - 8) are that term for red; the sum wraps
+                // on the way but every field of the result lies in 0 to its
+                // maximum, so no carry crosses a field.
+                const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
+                const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
+                const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
+                const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
+                const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
+                const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
+                const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
+                return V::add16(V::add16(t, red), V::add16(green, blue));
+            } else {
+                return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t)));
+            }
+        }
 
         R belowGreen = V::set16((1u << kG.position) - 1);
     };
@@ -205,11 +278,60 @@ template <class V> struct SimdKernels {
         R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
     };
 
-    static void alphaMasks16(const BlendJob& job)
+    // Destination masks that are one run of at most 7 bits each, disjoint and
+    // below bit 14: each lane's field is then exactly
+    // r = t + floor(a (s - t) / 256), and it is computed in place. With
+    // d = (s - t) << p (less than 2^14 in size), floor(d a / 256) is the high
+    // half of (d << 1) (a << 7), and without its low p bits it is
+    // floor((s - t) a / 256) << p. The fields of t are added back once for
+    // the whole pixel. a = 256 copies the source's fields.
+    static bool narrowRuns(const uint32_t masks[3])
+    {
+        uint32_t seen = 0;
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t m = masks[c] & 0xFFFFu;
+            const uint32_t run = m >> lowestSetBit(m);
+            if (m == 0 || m >= 0x4000u || (m & seen) != 0 || run > 0x7Fu || (run & (run + 1)) != 0)
+                return false;
+            seen |= m;
+        }
+        return true;
+    }
+
+    template <bool Opaque> struct AlphaRuns {
+        R masks[3], below[3], alphaHalf, fields;
+
+        explicit AlphaRuns(const BlendJob& job) : alphaHalf(V::set16(job.alpha << 7))
+        {
+            uint32_t all = 0;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t m = job.destinationMasks[c] & 0xFFFFu;
+                masks[c] = V::set16(m);
+                below[c] = V::set16((1u << lowestSetBit(m)) - 1);
+                all |= m;
+            }
+            fields = V::set16(all);
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R scaled(R s, R t, int c) const
+        {
+            const R d = V::sub16(V::bitAnd(s, masks[c]), V::bitAnd(t, masks[c]));
+            return V::andNot(below[c], V::mulhi16(V::template slli16<1>(d), alphaHalf));
+        }
+        R operator()(R s, R t) const
+        {
+            if constexpr (Opaque)
+                return V::bitAnd(s, fields);
+            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
+            return V::add16(sum, V::bitAnd(t, fields));
+        }
+    };
+
+    template <class Op> static void alphaMasks16With(const BlendJob& job)
     {
         const uint32_t restPixels = job.width % 4;
         const int32_t a = static_cast<int32_t>(job.alpha);
-        rows(job, (job.width - restPixels) * 2, AlphaMasks(job), [&](const uint8_t* sp, uint8_t* dp) {
+        rows(job, (job.width - restPixels) * 2, Op(job), [&](const uint8_t* sp, uint8_t* dp) {
             for (uint32_t i = 0; i < restPixels; ++i, sp += 2, dp += 2) {
                 const uint32_t s = load16(sp);
                 if (s == 0)
@@ -224,6 +346,16 @@ template <class V> struct SimdKernels {
                 store16(dp, r);
             }
         });
+    }
+
+    static void alphaMasks16(const BlendJob& job)
+    {
+        if (!narrowRuns(job.destinationMasks))
+            alphaMasks16With<AlphaMasks>(job);
+        else if (job.alpha >= 256)
+            alphaMasks16With<AlphaRuns<true>>(job);
+        else
+            alphaMasks16With<AlphaRuns<false>>(job);
     }
 
     // floor(b a / 256) of every byte b, each in its place, for a below 256.
@@ -289,6 +421,25 @@ template <class V> struct SimdKernels {
             rows(job, (job.width & ~1u) * 4, Alpha32(job.alpha), lastPixel);
     }
 
+    // mode 3 on bytes as they lie: r = t + floor(s a / 256) - floor(t a / 256)
+    // on every byte, which at a = 256 is the source byte.
+    struct Alpha24 {
+        ByteScale scaled;
+        explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
+        R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+    };
+    struct Opaque24 {
+        R operator()(R s, R) const { return s; }
+    };
+
+    static void alpha24(const BlendJob& job)
+    {
+        if (job.alpha >= 256)
+            rows24(job, Opaque24());
+        else
+            rows24(job, Alpha24(job.alpha));
+    }
+
     // -- the 50 % blends -------------------------------------------------------
 
     // floor(s / 2) + floor(t / 2) per field is the rounded-up average of s
@@ -322,61 +473,78 @@ template <class V> struct SimdKernels {
         R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
-    static uint32_t halvingKey(uint32_t mode, const BlendJob& job)
-    {
-        return mode == 0   ? Format555::kHalvingMask
-               : mode == 1 ? Format565::kHalvingMask
-                           : halvingKeyOf(job.destinationMasks);
-    }
-
     template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPixels16(halvingKey(Mode, job)), NoRest{});
+        rows(job, job.width * 2, HalfPixels16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     // The last pixel of an odd row shares its partial vector with a
     // transparent padding lane, so it is kept exactly when it is transparent.
     template <uint32_t Mode> static void halfPairs16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPairs16(halvingKey(Mode, job)), NoRest{});
+        rows(job, job.width * 2, HalfPairs16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
 
+    // Both 50 % blends of 24-bit rows: floor(s / 2) + floor(t / 2) on every byte.
+    struct Half24 {
+        R key = V::set16(0xFEFE);
+        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+    };
+
+    static void half24(const BlendJob& job) { rows24(job, Half24()); }
+
     // -- blendModulated ----------------------------------------------------------
 
     // Modes 0 and 1, pairs: the two-pixel form per lane,
-    // m = floor((s f + 64 (f mod 4)) / 256), r = t + floor((a (m - t) + 64 (a mod 4)) / 256).
-    // Lane ranges: s f + 192 <= 16257, |a (m - t)| + 192 <= 16320.
-    template <class Format> struct Modulated16 {
-        R factor[3], factorBias[3], values[3], alpha, alphaBias;
+    // m = floor((s f + 64 (f mod 4)) / 256), r = t + floor((a (m - t) + 64 (a mod 4)) / 256),
+    // which is r = t + floor((m - t + 64) a / 256) - floor(a / 4). Per field:
+    //   m + 64 = floor((s f + 64 (f mod 4) + 2^14) / 256), one product below 2^15;
+    //   g = floor((m + 64 - t) a / 256) is the high half of (m + 64 - t) (a << 8),
+    //       as m + 64 - t is 1 to 127 (a = 256 gives r = m: Opaque);
+    // and r = t + g - floor(a / 4). The fields of t are added back and the
+    // floor(a / 4) of every field taken off once for the whole pixel, after
+    // the fields' g are placed: every field's r is 0 or more, so the 16-bit
+    // sum (which may wrap on the way) is exactly the pixel of the three r.
+    template <class Format, bool Opaque> struct Modulated16 {
+        static constexpr uint32_t kFieldOnes =
+            1u << Format::kRed.position | 1u << Format::kGreen.position | 1u << Format::kBlue.position;
+        R factor[3], factorBias[3], values[3], alphaHigh, colour, taken;
 
         explicit Modulated16(const BlendJob& job)
-            : alpha(V::set16(job.alpha)), alphaBias(V::set16(64 * (job.alpha % 4)))
+            : alphaHigh(V::set16(job.alpha << 8)), colour(V::set16(Format::kColourMask)),
+              taken(V::set16(((Opaque ? 64 : job.alpha / 4) * kFieldOnes) & 0xFFFFu))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
             const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
             for (int c = 0; c < 3; ++c) {
                 factor[c] = V::set16(f[c]);
-                factorBias[c] = V::set16(64 * (f[c] % 4));
+                factorBias[c] = V::set16(64 * (f[c] % 4) + (1u << 14));
                 values[c] = V::set16(fields[c].valueMask());
             }
         }
         Keep16 keep(R s) const { return V::zero16(s); }
 
+        // g of one field (m + 64 when Opaque), placed.
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, int c) const
         {
             const R sv = fieldValue<Position, Width>(s, values[c]);
+            const R m64 = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
+            if constexpr (Opaque)
+                return placeField<Position>(m64);
             const R tv = fieldValue<Position, Width>(t, values[c]);
-            const R m = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
-            const R d = V::template srai16<8>(V::add16(V::mullo16(V::sub16(m, tv), alpha), alphaBias));
-            return placeField<Position>(V::add16(tv, d));
+            return placeField<Position>(V::mulhu16(V::sub16(m64, tv), alphaHigh));
         }
         R operator()(R s, R t) const
         {
-            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
-                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1),
-                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            const R sum = V::add16(V::add16(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
+                                            channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1)),
+                                   channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            if constexpr (Opaque)
+                return V::sub16(sum, taken);
+            const R tFields = Format::kColourMask == 0xFFFFu ? t : V::bitAnd(t, colour);
+            return V::sub16(V::add16(sum, tFields), taken);
         }
     };
 
@@ -408,7 +576,10 @@ template <class V> struct SimdKernels {
 
     template <class Format> static void modulated16(const BlendJob& job)
     {
-        modulated16With<Format, Modulated16<Format>>(job);
+        if (job.alpha >= 256)
+            modulated16With<Format, Modulated16<Format, true>>(job);
+        else
+            modulated16With<Format, Modulated16<Format, false>>(job);
     }
 
     // Mode 4, one pixel at a time (no pair structure): per colour byte
@@ -436,17 +607,104 @@ template <class V> struct SimdKernels {
     };
 
     static void modulated32(const BlendJob& job) { rows(job, job.width * 4, Modulated32(job), NoRest{}); }
+
+    // Mode 3 on bytes as they lie: m = floor(s f / 256) with the factor of
+    // each byte's channel (V::channelOfByte24), r = t + floor(a (m - t) / 256).
+    struct Modulated24 {
+        R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
+
+        explicit Modulated24(const BlendJob& job)
+            : doubleAlpha(V::set16(2 * job.alpha)), highBytes(V::set16(0xFF00)), lowBytes(V::set16(0x00FF))
+        {
+            const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor),
+                                           static_cast<uint16_t>(job.greenFactor),
+                                           static_cast<uint16_t>(job.redFactor)};
+            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
+                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            }
+            evenFactor = V::loadConstant(even);
+            oddFactor = V::loadConstant(odd);
+        }
+        R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
+        R operator()(R s, R t) const
+        {
+            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
+            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R even = blend(mEven, V::bitAnd(t, lowBytes));
+            const R odd = blend(mOdd, V::template srli16<8>(t));
+            return V::bitOr(even, V::template slli16<8>(odd));
+        }
+    };
+
+    static void modulated24(const BlendJob& job) { rows24(job, Modulated24(job)); }
+
+    // Mode 2, any masks, every pixel alone: per channel, in place,
+    // m = ((s AND Ms) f >> 8) AND Ms, r = (floor((m - t) a / 256) + t) AND Md
+    // with t = destination AND Md. All values are below 2^16, and so is the
+    // result, so 16-bit lanes hold them modulo 2^16 exactly:
+    //   (s AND Ms) f >> 8 is the high half of (s AND Ms) (f << 8);
+    //   with d = m - t wrapped to 16 bits, floor((m - t) a / 256) is the high
+    //   half of d (a << 8), less a << 8 where m < t (the wrapped difference
+    //   is then 2^16 too large). a = 256 gives r = m AND Md.
+    // With every mask below bit 14 (Low), m - t fits a signed lane twice over,
+    // and floor((m - t) a / 256) is the high half of ((m - t) << 1) (a << 7).
+    template <bool Opaque, bool Low> struct ModulatedMasks16 {
+        R sourceMask[3], destinationMask[3], factor[3], alphaHigh, alphaHalf;
+
+        explicit ModulatedMasks16(const BlendJob& job)
+            : alphaHigh(V::set16(job.alpha << 8)), alphaHalf(V::set16(job.alpha << 7))
+        {
+            const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
+            for (int c = 0; c < 3; ++c) {
+                sourceMask[c] = V::set16(job.sourceMasks[c] & 0xFFFFu);
+                destinationMask[c] = V::set16(job.destinationMasks[c] & 0xFFFFu);
+                factor[c] = V::set16(f[c] << 8);
+            }
+        }
+        Keep16 keep(R s) const { return V::zero16(s); }
+        R channel(R s, R t, int c) const
+        {
+            const R m = V::bitAnd(V::mulhu16(V::bitAnd(s, sourceMask[c]), factor[c]), sourceMask[c]);
+            if constexpr (Opaque)
+                return V::bitAnd(m, destinationMask[c]);
+            const R tpos = V::bitAnd(t, destinationMask[c]);
+            R scaled;
+            if constexpr (Low)
+                scaled = V::mulhi16(V::template slli16<1>(V::sub16(m, tpos)), alphaHalf);
+            else
+                scaled =
+                    V::sub16(V::mulhu16(V::sub16(m, tpos), alphaHigh), V::andNot(V::atLeastU16(m, tpos), alphaHigh));
+            return V::bitAnd(V::add16(scaled, tpos), destinationMask[c]);
+        }
+        R operator()(R s, R t) const { return V::bitOr3(channel(s, t, 0), channel(s, t, 1), channel(s, t, 2)); }
+    };
+
+    static void modulatedMasks16(const BlendJob& job)
+    {
+        uint32_t all = 0;
+        for (int c = 0; c < 3; ++c)
+            all |= (job.sourceMasks[c] | job.destinationMasks[c]) & 0xFFFFu;
+        if (job.alpha >= 256)
+            rows(job, job.width * 2, ModulatedMasks16<true, false>(job), NoRest{});
+        else if (all < 0x4000u)
+            rows(job, job.width * 2, ModulatedMasks16<false, true>(job), NoRest{});
+        else
+            rows(job, job.width * 2, ModulatedMasks16<false, false>(job), NoRest{});
+    }
 };
 
-// The table of one instruction set: everything but mode 2 of blendModulated
-// (per-pixel products wider than 16 bits) and the 24-bit rows, which the
-// lower tables serve unless the instruction set adds its own.
+// The table of one instruction set: every kernel and mode; the 24-bit rows
+// only with the row walker above (an instruction set with a walker of its
+// own adds them itself).
 template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, const KernelTable* fallback)
 {
     using K = SimdKernels<V>;
     KernelTable t{level, fallback, {}, {}, {}, {}};
     t.modulated[0] = K::template modulated16<Format555>;
     t.modulated[1] = K::template modulated16<Format565>;
+    t.modulated[2] = K::modulatedMasks16;
     t.modulated[4] = K::modulated32;
     t.half[0] = K::template halfPairs16<0>;
     t.half[1] = K::template halfPairs16<1>;
@@ -460,6 +718,12 @@ template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, cons
     t.halfMmx[1] = K::template halfMmx16<1>;
     t.halfMmx[2] = K::template halfMmx16<2>;
     t.halfMmx[4] = K::half32;
+    if constexpr (V::kPixels24 != 0) {
+        t.modulated[3] = K::modulated24;
+        t.half[3] = K::half24;
+        t.alphaMmx[3] = K::alpha24;
+        t.halfMmx[3] = K::half24;
+    }
     return t;
 }
 

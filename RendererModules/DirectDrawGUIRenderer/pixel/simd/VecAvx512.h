@@ -16,7 +16,11 @@ namespace {
 struct Vec {
     using R = __m512i;
     static constexpr uint32_t kBytes = 64;
-    static constexpr bool kByteMasks = true; // byte store masks: 24-bit rows are vectorised too
+    // 24-bit rows go through byte-masked chunks of 21 pixels of their own
+    // (KernelsAvx512.cpp): byte i of a chunk is channel i mod 3.
+    static constexpr uint32_t kPixels24 = 0;
+    static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 3; }
+    static R loadConstant(const void* p) { return _mm512_load_si512(p); }
 
     // Lanes that keep their destination, one mask bit per lane.
     struct Keep8 {
@@ -56,6 +60,9 @@ struct Vec {
     static __m128i shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
     static R srl16(R a, __m128i count) { return _mm512_srl_epi16(a, count); }
     static R sll16(R a, __m128i count) { return _mm512_sll_epi16(a, count); }
+
+    // All ones where a >= b, unsigned 16-bit lanes.
+    static R atLeastU16(R a, R b) { return _mm512_movm_epi16(_mm512_cmpge_epu16_mask(a, b)); }
 
     static Keep8 zero8(R s) { return {_mm512_testn_epi8_mask(s, s)}; }
     static Keep16 zero16(R s) { return {_mm512_testn_epi16_mask(s, s)}; }

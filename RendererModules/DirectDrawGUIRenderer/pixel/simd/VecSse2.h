@@ -15,7 +15,10 @@ namespace {
 struct Vec {
     using R = __m128i;
     static constexpr uint32_t kBytes = 16;
-    static constexpr bool kByteMasks = false; // no per-byte store masks: 24-bit rows stay portable
+    // 24-bit rows: a vector holds five whole pixels (15 bytes) and the first
+    // byte of the next pixel, which is written back as it was read.
+    static constexpr uint32_t kPixels24 = 5;
+    static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 3; }
 
     // Lanes that keep their destination, as all-ones lanes.
     struct Keep16 {
@@ -34,6 +37,24 @@ struct Vec {
         copySmall<kBytes>(buffer, p, bytes);
         return _mm_load_si128(reinterpret_cast<const __m128i*>(buffer));
     }
+
+    static R load24(const uint8_t* p) { return load(p); }
+    static void store24(uint8_t* p, R v) { store(p, v); }
+    // The bytes of the pixels of a 24-bit vector to be written: those whose
+    // source has a byte that is not 0. The OR of each pixel's three bytes
+    // lands on its first byte and is spread back over all three; the byte
+    // after the five pixels is never written.
+    struct Written24 {
+        R starts = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+        R operator()(R s) const
+        {
+            const R any = _mm_or_si128(_mm_or_si128(s, _mm_srli_si128(s, 1)), _mm_srli_si128(s, 2));
+            const R first = _mm_andnot_si128(_mm_cmpeq_epi8(any, _mm_setzero_si128()), starts);
+            return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
+        }
+    };
+    static bool none(R mask) { return _mm_movemask_epi8(mask) == 0; }
+    static R loadConstant(const void* p) { return _mm_load_si128(static_cast<const __m128i*>(p)); }
 
     static R set16(uint32_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
     static R set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
@@ -57,6 +78,9 @@ struct Vec {
     static R shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
     static R srl16(R a, R count) { return _mm_srl_epi16(a, count); }
     static R sll16(R a, R count) { return _mm_sll_epi16(a, count); }
+
+    // All ones where a >= b, unsigned 16-bit lanes.
+    static R atLeastU16(R a, R b) { return _mm_cmpeq_epi16(_mm_subs_epu16(b, a), _mm_setzero_si128()); }
 
     static Keep16 zero16(R s) { return {_mm_cmpeq_epi16(s, _mm_setzero_si128())}; }
     // Both 16-bit lanes of each 32-bit pair, where the whole pair is 0.
