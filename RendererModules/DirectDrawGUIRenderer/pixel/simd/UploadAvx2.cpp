@@ -25,6 +25,17 @@ struct Avx2Upload {
     template <int K> static R slli32(R v) { return _mm256_slli_epi32(v, K); }
     template <int K> static R srli16(R v) { return _mm256_srli_epi16(v, K); }
     static R mullo16(R a, R b) { return _mm256_mullo_epi16(a, b); }
+    static R add16(R a, R b) { return _mm256_add_epi16(a, b); }
+
+    // The packs work within 128-bit lanes: a's pixels 0-3, b's 0-3, a's 4-7,
+    // b's 4-7, which inOrder16 puts back in order.
+    static R packLow16(R a, R b)
+    {
+        const R low = _mm256_set1_epi32(0xFFFF);
+        return _mm256_packus_epi32(_mm256_and_si256(a, low), _mm256_and_si256(b, low));
+    }
+    static R packHigh16(R a, R b) { return _mm256_packus_epi32(_mm256_srli_epi32(a, 16), _mm256_srli_epi32(b, 16)); }
+    static R inOrder16(R v) { return _mm256_permute4x64_epi64(v, 0xD8); }
 
     static R alphaPlusOne(R w)
     {

@@ -16,6 +16,7 @@ namespace {
 // "undefined" vector that -Wmaybe-uninitialized reports; their zero-masked
 // forms under an all-ones mask are the same instructions without it.
 constexpr __mmask16 kAll = 0xFFFF;
+constexpr __mmask8 kAllQuads = 0xFF;
 
 struct Avx512Upload {
     using R = __m512i;
@@ -30,6 +31,20 @@ struct Avx512Upload {
     template <int K> static R slli32(R v) { return _mm512_maskz_slli_epi32(kAll, v, K); }
     template <int K> static R srli16(R v) { return _mm512_srli_epi16(v, K); }
     static R mullo16(R a, R b) { return _mm512_mullo_epi16(a, b); }
+    static R add16(R a, R b) { return _mm512_add_epi16(a, b); }
+
+    // The packs work within 128-bit lanes (a's four pixels, then b's, lane
+    // by lane), which inOrder16 puts back in order.
+    static R packLow16(R a, R b)
+    {
+        const R low = _mm512_set1_epi32(0xFFFF);
+        return _mm512_packus_epi32(_mm512_and_si512(a, low), _mm512_and_si512(b, low));
+    }
+    static R packHigh16(R a, R b) { return _mm512_packus_epi32(srli32<16>(a), srli32<16>(b)); }
+    static R inOrder16(R v)
+    {
+        return _mm512_maskz_permutexvar_epi64(kAllQuads, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), v);
+    }
 
     // A 16-byte pattern repeated in each 128-bit lane.
     static R perLane(int8_t b0, int8_t b1, int8_t b2, int8_t b3, int8_t b4, int8_t b5, int8_t b6, int8_t b7, int8_t b8,

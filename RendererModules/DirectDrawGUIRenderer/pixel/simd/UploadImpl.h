@@ -15,7 +15,10 @@
 // pixels), loadRgb<Swap> (3-byte pixels into lanes, byte 3 zero, the first
 // and third byte exchanged when Swap), storeRgb (the low three bytes of each
 // lane), load16/store16 (2-byte pixels, zero-extended / the low half of each
-// lane), set1, and_, or_, srli32/slli32/srli16, mullo16 (16-bit lanes),
+// lane), packLow16/packHigh16 (the low / high halves of the lanes of two
+// vectors as 16-bit lanes, in an order that inOrder16 makes that of the
+// pixels), set1, and_, or_, add16, srli32/slli32/srli16, mullo16 (16-bit
+// lanes),
 // alphaPlusOne (a + 1 in both 16-bit halves of each lane, a = byte 3) and
 // keepWhereNonzero(test, value) (value in the lanes where test is not 0).
 //
@@ -98,6 +101,37 @@ template <class V> struct UploadVectors {
                                                 Separate ? r.alpha + x * Mode::kBytes : nullptr, width - x);
     }
 
+    // Two vectors of RGBA pixels at once, one 16-bit lane a channel: the
+    // fold, the packing and the alpha bytes all work on 2N pixels a vector.
+    template <bool Is565, bool Separate> static void twoVectors16(const uint8_t* src, uint8_t* c, uint8_t* alpha)
+    {
+        const R w0 = V::load(src);
+        const R w1 = V::load(src + 4 * N);
+        const R lowBytes = V::set1(0x00FF00FFu);
+        const R redGreen = V::inOrder16(V::packLow16(w0, w1));
+        const R blueAlpha = V::inOrder16(V::packHigh16(w0, w1));
+        const R a = V::template srli16<8>(blueAlpha);
+        const R factor = V::add16(a, V::set1(0x00010001u));
+        // Each product holds the folded channel in its high byte.
+        const R red = V::mullo16(V::and_(redGreen, lowBytes), factor);
+        const R green = V::mullo16(V::template srli16<8>(redGreen), factor);
+        const R blue = V::mullo16(V::and_(blueAlpha, lowBytes), factor);
+        R pixels;
+        if constexpr (Is565)
+            pixels = V::or_(
+                V::or_(V::and_(red, V::set1(0xF800F800u)), V::and_(V::template srli16<5>(green), V::set1(0x07E007E0u))),
+                V::template srli16<11>(blue));
+        else
+            pixels = V::or_(V::or_(V::and_(V::template srli16<1>(red), V::set1(0x7C007C00u)),
+                                   V::and_(V::template srli16<6>(green), V::set1(0x03E003E0u))),
+                            V::template srli16<11>(blue));
+        V::store(c, pixels);
+        if constexpr (Separate) {
+            // Alpha goes into the low byte; the high byte stays.
+            V::store(alpha, V::or_(V::and_(V::load(alpha), V::set1(0xFF00FF00u)), a));
+        }
+    }
+
     template <bool Is565, bool Rgba, bool Separate> static void rows16(const UploadJob& job)
     {
         using Mode = std::conditional_t<Is565, Upload565, Upload555>;
@@ -105,11 +139,13 @@ template <class V> struct UploadVectors {
         for (uint32_t y = 0; y < job.height; ++y) {
             const Row r = row<Separate>(job, y);
             uint32_t x = 0;
+            if constexpr (Rgba)
+                for (; x + 2 * N <= job.width; x += 2 * N)
+                    twoVectors16<Is565, Separate>(r.src + 4 * x, r.c + 2 * x, Separate ? r.alpha + 2 * x : nullptr);
             for (; x + N <= job.width; x += N) {
                 const R w = loadSource<Rgba>(r.src + x * srcBytes);
                 V::store16(r.c + 2 * x, packed16<Is565>(channels<Rgba>(w)));
                 if constexpr (Separate) {
-                    // Alpha goes into the low byte; the high byte stays.
                     uint8_t* at = r.alpha + 2 * x;
                     V::store16(at, V::or_(V::and_(V::load16(at), V::set1(0xFF00u)), V::template srli32<24>(w)));
                 }

@@ -25,6 +25,15 @@ struct Sse2Upload {
     template <int K> static R slli32(R v) { return _mm_slli_epi32(v, K); }
     template <int K> static R srli16(R v) { return _mm_srli_epi16(v, K); }
     static R mullo16(R a, R b) { return _mm_mullo_epi16(a, b); }
+    static R add16(R a, R b) { return _mm_add_epi16(a, b); }
+
+    // Sign-extended halves pack exactly with the signed pack.
+    static R packLow16(R a, R b)
+    {
+        return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+    }
+    static R packHigh16(R a, R b) { return _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16)); }
+    static R inOrder16(R v) { return v; }
 
     static R alphaPlusOne(R w)
     {
