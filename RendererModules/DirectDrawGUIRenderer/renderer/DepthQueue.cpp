@@ -10,39 +10,41 @@ namespace ZorvUISystem {
 namespace {
 
 // Below this many quads a comparison sort beats the radix passes' set-up.
-constexpr size_t kRadixThreshold = 256;
+constexpr size_t kRadixThreshold = 1024;
 
-// Sorts key << 32 | index words by their upper 32 bits, stably, eight bits a
-// pass from the lowest; a pass in which every key has the same digit is
-// skipped. The result ends up in `words`.
+// Sorts key << 32 | index words by their upper 32 bits, stably, in three
+// passes of 11, 11 and 10 bits from the lowest; a pass in which every key
+// has the same digit is skipped. The result ends up in `words`.
 void radixSortByKey(std::vector<uint64_t>& words, std::vector<uint64_t>& scratch)
 {
+    constexpr uint32_t kPasses = 3;
+    constexpr uint32_t kDigitBits = 11;
+    constexpr uint32_t kBuckets = 1u << kDigitBits;
     const size_t n = words.size();
-    uint32_t counts[4][256] = {};
+    std::vector<uint32_t> counts(kPasses * kBuckets, 0);
     for (const uint64_t w : words) {
         const uint32_t key = static_cast<uint32_t>(w >> 32);
-        ++counts[0][key & 0xFF];
-        ++counts[1][(key >> 8) & 0xFF];
-        ++counts[2][(key >> 16) & 0xFF];
-        ++counts[3][key >> 24];
+        ++counts[key & (kBuckets - 1)];
+        ++counts[kBuckets + ((key >> kDigitBits) & (kBuckets - 1))];
+        ++counts[2 * kBuckets + (key >> (2 * kDigitBits))];
     }
     scratch.resize(n);
     uint64_t* from = words.data();
     uint64_t* to = scratch.data();
-    for (uint32_t pass = 0; pass < 4; ++pass) {
-        uint32_t* count = counts[pass];
-        const uint32_t shift = 32 + 8 * pass;
-        if (count[(from[0] >> shift) & 0xFF] == n)
+    for (uint32_t pass = 0; pass < kPasses; ++pass) {
+        uint32_t* count = counts.data() + pass * kBuckets;
+        const uint32_t shift = 32 + kDigitBits * pass;
+        if (count[(from[0] >> shift) & (kBuckets - 1)] == n)
             continue;
         uint32_t start = 0;
-        for (uint32_t digit = 0; digit < 256; ++digit) {
+        for (uint32_t digit = 0; digit < kBuckets; ++digit) {
             const uint32_t c = count[digit];
             count[digit] = start;
             start += c;
         }
         for (size_t i = 0; i < n; ++i) {
             const uint64_t w = from[i];
-            to[count[(w >> shift) & 0xFF]++] = w;
+            to[count[(w >> shift) & (kBuckets - 1)]++] = w;
         }
         std::swap(from, to);
     }
