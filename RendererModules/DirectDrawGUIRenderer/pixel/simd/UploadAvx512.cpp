@@ -30,6 +30,7 @@ struct Avx512Upload {
     template <int K> static R srli32(R v) { return _mm512_maskz_srli_epi32(kAll, v, K); }
     template <int K> static R slli32(R v) { return _mm512_maskz_slli_epi32(kAll, v, K); }
     template <int K> static R srli16(R v) { return _mm512_srli_epi16(v, K); }
+    template <int K> static R slli16(R v) { return _mm512_slli_epi16(v, K); }
     static R mullo16(R a, R b) { return _mm512_mullo_epi16(a, b); }
     static R add16(R a, R b) { return _mm512_add_epi16(a, b); }
 

@@ -17,7 +17,7 @@
 // lane), load16/store16 (2-byte pixels, zero-extended / the low half of each
 // lane), packLow16/packHigh16 (the low / high halves of the lanes of two
 // vectors as 16-bit lanes, in an order that inOrder16 makes that of the
-// pixels), set1, and_, or_, add16, srli32/slli32/srli16, mullo16 (16-bit
+// pixels), set1, and_, or_, add16, srli32/slli32/srli16/slli16, mullo16 (16-bit
 // lanes),
 // alphaPlusOne (a + 1 in both 16-bit halves of each lane, a = byte 3) and
 // keepWhereNonzero(test, value) (value in the lanes where test is not 0).
@@ -132,6 +132,26 @@ template <class V> struct UploadVectors {
         }
     }
 
+    // Two vectors of RGB pixels at once: red and green, and blue, in 16-bit
+    // lanes, put in pixel order once, after packing.
+    template <bool Is565> static void twoRgbVectors16(const uint8_t* src, uint8_t* c)
+    {
+        const R w0 = V::template loadRgb<false>(src);
+        const R w1 = V::template loadRgb<false>(src + 3 * N);
+        const R redGreen = V::packLow16(w0, w1);
+        const R blue = V::template srli16<3>(V::packHigh16(w0, w1));
+        R pixels;
+        if constexpr (Is565)
+            pixels = V::or_(V::or_(V::and_(V::template slli16<8>(redGreen), V::set1(0xF800F800u)),
+                                   V::and_(V::template srli16<5>(redGreen), V::set1(0x07E007E0u))),
+                            blue);
+        else
+            pixels = V::or_(V::or_(V::and_(V::template slli16<7>(redGreen), V::set1(0x7C007C00u)),
+                                   V::and_(V::template srli16<6>(redGreen), V::set1(0x03E003E0u))),
+                            blue);
+        V::store(c, V::inOrder16(pixels));
+    }
+
     template <bool Is565, bool Rgba, bool Separate> static void rows16(const UploadJob& job)
     {
         using Mode = std::conditional_t<Is565, Upload565, Upload555>;
@@ -142,6 +162,9 @@ template <class V> struct UploadVectors {
             if constexpr (Rgba)
                 for (; x + 2 * N <= job.width; x += 2 * N)
                     twoVectors16<Is565, Separate>(r.src + 4 * x, r.c + 2 * x, Separate ? r.alpha + 2 * x : nullptr);
+            else
+                for (; x + 2 * N <= job.width; x += 2 * N)
+                    twoRgbVectors16<Is565>(r.src + 3 * x, r.c + 2 * x);
             for (; x + N <= job.width; x += N) {
                 const R w = loadSource<Rgba>(r.src + x * srcBytes);
                 V::store16(r.c + 2 * x, packed16<Is565>(channels<Rgba>(w)));

@@ -24,6 +24,7 @@ struct Sse2Upload {
     template <int K> static R srli32(R v) { return _mm_srli_epi32(v, K); }
     template <int K> static R slli32(R v) { return _mm_slli_epi32(v, K); }
     template <int K> static R srli16(R v) { return _mm_srli_epi16(v, K); }
+    template <int K> static R slli16(R v) { return _mm_slli_epi16(v, K); }
     static R mullo16(R a, R b) { return _mm_mullo_epi16(a, b); }
     static R add16(R a, R b) { return _mm_add_epi16(a, b); }
 
