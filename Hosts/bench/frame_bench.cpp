@@ -1,11 +1,12 @@
 // Whole frames: the demo's scene and a synthetic GUI frame drawn by ziv in
 // every blend mode, by SDL2's software renderer and by pixman, in RGB 565 and
 // 32-bit targets, beside the memory traffic floor of blend mode 0; what the
-// per-frame counting costs; queue insertion from 10^3 to 10^6 quads; a device
-// reset with 200 textures.
+// per-frame counting costs; queue insertion (and one ordered walk) from 10^3
+// to 10^6 quads; a device reset with 200 textures.
 //
 // Names: frame/<scene>/<565|32>/<ziv/blend0|ziv/blend1|ziv/blend2|sdl2|pixman|memcpy_floor>,
-// counting/<scene>/565/blend<m>, race/synthetic/<565|32>/blend<0|2>, queue/insert/<n>,
+// counting/<scene>/565/blend<m>, race/synthetic/<565|32>/blend<0|2>,
+// queue/<insert|insert_back_to_front|insert_walk|insert_walk_back_to_front>/<n>,
 // reset/<kept|files>/200.
 
 #include <benchmark/benchmark.h>
