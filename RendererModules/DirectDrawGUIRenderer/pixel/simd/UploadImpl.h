@@ -7,9 +7,10 @@
 // and writes the width pixels of each alpha row; rows are stepped by their
 // pitches, and nothing in the pitch padding or after a row's last pixel is
 // read or written: whole vectors of V::kPixels pixels while they fit in the
-// row, each load and store exactly their pixels' bytes (3-byte pixels
-// included), then the per-pixel conversions of UploadPixels.h for the rest.
-// Any address; vectors are loaded and stored unaligned.
+// row (2-byte pixels two vectors at a time first), each load and store
+// exactly their pixels' bytes (3-byte pixels included), then the per-pixel
+// conversions of UploadPixels.h for the rest. Any address; vectors are loaded
+// and stored unaligned.
 //
 // V provides, on vectors R of kPixels 32-bit lanes: load/store (4-byte
 // pixels), loadRgb<Swap> (3-byte pixels into lanes, byte 3 zero, the first
@@ -17,10 +18,10 @@
 // lane), load16/store16 (2-byte pixels, zero-extended / the low half of each
 // lane), packLow16/packHigh16 (the low / high halves of the lanes of two
 // vectors as 16-bit lanes, in an order that inOrder16 makes that of the
-// pixels), set1, and_, or_, add16, srli32/slli32/srli16/slli16, mullo16 (16-bit
-// lanes),
-// alphaPlusOne (a + 1 in both 16-bit halves of each lane, a = byte 3) and
-// keepWhereNonzero(test, value) (value in the lanes where test is not 0).
+// pixels), set1, and_, or_, add16, srli32/slli32/srli16/slli16, mullo16
+// (16-bit lanes), alphaPlusOne (a + 1 in both 16-bit halves of each lane,
+// a = byte 3) and keepWhereNonzero(test, value) (value in the lanes where
+// test is not 0).
 //
 // Results equal the per-pixel conversions bit for bit: c (a + 1) >> 8 is at
 // most 255 x 256 and is computed exactly in a 16-bit lane.
