@@ -1,11 +1,12 @@
 // Whole frames: the demo's scene and a synthetic GUI frame drawn by ziv in
 // every blend mode, by SDL2's software renderer and by pixman, in RGB 565 and
 // 32-bit targets, beside the memory traffic floor of blend mode 0; what the
-// per-frame counting costs; queue insertion from 10^3 to 10^6 quads; a device
-// reset with 200 textures.
+// per-frame counting costs; queue insertion (and one ordered walk) from 10^3
+// to 10^6 quads; a device reset with 200 textures.
 //
 // Names: frame/<scene>/<565|32>/<ziv/blend0|ziv/blend1|ziv/blend2|sdl2|pixman|memcpy_floor>,
-// counting/<scene>/565/blend<m>, race/synthetic/<565|32>/blend<0|2>, queue/insert/<n>,
+// counting/<scene>/565/blend<m>, race/synthetic/<565|32>/blend<0|2>,
+// queue/<insert|insert_back_to_front|insert_walk|insert_walk_back_to_front>/<n>,
 // reset/<kept|files>/200.
 
 #include <benchmark/benchmark.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iomanip>
 #include <memory>
 #include <random>
@@ -181,16 +183,20 @@ void benchRace(benchmark::State& state, SceneChoice scene, FormatChoice format, 
     }
 }
 
+const char* const kQueueOrders[] = {"insert", "insert_back_to_front", "insert_walk", "insert_walk_back_to_front"};
+
 // queueQuad for n quads without drawing, of random depth or submitted back to
 // front (eight quads to a depth, as a GUI library draws a widget's parts);
-// the queue is emptied outside the timing.
-void benchQueue(benchmark::State& state, bool backToFront)
+// the queue is emptied outside the timing. With `walk`, the timing also
+// covers one render pass over quads without a texture, which draws nothing
+// but visits every quad in depth order (the queue orders itself there).
+void benchQueue(benchmark::State& state, bool backToFront, bool walk)
 {
     const size_t n = size_t(state.range(0));
     try {
         ZivFrame frame(zivModule(), syntheticFrame(), TargetFormat::Rgb565, 2);
         ZorvUISystem::Renderer& renderer = frame.renderer();
-        ZorvUISystem::Texture* texture = renderer.createTexture();
+        ZorvUISystem::Texture* texture = walk ? nullptr : renderer.createTexture();
         std::vector<float> depths(n);
         std::mt19937 random(7);
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -203,13 +209,16 @@ void benchQueue(benchmark::State& state, bool backToFront)
             const auto start = std::chrono::steady_clock::now();
             for (size_t i = 0; i < n; ++i)
                 renderer.queueQuad(dest, depths[i], texture, source, colours, uint32_t(i));
+            if (walk)
+                renderer.renderQueue();
             const auto end = std::chrono::steady_clock::now();
             state.SetIterationTime(std::chrono::duration<double>(end - start).count());
             renderer.clearQueue();
         }
         state.counters["ns/quad"] =
             benchmark::Counter(double(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-        renderer.destroyTexture(texture);
+        if (texture != nullptr)
+            renderer.destroyTexture(texture);
     } catch (const std::exception& e) {
         state.SkipWithError(e.what());
     }
@@ -281,9 +290,10 @@ bool registerFrames()
                 (std::string("race/synthetic/") + format.name + "/blend" + std::to_string(mode)).c_str(), benchRace,
                 kScenes[0], format, mode)
                 ->MinTime(0.5);
-    for (bool backToFront : {false, true})
-        benchmark::RegisterBenchmark(backToFront ? "queue/insert_back_to_front" : "queue/insert", benchQueue,
-                                     backToFront)
+    for (const char* order : kQueueOrders)
+        benchmark::RegisterBenchmark((std::string("queue/") + order).c_str(), benchQueue,
+                                     std::strstr(order, "back_to_front") != nullptr,
+                                     std::strstr(order, "walk") != nullptr)
             ->RangeMultiplier(10)
             ->Range(1000, 1000000)
             ->UseManualTime();
@@ -470,15 +480,18 @@ nlohmann::json summariseFrames(const std::vector<Result>& results, std::ostream&
         }
 
     // Queue insertion: time per quad against log2 n.
-    out << "\n  Queue insertion (ns per quad; n log n growth keeps ns per quad / log2 n level):\n";
+    out << "\n  Queue (ns per quad; insertion alone, and insertion plus one ordered walk; the last column divides by "
+           "log2 n):\n";
     json["queue"] = nlohmann::json::array();
-    for (const char* order : {"insert", "insert_back_to_front"}) {
+    for (const char* order : kQueueOrders) {
         for (int n = 1000; n <= 1000000; n *= 10) {
             const Result* r = findResult(results, std::string("queue/") + order + "/" + std::to_string(n));
             if (r == nullptr)
                 continue;
             const double perQuad = r->realTimeNs / n;
-            out << "    " << (std::string(order) == "insert" ? "random depths" : "back to front")
+            const std::string name = order;
+            out << "    " << (name.find("walk") != std::string::npos ? "insert + walk, " : "insert,        ")
+                << (name.find("back_to_front") != std::string::npos ? "back to front" : "random depths")
                 << ", n = " << std::setw(8) << n << ": " << std::setw(7) << fixed(perQuad, 1) << " ns/quad, "
                 << fixed(perQuad / std::log2(double(n)), 2) << " ns per quad and log2 n\n";
             json["queue"].push_back(

@@ -1,10 +1,11 @@
 // The texture upload's pixel conversion: a 512 x 512 RGBA or RGB image into
-// each surface layout, with the vector paths and with the plain loops, beside
-// memcpy of the same source bytes.
+// each surface layout, with the upload kernels of every level this processor
+// offers, beside memcpy of the same source bytes.
 //
-// Names: upload/<rgba|rgb>/<565|555|24|32|32a>/<vector|plain>, where 32a is a
-// 32-bit surface holding its own alpha (the others get a separate alpha
-// surface for RGBA), and upload/memcpy/<rgba|rgb>.
+// Names: upload/<rgba|rgb>/<565|565k|555|24|32|32a>/<none|sse2|avx2|avx512>,
+// where 32a is a 32-bit surface holding its own alpha and 565k a 565 surface
+// whose format claims alpha (no alpha surface; the alpha is dropped); the
+// others get a separate alpha surface for RGBA. upload/memcpy/<rgba|rgb>.
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "pixel/UploadKernels.h"
 #include "texture/PixelConversion.h"
 
 namespace zivbench {
@@ -33,9 +35,11 @@ struct Layout {
 };
 
 constexpr Layout kLayouts[] = {
-    {"565", DDS_RGBMODE_565, 2, false}, {"555", DDS_RGBMODE_555, 2, false}, {"24", DDS_RGBMODE_24, 3, false},
-    {"32", DDS_RGBMODE_32, 4, false},   {"32a", DDS_RGBMODE_32, 4, true},
+    {"565", DDS_RGBMODE_565, 2, false}, {"565k", DDS_RGBMODE_565, 2, true}, {"555", DDS_RGBMODE_555, 2, false},
+    {"24", DDS_RGBMODE_24, 3, false},   {"32", DDS_RGBMODE_32, 4, false},   {"32a", DDS_RGBMODE_32, 4, true},
 };
+
+constexpr KernelLevel kLevels[] = {KernelLevel::None, KernelLevel::Sse2, KernelLevel::Avx2, KernelLevel::Avx512};
 
 // A skin-like image: mostly opaque, soft edges, some fully transparent texels.
 const std::vector<uint8_t>& sourceImage(bool rgba)
@@ -67,7 +71,7 @@ void setPixelRate(benchmark::State& state)
         benchmark::Counter(double(kSide) * kSide * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void benchUpload(benchmark::State& state, Layout layout, bool rgba, bool vectors)
+void benchUpload(benchmark::State& state, Layout layout, bool rgba, const UploadTable* kernels)
 {
     const std::vector<uint8_t>& source = sourceImage(rgba);
     const ptrdiff_t pitch = ptrdiff_t(kSide) * layout.bytes;
@@ -82,15 +86,12 @@ void benchUpload(benchmark::State& state, Layout layout, bool rgba, bool vectors
     target.height = kSide;
     const UploadSource from{source.data(), size_t(kSide) * (rgba ? 4 : 3), rgba};
 
-    const bool before = uploadVectorsEnabled();
-    setUploadVectorsEnabled(vectors);
     for (auto _ : state) {
-        convertPixels(layout.mode, from, target);
+        convertPixels(*kernels, layout.mode, from, target);
         benchmark::DoNotOptimize(colour.data());
         benchmark::DoNotOptimize(alpha.data());
         benchmark::ClobberMemory();
     }
-    setUploadVectorsEnabled(before);
     setPixelRate(state);
 }
 
@@ -106,9 +107,9 @@ void benchMemcpy(benchmark::State& state, bool rgba)
     setPixelRate(state);
 }
 
-std::string uploadName(bool rgba, const Layout& layout, bool vectors)
+std::string uploadName(bool rgba, const Layout& layout, KernelLevel level)
 {
-    return std::string("upload/") + (rgba ? "rgba/" : "rgb/") + layout.name + (vectors ? "/vector" : "/plain");
+    return std::string("upload/") + (rgba ? "rgba/" : "rgb/") + layout.name + "/" + kernelLevelName(level);
 }
 
 const bool registered = [] {
@@ -117,11 +118,11 @@ const bool registered = [] {
         for (const Layout& layout : kLayouts) {
             if (!rgba && layout.alphaInColour)
                 continue; // RGB never has alpha to place
-            for (bool vectors : {true, false}) {
-                if (vectors && !uploadVectorsAvailable())
-                    continue;
-                benchmark::RegisterBenchmark(uploadName(rgba, layout, vectors).c_str(), benchUpload, layout, rgba,
-                                             vectors);
+            for (KernelLevel level : kLevels) {
+                const UploadTable* kernels = uploadTableFor(level);
+                if (kernels != nullptr)
+                    benchmark::RegisterBenchmark(uploadName(rgba, layout, level).c_str(), benchUpload, layout, rgba,
+                                                 kernels);
             }
         }
     }
@@ -137,32 +138,45 @@ double rateOf(const std::vector<Result>& results, const std::string& name)
     return it == r->counters.end() ? NAN : it->second;
 }
 
-// Mpix/s of each case and its share of memcpy's rate over the same source.
+// Mpix/s of each case at each level, and the share of memcpy's rate over
+// the same source bytes that the fastest level reaches.
 nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
 {
     nlohmann::json json = nlohmann::json::object();
-    out << "\nTexture upload, 512 x 512 (Mpix/s; share of memcpy of the source bytes)\n";
-    out << std::left << std::setw(10) << "source" << std::setw(8) << "surface" << std::right << std::setw(12)
-        << "vector" << std::setw(12) << "plain" << std::setw(12) << "memcpy" << std::setw(10) << "share\n";
+    out << "\nTexture upload, 512 x 512 (Mpix/s per kernel level; share: fastest level / memcpy of the source "
+           "bytes)\n";
+    out << std::left << std::setw(8) << "source" << std::setw(9) << "surface" << std::right;
+    for (KernelLevel level : kLevels)
+        out << std::setw(9) << kernelLevelName(level);
+    out << std::setw(9) << "memcpy" << std::setw(8) << "share"
+        << "\n";
     for (bool rgba : {true, false}) {
         const double floor = rateOf(results, rgba ? "upload/memcpy/rgba" : "upload/memcpy/rgb");
         for (const Layout& layout : kLayouts) {
             if (!rgba && layout.alphaInColour)
                 continue;
-            const double vector = rateOf(results, uploadName(rgba, layout, true));
-            const double plain = rateOf(results, uploadName(rgba, layout, false));
-            if (std::isnan(vector) && std::isnan(plain))
-                continue;
-            const double best = std::isnan(vector) ? plain : vector;
+            out << std::left << std::setw(8) << (rgba ? "RGBA" : "RGB") << std::setw(9) << layout.name << std::right
+                << std::fixed << std::setprecision(0);
+            nlohmann::json entry = {{"memcpy_mpix_s", std::isnan(floor) ? nlohmann::json() : nlohmann::json(floor)}};
+            double best = NAN;
+            for (KernelLevel level : kLevels) {
+                const double rate = rateOf(results, uploadName(rgba, layout, level));
+                if (std::isnan(rate)) {
+                    out << std::setw(9) << "-";
+                    continue;
+                }
+                out << std::setw(9) << rate;
+                entry[std::string(kernelLevelName(level)) + "_mpix_s"] = rate;
+                if (std::isnan(best) || rate > best)
+                    best = rate;
+            }
             std::ostringstream share;
-            share << std::fixed << std::setprecision(0) << 100.0 * best / floor << " %";
-            out << std::left << std::setw(10) << (rgba ? "RGBA" : "RGB") << std::setw(8) << layout.name << std::right
-                << std::fixed << std::setprecision(0) << std::setw(12) << vector << std::setw(12) << plain
-                << std::setw(12) << floor << std::setw(10) << share.str() << "\n";
-            json[std::string(rgba ? "rgba/" : "rgb/") + layout.name] = {
-                {"vector_mpix_s", std::isnan(vector) ? nlohmann::json() : nlohmann::json(vector)},
-                {"plain_mpix_s", std::isnan(plain) ? nlohmann::json() : nlohmann::json(plain)},
-                {"memcpy_mpix_s", std::isnan(floor) ? nlohmann::json() : nlohmann::json(floor)}};
+            if (!std::isnan(best) && floor > 0)
+                share << std::fixed << std::setprecision(2) << best / floor;
+            else
+                share << "-";
+            out << std::setw(9) << floor << std::setw(8) << share.str() << "\n";
+            json[std::string(rgba ? "rgba/" : "rgb/") + layout.name] = entry;
         }
     }
     return json;

@@ -1,13 +1,18 @@
 // The upload's pixel conversion against a per-pixel reference written from
-// the conversion rules, bit for bit, with the vector paths on and off: every
-// mode, every alpha placement, row widths around the vector widths, every
-// colour and alpha pair, and memory outside the pixels left alone.
+// the conversion rules, bit for bit, with the upload kernels of every level
+// this processor offers: every mode, every alpha placement, every row width
+// from 1 to 67 (across the vector widths and their tails), every colour and
+// alpha pair, and memory outside the pixels (padding and guard bytes around
+// each surface) left alone.
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "pixel/BlendKernels.h"
 #include "pixel/RgbMode.h"
+#include "pixel/UploadKernels.h"
 #include "texture/PixelConversion.h"
 
 namespace {
@@ -107,14 +112,17 @@ int bytesOf(RgbMode mode)
     return mode == DDS_RGBMODE_32 ? 4 : mode == DDS_RGBMODE_24 ? 3 : 2;
 }
 
-// Surface memory with padded rows, filled with noise.
+// Surface memory with padded rows and guard bytes before the first row and
+// after the last, all filled with noise.
 struct Surface {
+    static constexpr size_t kGuard = 64;
     Surface(uint32_t width, uint32_t height, int bytes, std::mt19937& random)
-        : pitch(ptrdiff_t(width) * bytes + 5), memory(size_t(pitch) * height)
+        : pitch(ptrdiff_t(width) * bytes + 5), memory(size_t(pitch) * height + 2 * kGuard)
     {
         for (uint8_t& byte : memory)
             byte = uint8_t(random());
     }
+    uint8_t* pixels() { return memory.data() + kGuard; }
     ptrdiff_t pitch;
     std::vector<uint8_t> memory;
 };
@@ -124,7 +132,7 @@ struct Case {
     Masks masks;
 };
 
-void checkConversion(const Case& c, Placement placement, uint32_t width, uint32_t height,
+void checkConversion(const UploadTable& kernels, const Case& c, Placement placement, uint32_t width, uint32_t height,
                      const std::vector<uint8_t>& source, std::mt19937& random)
 {
     const bool rgba = placement != Placement::Rgb;
@@ -138,29 +146,29 @@ void checkConversion(const Case& c, Placement placement, uint32_t width, uint32_
 
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
-            uint8_t* ec = expectedColour.memory.data() + y * expectedColour.pitch + x * bytes;
-            uint8_t* ea = separate ? expectedAlpha.memory.data() + y * expectedAlpha.pitch + x * bytes : ec;
+            uint8_t* ec = expectedColour.pixels() + y * expectedColour.pitch + x * bytes;
+            uint8_t* ea = separate ? expectedAlpha.pixels() + y * expectedAlpha.pitch + x * bytes : ec;
             referencePixel(c.mode, source.data() + y * sourcePitch + x * (rgba ? 4 : 3), rgba, separate, ec, ea,
                            c.masks);
         }
     }
 
     UploadTarget target{};
-    target.colour = colour.memory.data();
+    target.colour = colour.pixels();
     target.colourPitch = colour.pitch;
-    target.alpha = separate ? alpha.memory.data() : colour.memory.data();
+    target.alpha = separate ? alpha.pixels() : colour.pixels();
     target.alphaPitch = separate ? alpha.pitch : colour.pitch;
     target.width = width;
     target.height = height;
     target.redMask = c.masks.red;
     target.greenMask = c.masks.green;
     target.blueMask = c.masks.blue;
-    convertPixels(c.mode, UploadSource{source.data(), sourcePitch, rgba}, target);
+    convertPixels(kernels, c.mode, UploadSource{source.data(), sourcePitch, rgba}, target);
 
-    ASSERT_EQ(colour.memory, expectedColour.memory)
-        << "mode " << c.mode << " placement " << int(placement) << " width " << width;
-    ASSERT_EQ(alpha.memory, expectedAlpha.memory)
-        << "mode " << c.mode << " placement " << int(placement) << " width " << width;
+    ASSERT_EQ(colour.memory, expectedColour.memory) << kernelLevelName(kernels.level) << " mode " << c.mode
+                                                    << " placement " << int(placement) << " width " << width;
+    ASSERT_EQ(alpha.memory, expectedAlpha.memory) << kernelLevelName(kernels.level) << " mode " << c.mode
+                                                  << " placement " << int(placement) << " width " << width;
 }
 
 const Case kCases[] = {
@@ -175,15 +183,15 @@ const Case kCases[] = {
 
 const Placement kPlacements[] = {Placement::Rgb, Placement::RgbaInColour, Placement::RgbaSeparate};
 
-class PixelConversionTest : public ::testing::TestWithParam<bool> {
+class PixelConversionTest : public ::testing::TestWithParam<KernelLevel> {
 protected:
     void SetUp() override
     {
-        if (GetParam() && !uploadVectorsAvailable())
-            GTEST_SKIP() << "no vector paths in this build";
-        setUploadVectorsEnabled(GetParam());
+        kernels = uploadTableFor(GetParam());
+        if (kernels == nullptr)
+            GTEST_SKIP() << "no " << kernelLevelName(GetParam()) << " upload kernels on this processor or build";
     }
-    void TearDown() override { setUploadVectorsEnabled(true); }
+    const UploadTable* kernels = nullptr;
 };
 
 TEST_P(PixelConversionTest, RowsOfEveryWidthMatchTheRules)
@@ -191,7 +199,7 @@ TEST_P(PixelConversionTest, RowsOfEveryWidthMatchTheRules)
     std::mt19937 random(1234);
     for (const Case& c : kCases) {
         for (Placement placement : kPlacements) {
-            for (uint32_t width : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 33u}) {
+            for (uint32_t width = 1; width <= 67; ++width) {
                 std::vector<uint8_t> source(size_t(width) * 3 * 4);
                 for (uint8_t& byte : source)
                     byte = uint8_t(random());
@@ -200,7 +208,7 @@ TEST_P(PixelConversionTest, RowsOfEveryWidthMatchTheRules)
                     source[i] = 0;
                 for (size_t i = 7; i < source.size(); i += 12)
                     source[i] = 255;
-                checkConversion(c, placement, width, 3, source, random);
+                checkConversion(*kernels, c, placement, width, 3, source, random);
             }
         }
     }
@@ -216,7 +224,7 @@ TEST_P(PixelConversionTest, EveryColourAndAlphaPair)
     std::mt19937 random(99);
     for (const Case& c : kCases)
         for (Placement placement : {Placement::RgbaInColour, Placement::RgbaSeparate})
-            checkConversion(c, placement, 256, 256, source, random);
+            checkConversion(*kernels, c, placement, 256, 256, source, random);
 }
 
 TEST_P(PixelConversionTest, NothingHappensForOtherModes)
@@ -225,11 +233,28 @@ TEST_P(PixelConversionTest, NothingHappensForOtherModes)
     std::vector<uint8_t> memory(64, 0x33);
     UploadTarget target{memory.data(), 16, memory.data(), 16, 4, 4, 0, 0, 0};
     for (RgbMode mode : {DDS_RGBMODE_UNSUPPORTED, DDS_RGBMODE_NONE, RgbMode(9)})
-        convertPixels(mode, UploadSource{source.data(), 16, true}, target);
+        convertPixels(*kernels, mode, UploadSource{source.data(), 16, true}, target);
     EXPECT_EQ(memory, std::vector<uint8_t>(64, 0x33));
 }
 
-INSTANTIATE_TEST_SUITE_P(VectorsOffAndOn, PixelConversionTest, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(EveryLevel, PixelConversionTest,
+                         ::testing::Values(KernelLevel::None, KernelLevel::Sse2, KernelLevel::Avx2,
+                                           KernelLevel::Avx512),
+                         [](const ::testing::TestParamInfo<KernelLevel>& info) {
+                             return std::string(kernelLevelName(info.param));
+                         });
+
+TEST(UploadKernels, TheUploadUsesTheBlendKernelsLevel)
+{
+    // ZIV_SIMD=none, which turns the vector blend kernels off, turns the
+    // vector upload off with them.
+    EXPECT_EQ(activeUploadTable().level, activeKernelLevel());
+    const UploadTable* portable = uploadTableFor(KernelLevel::None);
+    ASSERT_NE(portable, nullptr);
+    for (uint32_t mode = 0; mode < kUploadModeCount; ++mode)
+        for (uint32_t layout = 0; layout < kUploadLayoutCount; ++layout)
+            EXPECT_NE(activeUploadTable().rows[mode][layout], nullptr) << mode << " " << layout;
+}
 
 TEST(PaletteColour, RedInTheLowByteScaledByAlpha)
 {

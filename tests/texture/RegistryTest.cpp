@@ -120,7 +120,7 @@ TEST_F(RegistryTest, DestroyedTexturesLeaveTheQueue)
     renderer().queueQuad(rect, 0.7f, gone, rect, white, 0);
     renderer().destroyTexture(gone);
     ASSERT_EQ(renderer().quadQueue().size(), 1u);
-    EXPECT_EQ(renderer().quadQueue().begin()->second.texture, kept);
+    EXPECT_EQ(renderer().quadQueue().begin()->texture, kept);
 }
 
 TEST_F(RegistryTest, ResetWalksTheRegistryInOrder)

@@ -3,7 +3,8 @@
 // work rather than Google Benchmark's timed loops.
 //
 //   ziv-frame-profile [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] [blend mode] [frames]
-//   ziv-frame-profile queue <n>    queues n quads of random depth once
+//   ziv-frame-profile queue <n> [walk]   queues n quads of random depth once
+//                                        (and walks them with a render pass)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,14 +30,15 @@ template <class Drawer> double drawFrames(Drawer& drawer, int frames)
 
 } // namespace
 
-// Queues n quads of random depth into a renderer in blend mode 2 and empties
-// the queue.
-int queueOnly(long n)
+// Queues n quads of random depth into a renderer in blend mode 2, with walk
+// renders them (without a texture: every quad is visited in depth order and
+// nothing is drawn), and empties the queue.
+int queueOnly(long n, bool walk)
 {
     using namespace zivbench;
     ZivFrame frame(zivModule(), syntheticFrame(), zivdemo::TargetFormat::Rgb565, 2);
     ZorvUISystem::Renderer& renderer = frame.renderer();
-    ZorvUISystem::Texture* texture = renderer.createTexture();
+    ZorvUISystem::Texture* texture = walk ? nullptr : renderer.createTexture();
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<float> depths(static_cast<size_t>(n));
@@ -46,10 +48,13 @@ int queueOnly(long n)
     for (long i = 0; i < n; ++i)
         renderer.queueQuad({10, 10, 42, 42}, depths[size_t(i)], texture, {0, 0, 32, 32}, sameCorners(0xFFFFFFFFu),
                            uint32_t(i));
+    if (walk)
+        renderer.renderQueue();
     const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     renderer.clearQueue();
-    renderer.destroyTexture(texture);
-    std::printf("queue: %ld quads, %.1f ns per quad\n", n, ns / double(n));
+    if (texture != nullptr)
+        renderer.destroyTexture(texture);
+    std::printf("queue%s: %ld quads, %.1f ns per quad\n", walk ? " and walk" : "", n, ns / double(n));
     return 0;
 }
 
@@ -58,12 +63,13 @@ int main(int argc, char** argv)
     using namespace zivbench;
     if (argc > 1 && std::string(argv[1]) == "queue") {
         const long n = argc > 2 ? std::atol(argv[2]) : 1000;
+        const bool walk = argc > 3 && std::string(argv[3]) == "walk";
         if (n < 1) {
-            std::fprintf(stderr, "usage: %s queue <n>\n", argv[0]);
+            std::fprintf(stderr, "usage: %s queue <n> [walk]\n", argv[0]);
             return 2;
         }
         try {
-            return queueOnly(n);
+            return queueOnly(n, walk);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
             return 1;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <list>
 
-#include "renderer/QueuedQuad.h"
+#include "renderer/DepthQueue.h"
 #include "ziv.h"
 
 namespace ZorvUISystem {
@@ -57,7 +57,7 @@ public:
     CDDTexture* scratchTexture() const { return d_scratchTexture; }
     CDDTexture* bufferTexture() const { return d_bufferTexture; }
     IDirectDrawSurface* targetSurface() const { return d_targetSurface; }
-    const QuadQueue& quadQueue() const { return d_quadQueue; }
+    const DepthQueue& quadQueue() const { return d_quadQueue; }
     const std::list<Texture*>& textures() const { return d_textures; }
 
 private:
@@ -78,7 +78,7 @@ private:
 
     uint32_t d_displayHeight = 0;
     uint32_t d_displayWidth = 0;
-    QuadQueue d_quadQueue;
+    DepthQueue d_quadQueue;
     bool d_queueingEnabled = true;
     RenderDevice* d_device = nullptr;
     IDirectDraw* d_directDraw = nullptr;

@@ -25,10 +25,7 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
 {
     const QueuedQuad quad{texture, destRect, z, textureRect, colours, auxValue};
     if (d_queueingEnabled) {
-        // A GUI library mostly submits back to front: a quad that belongs at
-        // the end of the queue goes there without a walk down the tree. Any
-        // other quad lands where emplace would put it, after its equals.
-        d_quadQueue.emplace_hint(d_quadQueue.end(), z, quad);
+        d_quadQueue.push(quad);
         return;
     }
     // Drawn at once onto the target, in buffered mode too.
@@ -44,14 +41,14 @@ void CDDRender::renderQueue()
     if (d_bufferTexture == nullptr) {
         if (d_targetSurface == nullptr)
             return;
-        for (const auto& entry : d_quadQueue)
-            drawQuad(d_targetSurface, entry.second);
+        for (const QueuedQuad& queued : d_quadQueue)
+            drawQuad(d_targetSurface, queued);
         return;
     }
 
     // A failed reload raises out of drawQuad before the queue is emptied.
-    for (const auto& entry : d_quadQueue)
-        drawQuad(colourSurfaceOf(d_bufferTexture), entry.second);
+    for (const QueuedQuad& queued : d_quadQueue)
+        drawQuad(colourSurfaceOf(d_bufferTexture), queued);
     d_quadQueue.clear();
 
     IDirectDrawSurface* buffer = colourSurfaceOf(d_bufferTexture);
@@ -87,7 +84,7 @@ void CDDRender::forgetQueuedQuads(const Texture* texture)
 {
     if (texture == nullptr)
         return;
-    std::erase_if(d_quadQueue, [texture](const auto& entry) { return entry.second.texture == texture; });
+    d_quadQueue.eraseIf([texture](const QueuedQuad& queued) { return queued.texture == texture; });
 }
 
 } // namespace ZorvUISystem

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cmath>
-#include <map>
 
 #include "ziv.h"
 
@@ -18,7 +17,8 @@ struct QueuedQuad {
 };
 
 // Largest depth first. A depth that is not a number sorts after every number,
-// so the tree's ordering stays strict and such quads are drawn last.
+// so the ordering stays strict and such quads are drawn last (DepthQueue's
+// keys give the same order).
 struct DepthGreater {
     bool operator()(float a, float b) const
     {
@@ -29,9 +29,5 @@ struct DepthGreater {
         return a > b;
     }
 };
-
-// A multimap inserts equal keys after the ones already there, so quads of
-// equal depth keep their submission order.
-using QuadQueue = std::multimap<float, QueuedQuad, DepthGreater>;
 
 } // namespace ZorvUISystem

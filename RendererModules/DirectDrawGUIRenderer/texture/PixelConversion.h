@@ -1,11 +1,13 @@
 // Conversion of 8-bit RGBA or RGB pixels into the memory of locked texture
-// surfaces, one pass per pixel mode.
+// surfaces, one pass per pixel mode, through the upload kernel table in use
+// (pixel/UploadKernels.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "pixel/RgbMode.h"
+#include "pixel/UploadKernels.h"
 
 namespace ZorvUISystem {
 
@@ -48,15 +50,12 @@ struct UploadTarget {
 // Other modes convert nothing.
 void convertPixels(RgbMode mode, const UploadSource& source, const UploadTarget& target);
 
+// The same with the kernels of one table (tests and benchmarks compare the
+// levels).
+void convertPixels(const UploadTable& kernels, RgbMode mode, const UploadSource& source, const UploadTarget& target);
+
 // The colour of an 8-bit surface pixel as GDI takes it (red in the low
 // byte), scaled by c * a >> 8 for RGBA sources.
 uint32_t paletteColour(const uint8_t* pixel, bool rgba);
-
-// Whether the vector paths run (on by default where the processor and build
-// offer them; the environment variable ZIV_SIMD=none turns them off). Tests
-// and benchmarks switch them to compare against the plain loops.
-bool uploadVectorsAvailable();
-bool uploadVectorsEnabled();
-void setUploadVectorsEnabled(bool enabled);
 
 } // namespace ZorvUISystem

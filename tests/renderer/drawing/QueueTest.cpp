@@ -192,8 +192,7 @@ TEST_F(QueueTest, RecordCopiesEveryArgumentIntoItsField)
     renderer->queueQuad(FloatRect{1, 2, 3, 4}, 0.75f, a, FloatRect{5, 6, 7, 8},
                         CornerColours{0x11111111, 0x22222222, 0x33333333, 0x44444444}, 0xABCDEF01u);
     ASSERT_EQ(renderer->quadQueue().size(), 1u);
-    const auto& [key, quad] = *renderer->quadQueue().begin();
-    EXPECT_EQ(key, 0.75f);
+    const auto& quad = *renderer->quadQueue().begin();
     EXPECT_EQ(quad.texture, a);
     EXPECT_EQ(quad.destRect.left, 1);
     EXPECT_EQ(quad.destRect.bottom, 4);

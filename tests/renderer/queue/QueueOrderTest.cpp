@@ -1,8 +1,11 @@
 // The render queue keeps quads by depth, largest first, equal depths in
 // submission order, however the quads arrive: back to front (each quad
 // belongs at the end), front to back, at random, with many equal depths,
-// signed zeros, infinities and depths that are not numbers.
+// signed zeros, infinities and depths that are not numbers; queues of many
+// blocks whose depths use every bit of the float; quads added after a walk;
+// and quads removed with their texture.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -19,6 +22,16 @@ namespace {
 
 using ZorvUISystem::CDDRender;
 using ZorvUISystem::DepthGreater;
+using ZorvUISystem::DepthQueue;
+using ZorvUISystem::QueuedQuad;
+
+std::vector<uint32_t> auxValues(const DepthQueue& queue)
+{
+    std::vector<uint32_t> order;
+    for (const QueuedQuad& quad : queue)
+        order.push_back(quad.auxValue);
+    return order;
+}
 
 class QueueOrderTest : public ::testing::Test {
 protected:
@@ -29,10 +42,7 @@ protected:
         renderer.clearQueue();
         for (size_t i = 0; i < depths.size(); ++i)
             renderer.queueQuad({0, 0, 1, 1}, depths[i], nullptr, {0, 0, 1, 1}, {0, 0, 0, 0}, uint32_t(i));
-        std::vector<uint32_t> order;
-        for (const auto& entry : renderer.quadQueue())
-            order.push_back(entry.second.auxValue);
-        return order;
+        return auxValues(renderer.quadQueue());
     }
 
     // The order the queue must have: a stable sort by depth, largest first,
@@ -80,6 +90,66 @@ TEST_F(QueueOrderTest, EqualDepthsKeepSubmissionOrderAcrossSeparateSubmissions)
     // The same depth again after a deeper and a shallower quad: it joins the
     // end of its equals, not the end of the queue.
     EXPECT_EQ(queueOrder({0.5f, 1.0f, 0.5f, 0.25f, 0.5f, 1.0f}), (std::vector<uint32_t>{1, 5, 0, 2, 4, 3}));
+}
+
+TEST_F(QueueOrderTest, LargeQueuesOfArbitraryDepthBitsSortStably)
+{
+    // Every bit pattern a float can have (subnormals, both zeros, NaNs of
+    // either sign), few distinct high bytes, and sizes across the sorting
+    // strategies and block boundaries.
+    std::mt19937 random(5);
+    for (size_t n : {255u, 1023u, 1024u, 1025u, 4099u, 20000u}) {
+        std::vector<float> depths(n);
+        for (size_t i = 0; i < n; ++i) {
+            const uint32_t bits = random();
+            depths[i] = std::bit_cast<float>(i % 3 == 0 ? bits : (bits & 0x800000FFu) | 0x3F000000u);
+        }
+        EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << n << " quads";
+    }
+}
+
+TEST(DepthQueue, QuadsAddedOrRemovedAfterAWalkTakeTheirPlace)
+{
+    DepthQueue queue;
+    std::vector<float> depths;
+    std::mt19937 random(3);
+    auto add = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const float z = float(random() % 64) / 8.0f;
+            QueuedQuad quad{};
+            quad.z = z;
+            quad.auxValue = uint32_t(depths.size());
+            // Every third quad draws from "texture" 1.
+            quad.texture = reinterpret_cast<ZorvUISystem::Texture*>(uintptr_t(quad.auxValue % 3 == 1 ? 1 : 2));
+            depths.push_back(z);
+            queue.push(quad);
+        }
+    };
+    auto expected = [&] {
+        std::vector<uint32_t> order;
+        for (uint32_t i = 0; i < depths.size(); ++i)
+            if (!std::isnan(depths[i]))
+                order.push_back(i);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return DepthGreater{}(depths[a], depths[b]); });
+        return order;
+    };
+    add(1500);
+    EXPECT_EQ(auxValues(queue), expected());
+    EXPECT_EQ(auxValues(queue), expected()) << "a second walk";
+    add(300);
+    EXPECT_EQ(auxValues(queue), expected()) << "quads added after a walk";
+    queue.eraseIf([](const QueuedQuad& q) { return q.texture == reinterpret_cast<ZorvUISystem::Texture*>(1); });
+    for (uint32_t i = 1; i < depths.size(); i += 3)
+        depths[i] = std::numeric_limits<float>::quiet_NaN(); // marks the removed ones
+    EXPECT_EQ(queue.size(), 1800u - 600u);
+    EXPECT_EQ(auxValues(queue), expected()) << "after removing a texture's quads";
+    queue.clear();
+    EXPECT_TRUE(queue.empty());
+    EXPECT_EQ(queue.begin(), queue.end());
+    depths.clear();
+    add(40);
+    EXPECT_EQ(auxValues(queue), expected()) << "refilled after clearing";
 }
 
 } // namespace

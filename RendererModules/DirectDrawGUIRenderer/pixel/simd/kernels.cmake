@@ -1,14 +1,20 @@
-# The vector kernels: one source per instruction set, each compiled with its
-# own flags into ziv_core. The portable kernels serve every other processor.
+# The vector kernels: one source per instruction set and kernel family (blend,
+# upload), each compiled with its own flags into ziv_core. The portable
+# kernels serve every other processor.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64|i[3-6]86|x86)$")
   set(ZIV_SIMD_DIR ${CMAKE_CURRENT_LIST_DIR})
   target_sources(ziv_core PRIVATE
     ${ZIV_SIMD_DIR}/KernelsSse2.cpp
     ${ZIV_SIMD_DIR}/KernelsAvx2.cpp
-    ${ZIV_SIMD_DIR}/KernelsAvx512.cpp)
+    ${ZIV_SIMD_DIR}/KernelsAvx512.cpp
+    ${ZIV_SIMD_DIR}/UploadSse2.cpp
+    ${ZIV_SIMD_DIR}/UploadAvx2.cpp
+    ${ZIV_SIMD_DIR}/UploadAvx512.cpp)
   if(MSVC AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set_source_files_properties(${ZIV_SIMD_DIR}/KernelsAvx2.cpp PROPERTIES COMPILE_OPTIONS "/arch:AVX2")
     set_source_files_properties(${ZIV_SIMD_DIR}/KernelsAvx512.cpp PROPERTIES COMPILE_OPTIONS "/arch:AVX512")
+    set_source_files_properties(${ZIV_SIMD_DIR}/UploadAvx2.cpp PROPERTIES COMPILE_OPTIONS "/arch:AVX2")
+    set_source_files_properties(${ZIV_SIMD_DIR}/UploadAvx512.cpp PROPERTIES COMPILE_OPTIONS "/arch:AVX512")
   else()
     set(ZIV_SSE2_FLAGS -msse2)
     set(ZIV_AVX2_FLAGS -mavx2)
@@ -23,6 +29,9 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64|i[3-6]86|x86)$")
     set_source_files_properties(${ZIV_SIMD_DIR}/KernelsSse2.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_SSE2_FLAGS}")
     set_source_files_properties(${ZIV_SIMD_DIR}/KernelsAvx2.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_AVX2_FLAGS}")
     set_source_files_properties(${ZIV_SIMD_DIR}/KernelsAvx512.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_AVX512_FLAGS}")
+    set_source_files_properties(${ZIV_SIMD_DIR}/UploadSse2.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_SSE2_FLAGS}")
+    set_source_files_properties(${ZIV_SIMD_DIR}/UploadAvx2.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_AVX2_FLAGS}")
+    set_source_files_properties(${ZIV_SIMD_DIR}/UploadAvx512.cpp PROPERTIES COMPILE_OPTIONS "${ZIV_AVX512_FLAGS}")
   endif()
   target_compile_definitions(ziv_core PRIVATE ZIV_X86_KERNELS=1)
 endif()

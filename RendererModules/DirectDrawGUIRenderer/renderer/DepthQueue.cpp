@@ -1,0 +1,137 @@
+#include "renderer/DepthQueue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace ZorvUISystem {
+
+namespace {
+
+// Below this many quads a comparison sort beats the radix passes' set-up.
+constexpr size_t kRadixThreshold = 1024;
+
+// Sorts key << 32 | index words by their upper 32 bits, stably, in three
+// passes of 11, 11 and 10 bits from the lowest; a pass in which every key
+// has the same digit is skipped. The result ends up in `words`.
+void radixSortByKey(std::vector<uint64_t>& words, std::vector<uint64_t>& scratch)
+{
+    constexpr uint32_t kPasses = 3;
+    constexpr uint32_t kDigitBits = 11;
+    constexpr uint32_t kBuckets = 1u << kDigitBits;
+    const size_t n = words.size();
+    std::vector<uint32_t> counts(kPasses * kBuckets, 0);
+    for (const uint64_t w : words) {
+        const uint32_t key = static_cast<uint32_t>(w >> 32);
+        ++counts[key & (kBuckets - 1)];
+        ++counts[kBuckets + ((key >> kDigitBits) & (kBuckets - 1))];
+        ++counts[2 * kBuckets + (key >> (2 * kDigitBits))];
+    }
+    scratch.resize(n);
+    uint64_t* from = words.data();
+    uint64_t* to = scratch.data();
+    for (uint32_t pass = 0; pass < kPasses; ++pass) {
+        uint32_t* count = counts.data() + pass * kBuckets;
+        const uint32_t shift = 32 + kDigitBits * pass;
+        if (count[(from[0] >> shift) & (kBuckets - 1)] == n)
+            continue;
+        uint32_t start = 0;
+        for (uint32_t digit = 0; digit < kBuckets; ++digit) {
+            const uint32_t c = count[digit];
+            count[digit] = start;
+            start += c;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const uint64_t w = from[i];
+            to[count[(w >> shift) & (kBuckets - 1)]++] = w;
+        }
+        std::swap(from, to);
+    }
+    if (from != words.data())
+        words.swap(scratch);
+}
+
+} // namespace
+
+uint32_t DepthQueue::depthKey(float z)
+{
+    if (std::isnan(z))
+        return 0xFFFFFFFFu;
+    uint32_t bits;
+    std::memcpy(&bits, &z, sizeof bits);
+    if ((bits << 1) == 0)
+        bits = 0; // -0 sorts with +0
+    // Negative depths: larger magnitude, larger key. Positive depths: the
+    // bits inverted below the sign, so that larger depths get smaller keys.
+    return (bits & 0x80000000u) ? bits : ~bits & 0x7FFFFFFFu;
+}
+
+void DepthQueue::push(const QueuedQuad& quad)
+{
+    if (d_size >= 0xFFFFFFFFu)
+        throw std::length_error("DepthQueue::push");
+    if ((d_size >> kBlockShift) == d_blocks.size())
+        d_blocks.push_back(std::make_unique_for_overwrite<QueuedQuad[]>(kBlockSize));
+    at(d_size) = quad;
+    const uint32_t key = depthKey(quad.z);
+    if (d_size > 0 && key < d_lastKey)
+        d_inOrder = false;
+    d_lastKey = key;
+    ++d_size;
+    d_sortValid = false;
+}
+
+void DepthQueue::clear()
+{
+    releaseSurplus(d_size);
+    d_size = 0;
+    d_inOrder = true;
+    d_sortValid = false;
+    d_sorted.clear();
+}
+
+void DepthQueue::releaseSurplus(size_t keep)
+{
+    // Blocks and sort buffers beyond twice what the last frame used go back.
+    const size_t blocks = ((keep + kBlockSize - 1) >> kBlockShift) * 2;
+    if (d_blocks.size() > blocks + 1)
+        d_blocks.resize(blocks + 1);
+    if (d_sorted.capacity() > 2 * keep + kRadixThreshold) {
+        std::vector<uint64_t>().swap(d_sorted);
+        std::vector<uint64_t>().swap(d_sortScratch);
+    }
+}
+
+void DepthQueue::shrinkTo(size_t count)
+{
+    d_size = count;
+    d_sortValid = false;
+    d_inOrder = true;
+    uint32_t last = 0;
+    for (size_t i = 0; i < d_size; ++i) {
+        const uint32_t key = depthKey(at(i).z);
+        if (i > 0 && key < last)
+            d_inOrder = false;
+        last = key;
+    }
+    d_lastKey = last;
+}
+
+void DepthQueue::ensureOrder() const
+{
+    if (d_inOrder || d_sortValid)
+        return;
+    d_sorted.resize(d_size);
+    for (size_t i = 0; i < d_size; ++i)
+        d_sorted[i] = static_cast<uint64_t>(depthKey(at(i).z)) << 32 | i;
+    // Every word is distinct (the index), so ascending words are the stable
+    // order of their keys.
+    if (d_size < kRadixThreshold)
+        std::sort(d_sorted.begin(), d_sorted.end());
+    else
+        radixSortByKey(d_sorted, d_sortScratch);
+    d_sortValid = true;
+}
+
+} // namespace ZorvUISystem
