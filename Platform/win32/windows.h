@@ -67,6 +67,21 @@ typedef struct tagRECT {
 } RECT, *LPRECT;
 typedef const RECT* LPCRECT;
 
+// A region as a list of rectangles (GDI's region data, as DirectDraw clippers
+// take and give clip lists): the header, then nCount RECTs in Buffer.
+#define RDH_RECTANGLES 1
+typedef struct _RGNDATAHEADER {
+    DWORD dwSize;
+    DWORD iType;
+    DWORD nCount;
+    DWORD nRgnSize;
+    RECT rcBound;
+} RGNDATAHEADER, *PRGNDATAHEADER;
+typedef struct _RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
+} RGNDATA, *PRGNDATA, *LPRGNDATA;
+
 typedef struct tagPOINT {
     LONG x;
     LONG y;
