@@ -147,7 +147,8 @@ bool Surface::refusedAsLost() const
 
 HRESULT Surface::blitterBusy(bool wait, Surface* other)
 {
-    if (wait) {
+    // With the busy blitter turned off, blits that were under way are done.
+    if (wait || behaviour().busyCalls == 0) {
         d_blitterCalls = 0;
         if (other != nullptr)
             other->d_blitterCalls = 0;
