@@ -1,6 +1,7 @@
 // Test-only control of the software DirectDraw (libddraw). Tests use it to
-// make DirectDraw calls fail on purpose, to count calls, to lose surfaces and
-// to prove that nobody wrote outside a surface. Not part of DirectDraw: code
+// make DirectDraw calls fail on purpose, to count calls, to lose surfaces, to
+// prove that nobody wrote outside a surface, and to switch on the harsher
+// behaviours of real DirectDraws (at the end of this header). Not part of DirectDraw: code
 // that must also build against the Windows SDK never includes this header.
 //
 // Operation names are the method names: "DirectDrawCreate",
