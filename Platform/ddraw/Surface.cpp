@@ -349,8 +349,11 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
 
     const bool wait = (flags & DDBLT_WAIT) != 0;
     std::vector<RECT> clip;
-    if (d_clipper != nullptr && !d_clipper->clipRects(clip))
-        return DDERR_NOCLIPLIST;
+    if (d_clipper != nullptr) {
+        const HRESULT listed = d_clipper->clipRects(clip);
+        if (listed < 0)
+            return listed;
+    }
     const RECT whole{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
 
     if (fill) {
