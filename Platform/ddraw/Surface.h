@@ -1,11 +1,12 @@
 // An off-screen surface of the software DirectDraw: pixel memory in system
-// memory whatever placement was asked for, one lock or one device context at
-// a time, source and destination colour keys, and loss on display mode
-// changes.
+// memory whatever placement was asked for (video memory is only counted), one
+// lock or one device context at a time, source and destination colour keys,
+// a clipper and a palette, and loss on display mode changes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <ddraw.h>
 
@@ -17,7 +18,9 @@
 
 namespace zivdd {
 
+class Clipper;
 class DirectDraw;
+class PaletteObject;
 struct Palette;
 
 class Surface final : public IDirectDrawSurface {
@@ -74,10 +77,12 @@ public:
 
     // For the DirectDraw object, the device context and the test controls.
     void markLost() { d_lost = true; }
+    DirectDraw* owner() const { return d_owner; }
     void detach() { d_owner = nullptr; }
     bool guardsIntact() const { return d_memory.intact(); }
     const Format& format() const { return d_format; }
-    const Palette& palette() const { return *d_palette; }
+    // The attached palette's entries, or the default palette's.
+    const Palette& palette() const;
     DWORD width() const { return d_width; }
     DWORD height() const { return d_height; }
     uint8_t* row(size_t y) const { return d_memory.pixels() + y * d_memory.pitch(); }
@@ -92,6 +97,21 @@ private:
     bool validRect(const RECT& rect) const;
     // Busy with a lock or a device context.
     bool busy() const { return d_locked || d_dc.isOpen(); }
+    // Lost, and operations on lost surfaces are refused.
+    bool refusedAsLost() const;
+    // The busy blitter's answer to a call on this surface (and on `other`,
+    // the source of a blit, when given): DD_OK, after waiting when `wait`,
+    // or DDERR_WASSTILLDRAWING.
+    HRESULT blitterBusy(bool wait, Surface* other);
+    // A blit from `source` (may be this surface or null) onto this surface
+    // has started.
+    void blitStarted(Surface* source);
+    // Pixels of new or restored memory: zeros, or garbage when asked for.
+    void freshPixels();
+    // A blit or colour fill cut to the clip list of the attached clipper.
+    HRESULT clippedCopy(const RECT& destRect, const std::vector<RECT>& clip, const PixelRect& source,
+                        const KeyValue* key);
+    void clippedFill(const RECT& destRect, const std::vector<RECT>& clip, uint32_t colour);
     // Fills a description as Lock and GetSurfaceDesc answer it.
     void describe(DDSURFACEDESC& desc) const;
 
@@ -101,6 +121,11 @@ private:
     DWORD d_height;
     DWORD d_caps;
     Format d_format;
+    unsigned d_createdInBits = 0; // the display's depth when the surface was made
+    size_t d_videoBytes = 0;      // video memory held
+    unsigned d_blitterCalls = 0;  // calls without waiting still refused
+    Clipper* d_clipper = nullptr;
+    PaletteObject* d_paletteObject = nullptr;
     const Palette* d_palette;
     PixelMemory d_memory;
     bool d_lost = false;
