@@ -20,34 +20,54 @@
 #include "Options.h"
 #include "Page.h"
 
+// Where an installed tree keeps the module and the scene, from bin/ (the
+// install rules give the real folders).
+#ifndef ZIV_DEMO_BIN_TO_LIB
+#define ZIV_DEMO_BIN_TO_LIB "../lib"
+#endif
+#ifndef ZIV_DEMO_BIN_TO_ASSETS
+#define ZIV_DEMO_BIN_TO_ASSETS "../share/ziv-demo/assets"
+#endif
+
 namespace fs = std::filesystem;
 using namespace zivdemo;
 
 namespace {
 
-// The built-in scene's pictures: in "assets" beside the program (the build
-// copies them there), else in the source tree it was built from.
-std::string builtinAssetsFolder()
+// The program's own folder, or empty when it cannot be told.
+fs::path programFolder()
 {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const fs::path beside = self.parent_path() / "assets";
-        if (fs::exists(beside / "desktop.json", error)) {
-            return beside.string();
+    return error ? fs::path() : self.parent_path();
+}
+
+// The built-in scene's pictures: in "assets" beside the program (the build
+// copies them there), in share/ziv-demo/assets of an installed tree, else in
+// the source tree it was built from.
+std::string builtinAssetsFolder()
+{
+    const fs::path folder = programFolder();
+    std::error_code error;
+    for (const fs::path& candidate : {folder / "assets", folder / ZIV_DEMO_BIN_TO_ASSETS}) {
+        if (!folder.empty() && fs::exists(candidate / "desktop.json", error)) {
+            return candidate.lexically_normal().string();
         }
     }
     return ZIV_DEMO_SOURCE_ASSETS;
 }
 
 // The module: beside the program, where a Windows host finds ziv.dll first,
-// else the one of the build the program comes from.
+// in lib/ of an installed tree, else the one of the build the program comes
+// from.
 std::string defaultModule()
 {
+    const fs::path folder = programFolder();
     std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error && fs::exists(self.parent_path() / "libziv.so", error)) {
-        return (self.parent_path() / "libziv.so").string();
+    for (const fs::path& candidate : {folder / "libziv.so", folder / ZIV_DEMO_BIN_TO_LIB / "libziv.so"}) {
+        if (!folder.empty() && fs::exists(candidate, error)) {
+            return candidate.lexically_normal().string();
+        }
     }
     if (fs::exists(ZIV_DEMO_BUILD_MODULE, error)) {
         return ZIV_DEMO_BUILD_MODULE;
