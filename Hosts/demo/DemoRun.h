@@ -49,12 +49,15 @@ struct FrameResult {
 
 struct RunResult {
     std::string identifier; // the renderer's
-    std::vector<FrameResult> frames;
+    std::vector<FrameResult> frames; // those rendered, also when the run stopped early
+    std::string error;               // why the run stopped before its last frame; empty when it did not
 };
 
 // Renders every frame of the scene. Throws std::runtime_error when the
 // renderer cannot be created or a texture cannot be made; a frame that breaks
-// the scene's checks is marked failed and the run goes on.
+// the scene's checks is marked failed and the run goes on; a failure while
+// rendering a frame ends the run with the frames so far and the reason in
+// RunResult::error.
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings);
 
@@ -62,8 +65,15 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
 // path taken, the quads skipped and why, and the kernels' instruction set.
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& statistics);
 
-// The target size after a reset.
+// The target size after a reset. Throws std::runtime_error for a size
+// outside 1x1 to kMaxTargetSide squared.
+constexpr uint32_t kMaxTargetSide = 4096;
 void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);
+
+// Follows the scene's resets from a start size, before anything is rendered.
+// Throws std::runtime_error naming the first frame whose reset leaves the
+// sizes the demo can make.
+void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height);
 
 // Compares a frame with an earlier one where both have pixels (the top-left
 // corner both share). Empty when they agree, else where they first differ.

@@ -183,6 +183,29 @@ TEST(RunSizes, ResetSizesGrowOrReplaceAndStayInRange)
     EXPECT_EQ(w, 320u);
 }
 
+// Sizes are checked before anything is rendered: the small scene grows by
+// 32x16, then shrinks to 90x60.
+TEST_F(SceneRun, ResetSizesAreCheckedBeforeRendering)
+{
+    EXPECT_NO_THROW(checkResetSizes(d_scene, 4096 - 32, 4096 - 16));
+    EXPECT_EQ(errorOf([&] { checkResetSizes(d_scene, 4096, 4000); }),
+              "the size 4096x4000 does not suit the scene 'small': in frame 'grown', a reset to 4128x4016 is outside "
+              "1x1 to 4096x4096");
+}
+
+// A run that fails at a frame keeps the frames rendered before it.
+TEST_F(SceneRun, AFailedFrameKeepsTheFramesBeforeIt)
+{
+    RunSettings settings;
+    settings.format = TargetFormat::Rgb565;
+    settings.width = 4090;
+    settings.height = 30;
+    const RunResult result = runScene(d_module->api(), d_scene, d_resources, settings);
+    ASSERT_EQ(result.frames.size(), 1u);
+    EXPECT_EQ(result.frames[0].image.width, 4090u);
+    EXPECT_EQ(result.error, "frame 'grown': a reset to 4122x46 is outside 1x1 to 4096x4096");
+}
+
 TEST(RunCompare, OverlapComparisonFindsTheFirstDifference)
 {
     Image a(4, 3, 0xFF102030u), b(6, 2, 0xFF102030u);
