@@ -36,17 +36,21 @@ private:
     Renderer* d_renderer;
 };
 
-// Gives a raw-pixel texture its pixels.
-void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources)
+// Gives a raw-pixel texture its pixels. A renderer that ignores alpha (blend
+// mode 0) gets glyph atlases with hard edges, as a GUI library renders text
+// for it.
+void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources, int32_t blendMode)
 {
-    const Image& image = resources.pixels.at(spec.name);
+    const auto hard = resources.hardEdged.find(spec.name);
+    const Image& image =
+        blendMode == 0 && hard != resources.hardEdged.end() ? hard->second : resources.pixels.at(spec.name);
     const std::vector<uint8_t> buffer = pixelBuffer(image, spec.rgb);
     texture->loadFromMemory(buffer.data(), image.width, image.height,
                             spec.rgb ? ZorvUISystem::BUFFER_RGB : ZorvUISystem::BUFFER_RGBA);
 }
 
 Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const TextureSpec& spec,
-                            const SceneResources& resources)
+                            const SceneResources& resources, int32_t blendMode)
 {
     switch (spec.source) {
     case TextureSource::File: {
@@ -69,7 +73,7 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     }
     try {
         texture->setMemoryTexture(spec.memory);
-        uploadPixels(texture, spec, resources);
+        uploadPixels(texture, spec, resources, blendMode);
     } catch (...) {
         renderer.destroyTexture(texture);
         throw;
@@ -125,8 +129,25 @@ SceneResources loadResources(const Scene& scene)
     for (const FontSpec& font : scene.fonts) {
         const std::string path = scene.resolve(font.metrics);
         resources.fonts[font.name] = parseFontMetrics(readTextFile(path), font.face, path);
+        const auto atlas = resources.pixels.find(font.texture);
+        if (atlas != resources.pixels.end()) {
+            resources.hardEdged[font.texture] = hardEdges(atlas->second);
+        }
     }
     return resources;
+}
+
+Image hardEdges(const Image& atlas)
+{
+    Image hard = atlas;
+    for (size_t i = 0; i + 3 < hard.rgba.size(); i += 4) {
+        uint8_t* texel = &hard.rgba[i];
+        const bool ink = texel[3] >= 128;
+        for (int c = 0; c < 4; ++c) {
+            texel[c] = ink ? 255 : 0;
+        }
+    }
+    return hard;
 }
 
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
@@ -222,7 +243,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     std::map<std::string, Texture*> textures;
     for (const TextureSpec& spec : scene.textures) {
         try {
-            textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources);
+            textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources, settings.blendMode);
             if (textures[spec.name] == nullptr) {
                 throw std::runtime_error("the renderer made no texture");
             }
@@ -261,7 +282,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
                 // again.
                 for (const TextureSpec& spec : scene.textures) {
                     if ((spec.source == TextureSource::Pixels || spec.source == TextureSource::Fill) && !spec.memory) {
-                        uploadPixels(textures.at(spec.name), spec, resources);
+                        uploadPixels(textures.at(spec.name), spec, resources, settings.blendMode);
                     }
                 }
                 out.note = "device reset to " + std::to_string(width) + "x" + std::to_string(height);

@@ -21,10 +21,20 @@ struct SceneResources {
     std::map<std::string, std::vector<uint8_t>> bytes; // "bytes" textures
     std::map<std::string, Image> pixels;               // "pixels" and "fill" textures
     std::map<std::string, FontMetrics> fonts;          // by scene font name
+    // The glyph atlases ("pixels" textures of fonts) with hard edges, for a
+    // renderer that ignores alpha.
+    std::map<std::string, Image> hardEdged;
 };
 
 // Reads every file the scene names. Throws std::runtime_error.
 SceneResources loadResources(const Scene& scene);
+
+// A glyph atlas for a renderer that ignores alpha (blend mode 0): there the
+// module copies a memory texture's white texels in the quad's colour and
+// every other texel as it is, so the antialiased edges of white glyphs would
+// show grey. Texels at least half covered become opaque white, the others
+// transparent: text as a GUI library renders it without antialiasing.
+Image hardEdges(const Image& atlas);
 
 struct RunSettings {
     TargetFormat format = TargetFormat::Rgb565;
@@ -48,7 +58,7 @@ struct FrameResult {
 };
 
 struct RunResult {
-    std::string identifier; // the renderer's
+    std::string identifier;          // the renderer's
     std::vector<FrameResult> frames; // those rendered, also when the run stopped early
     std::string error;               // why the run stopped before its last frame; empty when it did not
 };
