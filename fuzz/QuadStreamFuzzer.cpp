@@ -23,6 +23,7 @@
 
 #include "ExpectedTexts.h"
 #include "FuzzSupport.h"
+#include "ProcessorFeaturesOverride.h"
 #include "QuadStream.h"
 #include "RecordingPlovLogger.h"
 #include "SoftwareDirectDraw.h"

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "RecordingDirectDraw.h"
 #include "RecordingPlovLogger.h"
 #include "TestRenderDevice.h"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "SoftwareDirectDraw.h"
 #include "TestRenderDevice.h"
 #include "renderer/CDDRender.h"
