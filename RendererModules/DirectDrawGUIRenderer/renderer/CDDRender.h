@@ -99,8 +99,4 @@ uint32_t queryProcessorFeatures();
 
 constexpr uint32_t kProcessorFeatureMmx = 0x00800000u;
 
-// A size in float pixels as whole pixels, truncated toward zero; negative
-// sizes and NaN give 0, sizes beyond 32 bits the largest value.
-uint32_t truncateToPixels(float size);
-
 } // namespace ZorvUISystem

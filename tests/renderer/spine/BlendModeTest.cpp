@@ -73,16 +73,4 @@ TEST(RendererConstruction, DisplayStateFollowsTheTruncatedTargetSize)
     EXPECT_NE(renderer.scratchTexture(), nullptr);
 }
 
-TEST(TruncateToPixels, TowardZeroAndSafeOutsideTheRange)
-{
-    using ZorvUISystem::truncateToPixels;
-    EXPECT_EQ(truncateToPixels(800.9f), 800u);
-    EXPECT_EQ(truncateToPixels(0.99f), 0u);
-    EXPECT_EQ(truncateToPixels(16777216.0f), 16777216u);
-    EXPECT_EQ(truncateToPixels(-3.5f), 0u);
-    EXPECT_EQ(truncateToPixels(std::numeric_limits<float>::quiet_NaN()), 0u);
-    EXPECT_EQ(truncateToPixels(1e20f), UINT32_MAX);
-    EXPECT_EQ(truncateToPixels(std::numeric_limits<float>::infinity()), UINT32_MAX);
-}
-
 } // namespace
