@@ -32,7 +32,7 @@
 #include "TestRenderDevice.h"
 #include "corona_test.h"
 #include "ddraw_test.h"
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 #include "pixel/RgbMode.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"

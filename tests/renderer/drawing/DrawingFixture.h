@@ -14,7 +14,7 @@
 #include "RecordingDirectDraw.h"
 #include "RecordingPlovLogger.h"
 #include "TestRenderDevice.h"
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 

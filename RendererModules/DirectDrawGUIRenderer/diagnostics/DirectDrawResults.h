@@ -5,7 +5,7 @@
 
 #include <ddraw.h>
 
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 
 namespace ZorvUISystem {
 

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "RecordingPlovLogger.h"
-#include "module/Diagnostics.h"
-#include "module/DirectDrawResults.h"
-#include "module/ModuleState.h"
+#include "diagnostics/Diagnostics.h"
+#include "diagnostics/DirectDrawResults.h"
+#include "diagnostics/ModuleState.h"
 
 namespace {
 

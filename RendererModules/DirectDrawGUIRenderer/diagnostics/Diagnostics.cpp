@@ -1,10 +1,10 @@
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 
 #include <string>
 
 #include "PlovLogger.h"
-#include "module/DirectDrawResults.h"
-#include "module/ModuleState.h"
+#include "diagnostics/DirectDrawResults.h"
+#include "diagnostics/ModuleState.h"
 
 namespace ZorvUISystem {
 

@@ -31,7 +31,7 @@ struct DirectDrawResultEntry {
 };
 
 // The published name of a DirectDraw result code ("DDERR_SURFACELOST") where
-// one use names it (module/DirectDrawResults.h): null when the code is unknown
+// one use names it (diagnostics/DirectDrawResults.h): null when the code is unknown
 // or not named there.
 const char* directDrawResultName(HRESULT result, DirectDrawResultUse use);
 
