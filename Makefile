@@ -24,6 +24,15 @@ demo: deps
 	cmake --build build -j $(JOBS) --target ziv-demo
 	build/Hosts/demo/ziv-demo
 
+# Installs the module, the software DirectDraw and Win32, the logger plug-in,
+# the headers, the package files (CMake and pkg-config) and ziv-demo with its
+# scene into PREFIX (DESTDIR is honoured). Builds only what it installs.
+PREFIX ?= /usr/local
+install: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target ziv ddraw win32 dll_logger ziv-demo
+	cmake --install build --prefix "$(PREFIX)"
+
 # The suite runs in an optimised build, again there with the vector kernels
 # forced off, and in an AddressSanitizer + UndefinedBehaviourSanitizer build.
 test: test-release test-asan

@@ -1,7 +1,8 @@
 # Install layout for hosts and plug-in authors:
 #   include/ziv/ziv.h, include/ziv/PlovLogger.h
 #   include/ziv/platform/{ddraw.h,windows.h,corona.h}   the stand-in platform headers
-#   lib/libziv.so, lib/libddraw.so, lib/dll_logger.dll
+#   lib/libziv.so, lib/libddraw.so, lib/libwin32.so, lib/dll_logger.dll
+#   bin/ziv-demo, share/ziv-demo/assets/                 the demo and its scene
 #   lib/cmake/ziv/zivConfig.cmake (+ version)          find_package(ziv CONFIG): ziv::headers, ziv::ddraw
 #   lib/pkgconfig/ziv.pc
 # Both package files locate the prefix from their own place, so an installed
@@ -13,10 +14,23 @@ set(ZIV_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR})
 set(ZIV_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/ziv)
 set(ZIV_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(TARGETS ziv ddraw dll_logger
+install(TARGETS ziv ddraw win32 dll_logger
   LIBRARY DESTINATION ${ZIV_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   ARCHIVE DESTINATION ${ZIV_INSTALL_LIBDIR})
+
+# The demo finds libddraw.so through its run path, and libziv.so and its
+# scene from its own place (see Hosts/demo/main.cpp): bin/../lib and
+# bin/../share/ziv-demo/assets.
+file(RELATIVE_PATH ZIV_BIN_TO_LIB /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${ZIV_INSTALL_LIBDIR})
+file(RELATIVE_PATH ZIV_BIN_TO_ASSETS /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_DATADIR}/ziv-demo/assets)
+set_target_properties(ziv-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${ZIV_BIN_TO_LIB}")
+target_compile_definitions(ziv-demo PRIVATE
+  ZIV_DEMO_BIN_TO_LIB="${ZIV_BIN_TO_LIB}" ZIV_DEMO_BIN_TO_ASSETS="${ZIV_BIN_TO_ASSETS}")
+install(TARGETS ziv-demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/Hosts/demo/assets/
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/ziv-demo/assets
+  FILES_MATCHING PATTERN "*.png" PATTERN "*.json")
 
 install(FILES
   ${PROJECT_SOURCE_DIR}/RendererModules/DirectDrawGUIRenderer/ziv.h

@@ -23,6 +23,7 @@
 
 #include "ExpectedTexts.h"
 #include "FuzzSupport.h"
+#include "ProcessorFeaturesOverride.h"
 #include "QuadStream.h"
 #include "RecordingPlovLogger.h"
 #include "SoftwareDirectDraw.h"
@@ -31,7 +32,7 @@
 #include "TestRenderDevice.h"
 #include "corona_test.h"
 #include "ddraw_test.h"
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 #include "pixel/RgbMode.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"

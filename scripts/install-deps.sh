@@ -21,7 +21,7 @@ PACKAGES="cmake ninja-build g++ make pkg-config
   libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev
   libsdl2-dev libpixman-1-dev
   libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
-  clang libclang-rt-14-dev valgrind"
+  chromium clang libclang-rt-14-dev valgrind"
 
 WINDOWS_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
   wine wine64 wine32:i386"

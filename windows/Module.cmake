@@ -2,9 +2,9 @@
 # holds everything but the exports (the white-box tests link it), ziv.dll adds
 # the three exports.
 file(GLOB ZIV_CORE_SOURCES CONFIGURE_DEPENDS
-  ${ZIV_MODULE_DIR}/module/*.cpp ${ZIV_MODULE_DIR}/renderer/*.cpp
+  ${ZIV_MODULE_DIR}/diagnostics/*.cpp ${ZIV_MODULE_DIR}/entry/*.cpp ${ZIV_MODULE_DIR}/renderer/*.cpp
   ${ZIV_MODULE_DIR}/texture/*.cpp ${ZIV_MODULE_DIR}/pixel/*.cpp)
-list(REMOVE_ITEM ZIV_CORE_SOURCES ${ZIV_MODULE_DIR}/module/Exports.cpp)
+list(REMOVE_ITEM ZIV_CORE_SOURCES ${ZIV_MODULE_DIR}/entry/Exports.cpp)
 
 add_library(ziv_core STATIC ${ZIV_CORE_SOURCES})
 target_include_directories(ziv_core PUBLIC ${ZIV_MODULE_DIR})
@@ -22,7 +22,7 @@ if(EXISTS ${ZIV_MODULE_DIR}/pixel/simd/kernels.cmake)
   endif()
 endif()
 
-add_library(ziv SHARED ${ZIV_MODULE_DIR}/module/Exports.cpp ${CMAKE_CURRENT_LIST_DIR}/ziv.def)
+add_library(ziv SHARED ${ZIV_MODULE_DIR}/entry/Exports.cpp ${CMAKE_CURRENT_LIST_DIR}/ziv.def)
 set_target_properties(ziv PROPERTIES PREFIX "" OUTPUT_NAME ziv)
 target_link_libraries(ziv PRIVATE ziv_core)
 ziv_windows_runtime(ziv)

@@ -36,17 +36,21 @@ private:
     Renderer* d_renderer;
 };
 
-// Gives a raw-pixel texture its pixels.
-void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources)
+// Gives a raw-pixel texture its pixels. A renderer that ignores alpha (blend
+// mode 0) gets glyph atlases with hard edges, as a GUI library renders text
+// for it.
+void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources, int32_t blendMode)
 {
-    const Image& image = resources.pixels.at(spec.name);
+    const auto hard = resources.hardEdged.find(spec.name);
+    const Image& image =
+        blendMode == 0 && hard != resources.hardEdged.end() ? hard->second : resources.pixels.at(spec.name);
     const std::vector<uint8_t> buffer = pixelBuffer(image, spec.rgb);
     texture->loadFromMemory(buffer.data(), image.width, image.height,
                             spec.rgb ? ZorvUISystem::BUFFER_RGB : ZorvUISystem::BUFFER_RGBA);
 }
 
 Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const TextureSpec& spec,
-                            const SceneResources& resources)
+                            const SceneResources& resources, int32_t blendMode)
 {
     switch (spec.source) {
     case TextureSource::File: {
@@ -69,7 +73,7 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     }
     try {
         texture->setMemoryTexture(spec.memory);
-        uploadPixels(texture, spec, resources);
+        uploadPixels(texture, spec, resources, blendMode);
     } catch (...) {
         renderer.destroyTexture(texture);
         throw;
@@ -125,8 +129,25 @@ SceneResources loadResources(const Scene& scene)
     for (const FontSpec& font : scene.fonts) {
         const std::string path = scene.resolve(font.metrics);
         resources.fonts[font.name] = parseFontMetrics(readTextFile(path), font.face, path);
+        const auto atlas = resources.pixels.find(font.texture);
+        if (atlas != resources.pixels.end()) {
+            resources.hardEdged[font.texture] = hardEdges(atlas->second);
+        }
     }
     return resources;
+}
+
+Image hardEdges(const Image& atlas)
+{
+    Image hard = atlas;
+    for (size_t i = 0; i + 3 < hard.rgba.size(); i += 4) {
+        uint8_t* texel = &hard.rgba[i];
+        const bool ink = texel[3] >= 128;
+        for (int c = 0; c < 4; ++c) {
+            texel[c] = ink ? 255 : 0;
+        }
+    }
+    return hard;
 }
 
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
@@ -164,12 +185,29 @@ void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height)
 {
     const int64_t w = reset.grow ? static_cast<int64_t>(width) + reset.width : reset.width;
     const int64_t h = reset.grow ? static_cast<int64_t>(height) + reset.height : reset.height;
-    if (w < 1 || h < 1 || w > 4096 || h > 4096) {
-        throw std::runtime_error("a reset to " + std::to_string(w) + "x" + std::to_string(h) +
-                                 " is outside 1x1 to 4096x4096");
+    const std::string side = std::to_string(kMaxTargetSide);
+    if (w < 1 || h < 1 || w > kMaxTargetSide || h > kMaxTargetSide) {
+        throw std::runtime_error("a reset to " + std::to_string(w) + "x" + std::to_string(h) + " is outside 1x1 to " +
+                                 side + "x" + side);
     }
     width = static_cast<uint32_t>(w);
     height = static_cast<uint32_t>(h);
+}
+
+void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height)
+{
+    const std::string start = std::to_string(width) + "x" + std::to_string(height);
+    for (const FrameSpec& frame : scene.frames) {
+        if (!frame.reset) {
+            continue;
+        }
+        try {
+            resetSize(*frame.reset, width, height);
+        } catch (const std::runtime_error& e) {
+            throw std::runtime_error("the size " + start + " does not suit the scene '" + scene.name + "': in frame '" +
+                                     frame.name + "', " + e.what());
+        }
+    }
 }
 
 std::string compareOverlap(const Image& earlier, const Image& later)
@@ -205,7 +243,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     std::map<std::string, Texture*> textures;
     for (const TextureSpec& spec : scene.textures) {
         try {
-            textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources);
+            textures[spec.name] = createSceneTexture(*renderer.get(), scene, spec, resources, settings.blendMode);
             if (textures[spec.name] == nullptr) {
                 throw std::runtime_error("the renderer made no texture");
             }
@@ -225,84 +263,90 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     context.variables["blend"] = std::to_string(settings.blendMode);
 
     std::map<std::string, const Image*> earlier;
-    for (const FrameSpec& frame : scene.frames) {
-        FrameResult out;
-        out.frame = frame.name;
-        out.name = blendName(scene, settings, frame.name);
-        if (frame.reset) {
-            uint32_t width = device.width(), height = device.height();
-            resetSize(*frame.reset, width, height);
-            const bool expectChange = width != device.width() || height != device.height();
-            renderer->prepareForReset();
-            device.changeSize(width, height);
-            bool sizeChanged = false;
-            renderer->postD3DReset(&sizeChanged);
-            renderer->setTargetSurface(device.target());
-            // Textures made from raw pixels that the module does not keep come
-            // back empty from a reset; the GUI library gives them their pixels
-            // again.
-            for (const TextureSpec& spec : scene.textures) {
-                if ((spec.source == TextureSource::Pixels || spec.source == TextureSource::Fill) && !spec.memory) {
-                    uploadPixels(textures.at(spec.name), spec, resources);
+    try {
+        for (const FrameSpec& frame : scene.frames) {
+            FrameResult out;
+            out.frame = frame.name;
+            out.name = blendName(scene, settings, frame.name);
+            if (frame.reset) {
+                uint32_t width = device.width(), height = device.height();
+                resetSize(*frame.reset, width, height);
+                const bool expectChange = width != device.width() || height != device.height();
+                renderer->prepareForReset();
+                device.changeSize(width, height);
+                bool sizeChanged = false;
+                renderer->postD3DReset(&sizeChanged);
+                renderer->setTargetSurface(device.target());
+                // Textures made from raw pixels that the module does not keep come
+                // back empty from a reset; the GUI library gives them their pixels
+                // again.
+                for (const TextureSpec& spec : scene.textures) {
+                    if ((spec.source == TextureSource::Pixels || spec.source == TextureSource::Fill) && !spec.memory) {
+                        uploadPixels(textures.at(spec.name), spec, resources, settings.blendMode);
+                    }
+                }
+                out.note = "device reset to " + std::to_string(width) + "x" + std::to_string(height);
+                if (sizeChanged != expectChange) {
+                    out.failed = true;
+                    out.note += std::string("; the renderer reported ") + (sizeChanged ? "a" : "no") + " size change";
                 }
             }
-            out.note = "device reset to " + std::to_string(width) + "x" + std::to_string(height);
-            if (sizeChanged != expectChange) {
+            if (renderer->getDisplayWidth() != static_cast<float>(device.width()) ||
+                renderer->getDisplayHeight() != static_cast<float>(device.height())) {
                 out.failed = true;
-                out.note += std::string("; the renderer reported ") + (sizeChanged ? "a" : "no") + " size change";
+                out.note +=
+                    std::string(out.note.empty() ? "" : "; ") + "the renderer's display size is not the target's";
             }
-        }
-        if (renderer->getDisplayWidth() != static_cast<float>(device.width()) ||
-            renderer->getDisplayHeight() != static_cast<float>(device.height())) {
-            out.failed = true;
-            out.note += std::string(out.note.empty() ? "" : "; ") + "the renderer's display size is not the target's";
-        }
-        context.displayWidth = static_cast<float>(device.width());
-        context.displayHeight = static_cast<float>(device.height());
-        context.variables["frame"] = frame.name;
-        const std::vector<Quad> quads = layoutFrame(scene, frame, context);
+            context.displayWidth = static_cast<float>(device.width());
+            context.displayHeight = static_cast<float>(device.height());
+            context.variables["frame"] = frame.name;
+            const std::vector<Quad> quads = layoutFrame(scene, frame, context);
 
-        using Clock = std::chrono::steady_clock;
-        Clock::duration total{};
-        for (uint32_t r = 0; r < std::max(settings.repeat, 1u); ++r) {
-            const Clock::time_point start = Clock::now();
-            device.clear(scene.background);
-            for (const Quad& q : quads) {
-                renderer->queueQuad(
-                    {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
-                    {q.source.left, q.source.top, q.source.right, q.source.bottom},
-                    {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
+            using Clock = std::chrono::steady_clock;
+            Clock::duration total{};
+            for (uint32_t r = 0; r < std::max(settings.repeat, 1u); ++r) {
+                const Clock::time_point start = Clock::now();
+                device.clear(scene.background);
+                for (const Quad& q : quads) {
+                    renderer->queueQuad(
+                        {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
+                        {q.source.left, q.source.top, q.source.right, q.source.bottom},
+                        {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
+                }
+                renderer->renderQueue();
+                out.statistics = renderer->getFrameStatistics();
+                renderer->clearQueue();
+                total += Clock::now() - start;
             }
-            renderer->renderQueue();
-            out.statistics = renderer->getFrameStatistics();
-            renderer->clearQueue();
-            total += Clock::now() - start;
-        }
-        out.msPerFrame = std::chrono::duration<double, std::milli>(total).count() /
-                         static_cast<double>(std::max(settings.repeat, 1u));
-        out.quads = quads.size();
-        out.blendedPixels = estimateBlendedPixels(quads, settings.blendMode, device.width(), device.height());
-        out.image = device.capture();
+            out.msPerFrame = std::chrono::duration<double, std::milli>(total).count() /
+                             static_cast<double>(std::max(settings.repeat, 1u));
+            out.quads = quads.size();
+            out.blendedPixels = estimateBlendedPixels(quads, settings.blendMode, device.width(), device.height());
+            out.image = device.capture();
 
-        if (!frame.sameAs.empty()) {
-            const Image& before = *earlier.at(frame.sameAs);
-            const std::string difference = compareOverlap(before, out.image);
-            const std::string where = std::to_string(std::min(before.width, out.image.width)) + "x" +
-                                      std::to_string(std::min(before.height, out.image.height));
-            out.note += std::string(out.note.empty() ? "" : "; ");
-            if (difference.empty()) {
-                out.note += "equals '" + frame.sameAs + "' in the shared " + where;
-            } else {
-                out.failed = true;
-                out.note += "differs from '" + frame.sameAs + "' in the shared " + where + ": " + difference;
+            if (!frame.sameAs.empty()) {
+                const Image& before = *earlier.at(frame.sameAs);
+                const std::string difference = compareOverlap(before, out.image);
+                const std::string where = std::to_string(std::min(before.width, out.image.width)) + "x" +
+                                          std::to_string(std::min(before.height, out.image.height));
+                out.note += std::string(out.note.empty() ? "" : "; ");
+                if (difference.empty()) {
+                    out.note += "equals '" + frame.sameAs + "' in the shared " + where;
+                } else {
+                    out.failed = true;
+                    out.note += "differs from '" + frame.sameAs + "' in the shared " + where + ": " + difference;
+                }
+            }
+            result.frames.push_back(std::move(out));
+            // Frames are only ever compared with earlier ones of the same run.
+            earlier.clear();
+            for (const FrameResult& f : result.frames) {
+                earlier[f.frame] = &f.image;
             }
         }
-        result.frames.push_back(std::move(out));
-        // Frames are only ever compared with earlier ones of the same run.
-        earlier.clear();
-        for (const FrameResult& f : result.frames) {
-            earlier[f.frame] = &f.image;
-        }
+    } catch (const std::exception& e) {
+        // The frames rendered so far stay in the result.
+        result.error = "frame '" + scene.frames[result.frames.size()].name + "': " + e.what();
     }
     return result;
 }

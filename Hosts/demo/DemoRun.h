@@ -21,10 +21,20 @@ struct SceneResources {
     std::map<std::string, std::vector<uint8_t>> bytes; // "bytes" textures
     std::map<std::string, Image> pixels;               // "pixels" and "fill" textures
     std::map<std::string, FontMetrics> fonts;          // by scene font name
+    // The glyph atlases ("pixels" textures of fonts) with hard edges, for a
+    // renderer that ignores alpha.
+    std::map<std::string, Image> hardEdged;
 };
 
 // Reads every file the scene names. Throws std::runtime_error.
 SceneResources loadResources(const Scene& scene);
+
+// A glyph atlas for a renderer that ignores alpha (blend mode 0): there the
+// module copies a memory texture's white texels in the quad's colour and
+// every other texel as it is, so the antialiased edges of white glyphs would
+// show grey. Texels at least half covered become opaque white, the others
+// transparent: text as a GUI library renders it without antialiasing.
+Image hardEdges(const Image& atlas);
 
 struct RunSettings {
     TargetFormat format = TargetFormat::Rgb565;
@@ -48,13 +58,16 @@ struct FrameResult {
 };
 
 struct RunResult {
-    std::string identifier; // the renderer's
-    std::vector<FrameResult> frames;
+    std::string identifier;          // the renderer's
+    std::vector<FrameResult> frames; // those rendered, also when the run stopped early
+    std::string error;               // why the run stopped before its last frame; empty when it did not
 };
 
 // Renders every frame of the scene. Throws std::runtime_error when the
 // renderer cannot be created or a texture cannot be made; a frame that breaks
-// the scene's checks is marked failed and the run goes on.
+// the scene's checks is marked failed and the run goes on; a failure while
+// rendering a frame ends the run with the frames so far and the reason in
+// RunResult::error.
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings);
 
@@ -62,8 +75,15 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
 // path taken, the quads skipped and why, and the kernels' instruction set.
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& statistics);
 
-// The target size after a reset.
+// The target size after a reset. Throws std::runtime_error for a size
+// outside 1x1 to kMaxTargetSide squared.
+constexpr uint32_t kMaxTargetSide = 4096;
 void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);
+
+// Follows the scene's resets from a start size, before anything is rendered.
+// Throws std::runtime_error naming the first frame whose reset leaves the
+// sizes the demo can make.
+void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height);
 
 // Compares a frame with an earlier one where both have pixels (the top-left
 // corner both share). Empty when they agree, else where they first differ.

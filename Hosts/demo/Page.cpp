@@ -11,11 +11,11 @@ const char* kStyle = R"(body { font-family: sans-serif; margin: 1.5em; backgroun
 h1 { font-size: 1.4em; margin-bottom: 0.2em; }
 h2 { font-size: 1.1em; margin: 1.6em 0 0.4em; }
 p.meta { color: #56606d; margin: 0.2em 0; }
-div.run { display: flex; gap: 14px; overflow-x: auto; padding-bottom: 6px; }
-figure { margin: 0; background: #fff; border: 1px solid #d4d8de; padding: 6px; flex: none; }
+div.run { display: grid; grid-template-columns: repeat(auto-fit, minmax(240px, 1fr)); gap: 14px; max-width: 1500px; }
+figure { margin: 0; background: #fff; border: 1px solid #d4d8de; padding: 6px; min-width: 0; }
 figure.failed { border: 2px solid #c0392b; }
-figure img { display: block; width: 320px; height: auto; image-rendering: pixelated; }
-figcaption { font-size: 0.85em; margin-top: 4px; max-width: 320px; }
+figure img { display: block; width: 100%; height: auto; image-rendering: pixelated; }
+figcaption { font-size: 0.85em; margin-top: 4px; overflow-wrap: anywhere; }
 figcaption b { display: block; }
 span.note { display: block; color: #56606d; }
 span.paths { display: block; color: #3b4350; font-size: 0.9em; }

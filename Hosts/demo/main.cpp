@@ -6,7 +6,9 @@
 // new size between frames.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -20,34 +22,54 @@
 #include "Options.h"
 #include "Page.h"
 
+// Where an installed tree keeps the module and the scene, from bin/ (the
+// install rules give the real folders).
+#ifndef ZIV_DEMO_BIN_TO_LIB
+#define ZIV_DEMO_BIN_TO_LIB "../lib"
+#endif
+#ifndef ZIV_DEMO_BIN_TO_ASSETS
+#define ZIV_DEMO_BIN_TO_ASSETS "../share/ziv-demo/assets"
+#endif
+
 namespace fs = std::filesystem;
 using namespace zivdemo;
 
 namespace {
 
-// The built-in scene's pictures: in "assets" beside the program (the build
-// copies them there), else in the source tree it was built from.
-std::string builtinAssetsFolder()
+// The program's own folder, or empty when it cannot be told.
+fs::path programFolder()
 {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const fs::path beside = self.parent_path() / "assets";
-        if (fs::exists(beside / "desktop.json", error)) {
-            return beside.string();
+    return error ? fs::path() : self.parent_path();
+}
+
+// The built-in scene's pictures: in "assets" beside the program (the build
+// copies them there), in share/ziv-demo/assets of an installed tree, else in
+// the source tree it was built from.
+std::string builtinAssetsFolder()
+{
+    const fs::path folder = programFolder();
+    std::error_code error;
+    for (const fs::path& candidate : {folder / "assets", folder / ZIV_DEMO_BIN_TO_ASSETS}) {
+        if (!folder.empty() && fs::exists(candidate / "desktop.json", error)) {
+            return candidate.lexically_normal().string();
         }
     }
     return ZIV_DEMO_SOURCE_ASSETS;
 }
 
 // The module: beside the program, where a Windows host finds ziv.dll first,
-// else the one of the build the program comes from.
+// in lib/ of an installed tree, else the one of the build the program comes
+// from.
 std::string defaultModule()
 {
+    const fs::path folder = programFolder();
     std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error && fs::exists(self.parent_path() / "libziv.so", error)) {
-        return (self.parent_path() / "libziv.so").string();
+    for (const fs::path& candidate : {folder / "libziv.so", folder / ZIV_DEMO_BIN_TO_LIB / "libziv.so"}) {
+        if (!folder.empty() && fs::exists(candidate, error)) {
+            return candidate.lexically_normal().string();
+        }
     }
     if (fs::exists(ZIV_DEMO_BUILD_MODULE, error)) {
         return ZIV_DEMO_BUILD_MODULE;
@@ -65,13 +87,31 @@ std::string commandLine(int argc, char** argv)
     return text;
 }
 
+// Writes a whole file. Throws std::runtime_error naming the file and the
+// reason.
 void writeText(const fs::path& path, const std::string& text)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out.flush()) {
-        throw std::runtime_error("cannot write '" + path.string() + "'");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        throw std::runtime_error("cannot write '" + path.string() + "': " + std::strerror(errno));
     }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int error = written ? 0 : errno;
+    if (std::fclose(file) != 0 || !written) {
+        throw std::runtime_error("cannot write '" + path.string() + "': " + std::strerror(error != 0 ? error : errno));
+    }
+}
+
+// Makes the output folder and checks that the page can be written there,
+// before anything is rendered.
+void prepareOutput(const fs::path& folder, const fs::path& index)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        throw std::runtime_error("cannot create the output folder '" + folder.string() + "': " + error.message());
+    }
+    writeText(index, "");
 }
 
 } // namespace
@@ -94,6 +134,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    const fs::path index = fs::path(options.out) / "index.html";
     Scene scene;
     SceneResources resources;
     std::unique_ptr<ModuleLibrary> module;
@@ -102,7 +143,8 @@ int main(int argc, char** argv)
                                       : loadSceneFile(options.scene);
         resources = loadResources(scene);
         module = std::make_unique<ModuleLibrary>(options.module.empty() ? defaultModule() : options.module);
-        fs::create_directories(options.out);
+        checkResetSizes(scene, options.width.value_or(scene.width), options.height.value_or(scene.height));
+        prepareOutput(options.out, index);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ziv-demo: %s\n", e.what());
         return 1;
@@ -126,6 +168,11 @@ int main(int argc, char** argv)
             run.title = std::string(formatInfo(format).label) + ", blend mode " + std::to_string(blendMode);
             try {
                 const RunResult result = runScene(module->api(), scene, resources, settings);
+                if (!result.error.empty()) {
+                    allGood = false;
+                    run.error = result.error;
+                    std::fprintf(stderr, "ziv-demo: %s: %s\n", run.title.c_str(), result.error.c_str());
+                }
                 run.identifier = result.identifier;
                 double ms = 0;
                 for (const FrameResult& frame : result.frames) {
@@ -152,7 +199,6 @@ int main(int argc, char** argv)
         }
     }
 
-    const fs::path index = fs::path(options.out) / "index.html";
     try {
         writeText(index, renderPage(page));
     } catch (const std::exception& e) {

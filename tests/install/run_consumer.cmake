@@ -9,6 +9,8 @@ function(run)
   set(run_output "${out}" PARENT_SCOPE)
 endfunction()
 
+# Hosts start without help from the environment.
+unset(ENV{LD_LIBRARY_PATH})
 file(REMOVE_RECURSE ${WORK_DIR})
 set(staging ${WORK_DIR}/staging)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${staging})
@@ -21,7 +23,8 @@ file(RENAME ${staging} ${prefix})
 foreach(file
     include/ziv/ziv.h include/ziv/PlovLogger.h
     include/ziv/platform/ddraw.h include/ziv/platform/windows.h
-    lib/libziv.so lib/libddraw.so lib/dll_logger.dll
+    lib/libziv.so lib/libddraw.so lib/libwin32.so lib/dll_logger.dll
+    bin/ziv-demo share/ziv-demo/assets/desktop.json
     lib/cmake/ziv/zivConfig.cmake lib/cmake/ziv/zivConfigVersion.cmake
     lib/pkgconfig/ziv.pc)
   if(NOT EXISTS ${prefix}/${file})
@@ -44,6 +47,12 @@ if(MODE STREQUAL "find_package")
       -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
   run(${CMAKE_COMMAND} --build ${build})
   run(${build}/consumer ${prefix}/lib)
+  # The installed demo finds its module, its scene and libddraw.so from where
+  # it is.
+  run(${prefix}/bin/ziv-demo --format 32 --blend 2 --repeat 1 --out ${WORK_DIR}/demo)
+  if(NOT EXISTS ${WORK_DIR}/demo/index.html OR NOT run_output MATCHES "Wrote 4 frames")
+    message(FATAL_ERROR "the installed ziv-demo did not render the scene:\n${run_output}")
+  endif()
 elseif(MODE STREQUAL "pkg_config")
   if(NOT PKG_CONFIG)
     message(FATAL_ERROR "pkg-config is not installed")
@@ -56,7 +65,8 @@ elseif(MODE STREQUAL "pkg_config")
   separate_arguments(libs UNIX_COMMAND "${run_output}")
   run(${PKG_CONFIG} --variable=libdir ziv)
   string(STRIP "${run_output}" libdir)
-  run(${CXX} ${flags} ${cflags} ${CONSUMER_DIR}/consumer.cpp -o ${WORK_DIR}/consumer ${libs} -Wl,-rpath,${libdir})
+  # Only what pkg-config gives: its Libs carry the run path.
+  run(${CXX} ${flags} ${cflags} ${CONSUMER_DIR}/consumer.cpp -o ${WORK_DIR}/consumer ${libs})
   run(${WORK_DIR}/consumer ${libdir})
 else()
   message(FATAL_ERROR "unknown MODE ${MODE}")

@@ -5,7 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #include "pixel/BlendKernels.h"
+#include "pixel/CpuFeatures.h"
 #include "pixel/KernelTable.h"
 
 namespace {
@@ -90,3 +95,19 @@ TEST(KernelLevel, EveryVectorTableFillsEveryEntry)
 #endif
 
 } // namespace
+
+// The one CPUID of the module answers as the compiler's own intrinsic does,
+// and a leaf beyond the processor's range reads as zero.
+#if defined(__i386__) || defined(__x86_64__)
+TEST(Cpuid, AnswersAsTheCompilersIntrinsic)
+{
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    ASSERT_NE(__get_cpuid(1, &eax, &ebx, &ecx, &edx), 0);
+    const ZorvUISystem::CpuidResult leaf1 = ZorvUISystem::cpuid(1);
+    EXPECT_EQ(leaf1.edx, edx);
+    EXPECT_EQ(leaf1.ecx, ecx);
+    const uint32_t highest = __get_cpuid_max(0, nullptr);
+    const ZorvUISystem::CpuidResult beyond = ZorvUISystem::cpuid(highest + 1);
+    EXPECT_EQ(beyond.eax | beyond.ebx | beyond.ecx | beyond.edx, 0u);
+}
+#endif

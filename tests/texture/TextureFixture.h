@@ -16,7 +16,7 @@
 #include "SoftwareDirectDraw.h"
 #include "TestRenderDevice.h"
 #include "ddraw_test.h"
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 

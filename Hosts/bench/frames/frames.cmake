@@ -11,7 +11,7 @@ add_library(ziv_uncounted_parts OBJECT
   ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadBlit.cpp ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadQueue.cpp)
 target_compile_definitions(ziv_uncounted_parts PRIVATE ZIV_FRAME_STATISTICS=0)
 target_link_libraries(ziv_uncounted_parts PRIVATE ziv_core)
-add_library(ziv_uncounted SHARED ${ZIV_MODULE_SOURCE_DIR}/module/Exports.cpp $<TARGET_OBJECTS:ziv_uncounted_parts>)
+add_library(ziv_uncounted SHARED ${ZIV_MODULE_SOURCE_DIR}/entry/Exports.cpp $<TARGET_OBJECTS:ziv_uncounted_parts>)
 target_link_libraries(ziv_uncounted PRIVATE ziv_core)
 target_link_options(ziv_uncounted PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
 

@@ -12,14 +12,6 @@
 
 namespace ZorvUISystem {
 
-namespace {
-
-struct CpuidResult {
-    uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
-};
-
-// One CPUID query; all zero when the leaf is beyond the processor's range
-// or the processor is not x86.
 CpuidResult cpuid(uint32_t leaf, uint32_t subleaf)
 {
     CpuidResult r;
@@ -48,6 +40,8 @@ CpuidResult cpuid(uint32_t leaf, uint32_t subleaf)
 #endif
     return r;
 }
+
+namespace {
 
 // The register state the operating system saves (XCR0); call only when
 // CPUID reports OSXSAVE.

@@ -1,10 +1,21 @@
-// The instruction sets that the vector kernels can use, and what this
+// The processor's CPUID instruction, the module's one way of asking it, and
+// the instruction sets that the vector kernels can use with what this
 // processor (and its operating system) offers.
 #pragma once
 
 #include <cstdint>
 
 namespace ZorvUISystem {
+
+// The four registers of one CPUID answer.
+struct CpuidResult {
+    uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
+// Executes CPUID for a leaf (and sub-leaf): __cpuid/__cpuidex of <intrin.h>
+// under MSVC, <cpuid.h> under GCC and Clang. All zero when the leaf is beyond
+// the processor's range or the processor is not x86.
+CpuidResult cpuid(uint32_t leaf, uint32_t subleaf = 0);
 
 enum class KernelLevel : uint32_t {
     None = 0,   // portable code only

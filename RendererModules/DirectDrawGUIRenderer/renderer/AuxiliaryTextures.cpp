@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "PlovLogger.h"
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 #include "renderer/CDDRender.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"

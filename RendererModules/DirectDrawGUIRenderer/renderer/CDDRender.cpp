@@ -23,17 +23,6 @@ int32_t chooseBlendMode(int32_t preference, bool hasMmx)
 
 } // namespace
 
-uint32_t truncateToPixels(float size)
-{
-    // Truncation toward zero; sizes that have no whole-pixel value (negative,
-    // not a number, beyond 32 bits) would be undefined to convert.
-    if (!(size > 0.0f))
-        return 0;
-    if (size >= 4294967296.0f)
-        return UINT32_MAX;
-    return static_cast<uint32_t>(size);
-}
-
 CDDRender::CDDRender(RenderDevice* device, uint32_t /*reserved*/, bool hostFlag) : Renderer(hostFlag), d_device(device)
 {
     if (d_device == nullptr)

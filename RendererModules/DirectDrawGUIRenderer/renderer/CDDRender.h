@@ -97,13 +97,6 @@ private:
 // 0 on processors that cannot report features.
 uint32_t queryProcessorFeatures();
 
-// Tests replace the probe's answer; nullptr restores the real probe.
-void setProcessorFeaturesOverride(const uint32_t* features);
-
 constexpr uint32_t kProcessorFeatureMmx = 0x00800000u;
-
-// A size in float pixels as whole pixels, truncated toward zero; negative
-// sizes and NaN give 0, sizes beyond 32 bits the largest value.
-uint32_t truncateToPixels(float size);
 
 } // namespace ZorvUISystem

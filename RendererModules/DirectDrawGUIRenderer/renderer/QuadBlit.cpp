@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
 #include "renderer/FrameCounting.h"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace ZorvUISystem {
 
@@ -21,6 +23,20 @@ uint64_t scale(uint64_t value, uint64_t numerator, uint64_t denominator, bool ro
     return roundUp && quotient * denominator != product ? quotient + 1 : quotient;
 }
 
+// A half-open range on one axis, in 64 bits so that shifted 32-bit edges fit.
+struct Span {
+    int64_t low;
+    int64_t high;
+    bool empty() const { return low >= high; }
+};
+
+// The part of a that b covers too: the module's one intersection, of ranges
+// and (axis by axis) of rectangles.
+Span meet(Span a, Span b)
+{
+    return Span{std::max(a.low, b.low), std::min(a.high, b.high)};
+}
+
 // One axis of a blit: destination [d0, d1) showing source [s0, s1).
 bool clipAxis(LONG& d0, LONG& d1, LONG& s0, LONG& s1, LONG destLow, LONG destHigh, LONG sourceLow, LONG sourceHigh)
 {
@@ -28,18 +44,18 @@ bool clipAxis(LONG& d0, LONG& d1, LONG& s0, LONG& s1, LONG destLow, LONG destHig
     const int64_t sourceWidth = int64_t{s1} - s0;
     if (destWidth <= 0 || sourceWidth <= 0)
         return false;
+    const Span onDest = meet({d0, d1}, {destLow, destHigh});
 
     if (destWidth == sourceWidth) {
         // Source pixel = destination pixel + shift, on the whole axis.
         const int64_t shift = int64_t{s0} - d0;
-        const int64_t low = std::max({int64_t{d0}, int64_t{destLow}, sourceLow - shift});
-        const int64_t high = std::min({int64_t{d1}, int64_t{destHigh}, sourceHigh - shift});
-        if (low >= high)
+        const Span kept = meet(onDest, {sourceLow - shift, sourceHigh - shift});
+        if (kept.empty())
             return false;
-        d0 = static_cast<LONG>(low);
-        d1 = static_cast<LONG>(high);
-        s0 = static_cast<LONG>(low + shift);
-        s1 = static_cast<LONG>(high + shift);
+        d0 = static_cast<LONG>(kept.low);
+        d1 = static_cast<LONG>(kept.high);
+        s0 = static_cast<LONG>(kept.low + shift);
+        s1 = static_cast<LONG>(kept.high + shift);
         return true;
     }
 
@@ -48,41 +64,48 @@ bool clipAxis(LONG& d0, LONG& d1, LONG& s0, LONG& s1, LONG destLow, LONG destHig
     // inside the source limit.
     const uint64_t dw = static_cast<uint64_t>(destWidth);
     const uint64_t sw = static_cast<uint64_t>(sourceWidth);
-    int64_t low = std::max(int64_t{d0}, int64_t{destLow});
-    int64_t high = std::min(int64_t{d1}, int64_t{destHigh});
+    Span backed{INT64_MIN, INT64_MAX};
     if (sourceLow > s0)
-        low = std::max(low, d0 + static_cast<int64_t>(scale(uint64_t(int64_t{sourceLow} - s0), dw, sw, true)));
+        backed.low = d0 + static_cast<int64_t>(scale(uint64_t(int64_t{sourceLow} - s0), dw, sw, true));
     if (sourceHigh < s1)
-        high = std::min(high, d0 + static_cast<int64_t>(scale(uint64_t(int64_t{sourceHigh} - s0), dw, sw, false)));
-    if (low >= high)
+        backed.high = d0 + static_cast<int64_t>(scale(uint64_t(int64_t{sourceHigh} - s0), dw, sw, false));
+    const Span kept = meet(onDest, backed);
+    if (kept.empty())
         return false;
 
-    int64_t sourceStart = s0 + static_cast<int64_t>(scale(uint64_t(low - d0), sw, dw, false));
-    int64_t sourceEnd = s0 + static_cast<int64_t>(scale(uint64_t(high - d0), sw, dw, true));
-    sourceStart = std::max({sourceStart, int64_t{s0}, int64_t{sourceLow}});
-    sourceEnd = std::min({sourceEnd, int64_t{s1}, int64_t{sourceHigh}});
-    if (sourceStart >= sourceEnd)
+    const Span shown{s0 + static_cast<int64_t>(scale(uint64_t(kept.low - d0), sw, dw, false)),
+                     s0 + static_cast<int64_t>(scale(uint64_t(kept.high - d0), sw, dw, true))};
+    const Span source = meet(meet(shown, {s0, s1}), {sourceLow, sourceHigh});
+    if (source.empty())
         return false;
-    d0 = static_cast<LONG>(low);
-    d1 = static_cast<LONG>(high);
-    s0 = static_cast<LONG>(sourceStart);
-    s1 = static_cast<LONG>(sourceEnd);
+    d0 = static_cast<LONG>(kept.low);
+    d1 = static_cast<LONG>(kept.high);
+    s0 = static_cast<LONG>(source.low);
+    s1 = static_cast<LONG>(source.high);
     return true;
 }
 
 } // namespace
 
-int32_t truncateCoordinate(float value)
+template <typename Integer> Integer truncateSaturated(float value)
 {
+    static_assert(std::is_integral_v<Integer> && sizeof(Integer) == 4);
+    using Limits = std::numeric_limits<Integer>;
+    // Both ends are exact floats: the lowest value (0 or -2^31) and one past
+    // the highest (2^32 or 2^31). Between them the conversion is defined.
+    constexpr float kLowest = static_cast<float>(Limits::min());
+    constexpr float kBeyondHighest = 2.0f * static_cast<float>(Limits::max() / 2 + 1);
     if (std::isnan(value))
         return 0;
-    // 2^31 is exactly representable as a float; -2^31 converts exactly.
-    if (value >= 2147483648.0f)
-        return INT32_MAX;
-    if (value <= -2147483648.0f)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
+    if (value >= kBeyondHighest)
+        return Limits::max();
+    if (value <= kLowest)
+        return Limits::min();
+    return static_cast<Integer>(value);
 }
+
+template int32_t truncateSaturated<int32_t>(float value);
+template uint32_t truncateSaturated<uint32_t>(float value);
 
 RECT truncateRect(const FloatRect& rect)
 {
@@ -112,6 +135,14 @@ bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds)
 LONG saturatedEdge(uint64_t size)
 {
     return size > uint64_t{INT32_MAX} ? LONG{INT32_MAX} : static_cast<LONG>(size);
+}
+
+RECT intersectRects(const RECT& a, const RECT& b)
+{
+    const Span x = meet({a.left, a.right}, {b.left, b.right});
+    const Span y = meet({a.top, a.bottom}, {b.top, b.bottom});
+    return RECT{static_cast<LONG>(x.low), static_cast<LONG>(y.low), static_cast<LONG>(x.high),
+                static_cast<LONG>(y.high)};
 }
 
 bool clipBlit(RECT& dest, RECT& source, const RECT& destLimit, const RECT& sourceLimit)

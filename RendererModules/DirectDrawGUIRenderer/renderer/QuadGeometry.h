@@ -13,10 +13,24 @@
 
 namespace ZorvUISystem {
 
-// Truncation toward zero that is defined for every float: not a number gives
-// 0, values beyond the 32-bit range (infinities included) give the nearest
-// end of the range.
-int32_t truncateCoordinate(float value);
+// Truncation toward zero into a 32-bit integer type that is defined for every
+// float: not a number gives 0, values beyond the type's range (infinities
+// included) give the nearest end of the range. The module's one conversion
+// of floats to whole pixels.
+template <typename Integer> Integer truncateSaturated(float value);
+
+// A coordinate: truncateSaturated into 32-bit signed.
+inline int32_t truncateCoordinate(float value)
+{
+    return truncateSaturated<int32_t>(value);
+}
+
+// A size in float pixels as whole pixels: negative sizes and NaN give 0,
+// sizes beyond 32 bits the largest value.
+inline uint32_t truncateToPixels(float size)
+{
+    return truncateSaturated<uint32_t>(size);
+}
 
 // A FloatRect converted coordinate by coordinate with truncateCoordinate.
 RECT truncateRect(const FloatRect& rect);
@@ -35,6 +49,10 @@ LONG saturatedEdge(uint64_t size);
 // The rectangle 0, 0, width, height of a surface, asked from DirectDraw;
 // false when the surface does not tell its size.
 bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds);
+
+// The rectangle that a and b both cover; empty (right <= left or bottom <=
+// top) when they do not meet.
+RECT intersectRects(const RECT& a, const RECT& b);
 
 // Clips a blit of source onto dest so that dest lies inside destLimit and
 // source inside sourceLimit. The part of the picture that stays keeps its

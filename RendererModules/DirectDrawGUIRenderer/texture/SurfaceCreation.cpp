@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 

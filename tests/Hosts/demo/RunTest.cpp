@@ -4,6 +4,8 @@
 // the check that a frame equals an earlier one.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "DemoRun.h"
 #include "TargetFormat.h"
 
@@ -181,6 +183,79 @@ TEST(RunSizes, ResetSizesGrowOrReplaceAndStayInRange)
               }),
               "a reset to 0x200 is outside 1x1 to 4096x4096");
     EXPECT_EQ(w, 320u);
+}
+
+// Sizes are checked before anything is rendered: the small scene grows by
+// 32x16, then shrinks to 90x60.
+TEST_F(SceneRun, ResetSizesAreCheckedBeforeRendering)
+{
+    EXPECT_NO_THROW(checkResetSizes(d_scene, 4096 - 32, 4096 - 16));
+    EXPECT_EQ(errorOf([&] { checkResetSizes(d_scene, 4096, 4000); }),
+              "the size 4096x4000 does not suit the scene 'small': in frame 'grown', a reset to 4128x4016 is outside "
+              "1x1 to 4096x4096");
+}
+
+// A run that fails at a frame keeps the frames rendered before it.
+TEST_F(SceneRun, AFailedFrameKeepsTheFramesBeforeIt)
+{
+    RunSettings settings;
+    settings.format = TargetFormat::Rgb565;
+    settings.width = 4090;
+    settings.height = 30;
+    const RunResult result = runScene(d_module->api(), d_scene, d_resources, settings);
+    ASSERT_EQ(result.frames.size(), 1u);
+    EXPECT_EQ(result.frames[0].image.width, 4090u);
+    EXPECT_EQ(result.error, "frame 'grown': a reset to 4122x46 is outside 1x1 to 4096x4096");
+}
+
+// Blend mode 0 ignores alpha and tints only pure white texels of a memory
+// texture, so text there is drawn from a hard-edged atlas: every pixel is the
+// ink or the background, none a grey edge. The other modes keep the
+// antialiased atlas.
+TEST(RunText, BlendModeZeroDrawsTextInTheInkColourOnly)
+{
+    const Scene scene = parseScene(R"({
+      "name": "text", "size": [80, 24], "background": "#FFE0E4E8",
+      "textures": {"glyphs": {"pixels": "glyphs.png", "memory": true}},
+      "fonts": {"sans": {"texture": "glyphs", "metrics": "glyphs.json", "face": "sans"}},
+      "groups": {"t": [{"text": "Renderer", "font": "sans", "at": [4, 4], "colour": "#FF1D2733"}]},
+      "frames": [{"name": "only", "groups": ["t"]}]
+    })",
+                                   "text.json", ZIV_DEMO_ASSETS);
+    const SceneResources resources = loadResources(scene);
+    const Image& soft = resources.pixels.at("glyphs");
+    const Image& hard = resources.hardEdged.at("glyphs");
+    ASSERT_EQ(hard.rgba.size(), soft.rgba.size());
+    for (size_t i = 0; i < soft.rgba.size(); i += 4) {
+        const uint32_t expected = soft.rgba[i + 3] >= 128 ? 0xFFFFFFFFu : 0u;
+        uint32_t texel = 0;
+        std::memcpy(&texel, &hard.rgba[i], 4);
+        ASSERT_EQ(texel, expected) << "texel " << i / 4;
+    }
+
+    const ModuleLibrary module(ZIV_MODULE_PATH);
+    for (int32_t blend : {0, 2}) {
+        RunSettings settings;
+        settings.format = TargetFormat::Rgb32;
+        settings.blendMode = blend;
+        settings.width = 80;
+        settings.height = 24;
+        const Image image = runScene(module.api(), scene, resources, settings).frames.at(0).image;
+        size_t ink = 0, other = 0;
+        for (uint32_t y = 0; y < image.height; ++y) {
+            for (uint32_t x = 0; x < image.width; ++x) {
+                const uint32_t pixel = image.argb(x, y) & 0xFFFFFFu;
+                ink += pixel == 0x1D2733u;
+                other += pixel != 0x1D2733u && pixel != 0xE0E4E8u;
+            }
+        }
+        if (blend == 0) {
+            EXPECT_GT(ink, 100u);
+            EXPECT_EQ(other, 0u) << "blend mode 0 leaves grey edges";
+        } else {
+            EXPECT_GT(other, 0u) << "blend mode 2 blends the edges";
+        }
+    }
 }
 
 TEST(RunCompare, OverlapComparisonFindsTheFirstDifference)

@@ -193,7 +193,7 @@ TEST(SceneFiles, MissingFileIsNamed)
         loadSceneFile("/nonexistent/scene.json");
         FAIL() << "no error";
     } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "cannot open '/nonexistent/scene.json'");
+        EXPECT_STREQ(e.what(), "cannot open '/nonexistent/scene.json': No such file or directory");
     }
 }
 

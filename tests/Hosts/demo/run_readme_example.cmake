@@ -4,7 +4,7 @@
 # files exactly as they are.
 #
 # cmake -DREADME=... -DEXAMPLE_DIR=... -DBUILD_DIR=... -DWORK_DIR=... -DGENERATOR=... -DCXX=...
-#       -DCXX_FLAGS=... -P run_readme_example.cmake
+#       -DCXX_FLAGS=... -DPKG_CONFIG=... -P run_readme_example.cmake
 function(run)
   execute_process(COMMAND ${ARGV} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT result EQUAL 0)
@@ -30,8 +30,26 @@ run(${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${WORK_DIR}/build-example -G ${GENERAT
     -DCMAKE_PREFIX_PATH=${WORK_DIR}/ziv -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build-example)
 run(${WORK_DIR}/build-example/hello-ziv)
-if(NOT run_output STREQUAL "CDDRender - DirectDraw  based renderer module drew #FFA028 at 32,32\n")
+set(expected "CDDRender - DirectDraw  based renderer module drew #FFA028 at 32,32\n")
+if(NOT run_output STREQUAL expected)
   message(FATAL_ERROR "hello-ziv printed: ${run_output}")
+endif()
+
+# The same program from pkg-config's flags alone, started without
+# LD_LIBRARY_PATH, as the README shows it.
+if(NOT readme MATCHES "pkg-config --cflags --libs ziv")
+  message(FATAL_ERROR "README.md no longer shows the pkg-config build")
+endif()
+unset(ENV{LD_LIBRARY_PATH})
+set(ENV{PKG_CONFIG_PATH} ${WORK_DIR}/ziv/lib/pkgconfig)
+run(${PKG_CONFIG} --cflags --libs ziv)
+separate_arguments(pkg_flags UNIX_COMMAND "${run_output}")
+separate_arguments(flags UNIX_COMMAND "${CXX_FLAGS}")
+run(${CXX} -std=c++20 ${flags} "-DZIV_MODULE=\"${WORK_DIR}/ziv/lib/libziv.so\"" ${EXAMPLE_DIR}/hello-ziv.cpp
+    ${pkg_flags} -o ${WORK_DIR}/hello-ziv-pc)
+run(${WORK_DIR}/hello-ziv-pc)
+if(NOT run_output STREQUAL expected)
+  message(FATAL_ERROR "hello-ziv built with pkg-config printed: ${run_output}")
 endif()
 file(REMOVE_RECURSE ${WORK_DIR})
 message(STATUS "${run_output}")

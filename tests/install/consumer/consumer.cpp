@@ -1,6 +1,8 @@
 // A host's first steps against an installed ziv: the headers compile on their
-// own, the software DirectDraw links and draws into memory, and the module and
-// the logger plug-in sit in the library folder with their exports.
+// own, the software DirectDraw links and draws into memory, the Win32 calls of
+// <windows.h> link and work on its surfaces (GetDC + SetPixel, as DirectDraw
+// programs draw), and the module and the logger plug-in sit in the library
+// folder with their exports. It is started without LD_LIBRARY_PATH.
 //
 //   consumer <library folder>
 #include <ziv/PlovLogger.h>
@@ -37,6 +39,39 @@ void checkResult(HRESULT result, const char* what)
     }
 }
 
+// GDI on a surface's device context, then the pixel read back from memory.
+void drawThroughDeviceContext(IDirectDrawSurface* surface)
+{
+    HDC dc = nullptr;
+    checkResult(surface->GetDC(&dc), "GetDC");
+    if (dc == nullptr)
+        return;
+    SetPixel(dc, 3, 2, RGB(255, 128, 0));
+    checkResult(surface->ReleaseDC(dc), "ReleaseDC");
+    DDSURFACEDESC locked;
+    std::memset(&locked, 0, sizeof locked);
+    locked.dwSize = sizeof locked;
+    checkResult(surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), "Lock after GetDC");
+    if (locked.lpSurface == nullptr)
+        return;
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, static_cast<unsigned char*>(locked.lpSurface) + 2 * locked.lPitch + 3 * 4, 4);
+    check((pixel & 0xFFFFFF) == 0xFF8000, "SetPixel on the surface's device context writes the pixel");
+    surface->Unlock(nullptr);
+}
+
+// The USER and kernel calls of <windows.h>.
+void callWin32()
+{
+    const RECT a{0, 0, 37, 5}, b{30, 3, 50, 9};
+    RECT both{};
+    check(IntersectRect(&both, &a, &b) && both.left == 30 && both.top == 3 && both.right == 37 && both.bottom == 5,
+          "IntersectRect");
+    check(!IsRectEmpty(&both), "IsRectEmpty");
+    WCHAR wide[8] = {};
+    check(MultiByteToWideChar(CP_UTF8, 0, "h\xC3\xA9llo", -1, wide, 8) == 6 && wide[1] == 0xE9, "MultiByteToWideChar");
+}
+
 void drawIntoMemory()
 {
     IDirectDraw* directDraw = nullptr;
@@ -46,6 +81,7 @@ void drawIntoMemory()
         return;
     }
     checkResult(directDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), "SetCooperativeLevel");
+    checkResult(directDraw->SetDisplayMode(64, 64, 32), "SetDisplayMode");
 
     DDSURFACEDESC desc;
     std::memset(&desc, 0, sizeof desc);
@@ -73,6 +109,7 @@ void drawIntoMemory()
         } else {
             check(false, "Lock gives the pixels");
         }
+        drawThroughDeviceContext(surface);
         surface->Release();
     }
     directDraw->Release();
@@ -102,6 +139,7 @@ int main(int argc, char** argv)
         return 2;
     }
     drawIntoMemory();
+    callWin32();
 
     const std::string folder = std::string(argv[1]) + "/";
     const char* const moduleExports[] = {"createRenderer", "destroyRenderer", "getLastErrorString", nullptr};

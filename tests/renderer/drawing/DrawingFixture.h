@@ -10,10 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "RecordingDirectDraw.h"
 #include "RecordingPlovLogger.h"
 #include "TestRenderDevice.h"
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 

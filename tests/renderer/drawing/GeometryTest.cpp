@@ -11,10 +11,12 @@
 namespace {
 
 using ZorvUISystem::clipBlit;
+using ZorvUISystem::intersectRects;
 using ZorvUISystem::isStretched;
 using ZorvUISystem::kUnboundedRect;
 using ZorvUISystem::truncateCoordinate;
 using ZorvUISystem::truncateRect;
+using ZorvUISystem::truncateToPixels;
 
 bool same(const RECT& a, const RECT& b)
 {
@@ -28,6 +30,35 @@ TEST(Truncation, TowardZeroNeverRounding)
     EXPECT_EQ(truncateCoordinate(-7.99f), -7);
     EXPECT_EQ(truncateCoordinate(0.999999f), 0);
     EXPECT_EQ(truncateCoordinate(-0.0f), 0);
+}
+
+// Sizes go through the same conversion into the unsigned range: 800.9 by
+// 600.2 is a display of 800 by 600; nothing below zero.
+TEST(Truncation, SizesSaturateIntoTheUnsignedRange)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(truncateToPixels(800.9f), 800u);
+    EXPECT_EQ(truncateToPixels(600.2f), 600u);
+    EXPECT_EQ(truncateToPixels(0.99f), 0u);
+    EXPECT_EQ(truncateToPixels(16777216.0f), 16777216u);
+    EXPECT_EQ(truncateToPixels(1e20f), UINT32_MAX);
+    EXPECT_EQ(truncateToPixels(-0.5f), 0u);
+    EXPECT_EQ(truncateToPixels(-inf), 0u);
+    EXPECT_EQ(truncateToPixels(std::nanf("")), 0u);
+    EXPECT_EQ(truncateToPixels(inf), UINT32_MAX);
+    EXPECT_EQ(truncateToPixels(4294967296.0f), UINT32_MAX);
+    // The largest float below 2^32, and one beyond the signed range.
+    EXPECT_EQ(truncateToPixels(4294967040.0f), 4294967040u);
+    EXPECT_EQ(truncateToPixels(2147483648.0f), 2147483648u);
+}
+
+TEST(Intersection, TheCommonPartOrAnEmptyRectangle)
+{
+    EXPECT_TRUE(same(intersectRects({0, 0, 37, 5}, {30, 3, 50, 9}), RECT{30, 3, 37, 5}));
+    EXPECT_TRUE(same(intersectRects({30, 3, 50, 9}, {0, 0, 37, 5}), RECT{30, 3, 37, 5}));
+    EXPECT_TRUE(same(intersectRects(kUnboundedRect, {-5, -6, 7, 8}), RECT{-5, -6, 7, 8}));
+    const RECT apart = intersectRects({0, 0, 10, 10}, {20, 0, 30, 10});
+    EXPECT_GE(apart.left, apart.right);
 }
 
 TEST(Truncation, NonFiniteAndHugeSaturate)

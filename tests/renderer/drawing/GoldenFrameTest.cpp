@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "GoldenImage.h"
+#include "ProcessorFeaturesOverride.h"
 #include "SoftwareDirectDraw.h"
 #include "SurfaceImage.h"
 #include "TestRenderDevice.h"

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "SoftwareDirectDraw.h"
 #include "SurfaceAccess.h"
 #include "SurfaceImage.h"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "SoftwareDirectDraw.h"
 #include "TestRenderDevice.h"
 #include "renderer/CDDRender.h"
@@ -70,18 +71,6 @@ TEST(RendererConstruction, DisplayStateFollowsTheTruncatedTargetSize)
     EXPECT_EQ(renderer.directDraw(), directDraw.get());
     EXPECT_EQ(renderer.targetSurface(), nullptr);
     EXPECT_NE(renderer.scratchTexture(), nullptr);
-}
-
-TEST(TruncateToPixels, TowardZeroAndSafeOutsideTheRange)
-{
-    using ZorvUISystem::truncateToPixels;
-    EXPECT_EQ(truncateToPixels(800.9f), 800u);
-    EXPECT_EQ(truncateToPixels(0.99f), 0u);
-    EXPECT_EQ(truncateToPixels(16777216.0f), 16777216u);
-    EXPECT_EQ(truncateToPixels(-3.5f), 0u);
-    EXPECT_EQ(truncateToPixels(std::numeric_limits<float>::quiet_NaN()), 0u);
-    EXPECT_EQ(truncateToPixels(1e20f), UINT32_MAX);
-    EXPECT_EQ(truncateToPixels(std::numeric_limits<float>::infinity()), UINT32_MAX);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cpuid.h>
 #endif
 
+#include "ProcessorFeaturesOverride.h"
 #include "renderer/CDDRender.h"
 #include "renderer/ProcessorProbe.h"
 

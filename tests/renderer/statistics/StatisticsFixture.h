@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessorFeaturesOverride.h"
 #include "TestRenderDevice.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"

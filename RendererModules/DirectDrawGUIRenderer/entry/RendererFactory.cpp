@@ -1,11 +1,11 @@
-#include "module/RendererFactory.h"
+#include "entry/RendererFactory.h"
 
 #include <exception>
 #include <string>
 
 #include "PlovLogger.h"
-#include "module/LoggerPlugin.h"
-#include "module/ModuleState.h"
+#include "diagnostics/LoggerPlugin.h"
+#include "diagnostics/ModuleState.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
 

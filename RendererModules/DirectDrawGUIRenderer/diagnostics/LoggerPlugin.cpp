@@ -1,12 +1,12 @@
-#include "module/LoggerPlugin.h"
+#include "diagnostics/LoggerPlugin.h"
 
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
-#include "module/ModuleState.h"
-#include "module/WideText.h"
+#include "diagnostics/ModuleState.h"
+#include "diagnostics/WideText.h"
 
 namespace ZorvUISystem {
 

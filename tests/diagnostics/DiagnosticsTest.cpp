@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "RecordingPlovLogger.h"
-#include "module/Diagnostics.h"
-#include "module/ModuleState.h"
+#include "diagnostics/Diagnostics.h"
+#include "diagnostics/DirectDrawResults.h"
+#include "diagnostics/ModuleState.h"
 
 namespace {
 
@@ -73,7 +74,9 @@ TEST_F(DiagnosticsTest, CodesOutsideTheReportTableUseTheBareFormat)
     // Named where surface creation reports it, but not in these reports.
     reportDirectDrawError("lock", static_cast<HRESULT>(0x88760064));
     EXPECT_EQ(onlyFormat(), (std::vector<std::string>{"1", "%s(%d)", "lock(-2005532572)"}));
-    EXPECT_STREQ(directDrawResultName(static_cast<HRESULT>(0x88760064)), "DDERR_INVALIDCAPS");
+    EXPECT_STREQ(directDrawResultName(static_cast<HRESULT>(0x88760064), RESULT_USE_SURFACE_CREATION),
+                 "DDERR_INVALIDCAPS");
+    EXPECT_EQ(directDrawResultName(static_cast<HRESULT>(0x88760064), RESULT_USE_REPORT), nullptr);
 
     record.calls.clear();
     reportDirectDrawError("fill", static_cast<HRESULT>(0x8007000E)); // DDERR_OUTOFMEMORY
@@ -131,7 +134,6 @@ TEST(DirectDrawResultTable, EachUseNamesExactlyItsCodes)
     for (const NamedReport& report : kNamedReports) {
         reportCodes.insert(report.code);
         EXPECT_STREQ(directDrawResultName(static_cast<HRESULT>(report.code), RESULT_USE_REPORT), report.name);
-        EXPECT_STREQ(directDrawResultName(static_cast<HRESULT>(report.code)), report.name);
     }
     std::set<uint32_t> surfaceCodes;
     for (const SurfaceName& entry : kSurfaceNames) {
@@ -141,14 +143,16 @@ TEST(DirectDrawResultTable, EachUseNamesExactlyItsCodes)
 
     // One entry per code, and no use names a code beyond its list.
     std::set<uint32_t> seen;
-    for (const DirectDrawResultEntry& entry : directDrawResultTable()) {
+    for (const DirectDrawResultEntry& entry : kDirectDrawResults) {
         const uint32_t code = static_cast<uint32_t>(entry.code);
         EXPECT_TRUE(seen.insert(code).second) << "duplicate " << entry.name;
         EXPECT_EQ((entry.uses & RESULT_USE_REPORT) != 0, reportCodes.count(code) == 1) << entry.name;
         EXPECT_EQ((entry.uses & RESULT_USE_SURFACE_CREATION) != 0, surfaceCodes.count(code) == 1) << entry.name;
     }
-    EXPECT_EQ(directDrawResultName(static_cast<HRESULT>(0x88760001)), nullptr);
-    EXPECT_EQ(directDrawResultName(0), nullptr);
+    for (DirectDrawResultUse use : {RESULT_USE_REPORT, RESULT_USE_SURFACE_CREATION}) {
+        EXPECT_EQ(directDrawResultName(static_cast<HRESULT>(0x88760001), use), nullptr);
+        EXPECT_EQ(directDrawResultName(0, use), nullptr);
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "module/ModuleState.h"
+#include "diagnostics/ModuleState.h"
 
 namespace ZorvUISystem {
 

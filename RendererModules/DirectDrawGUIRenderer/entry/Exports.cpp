@@ -1,5 +1,5 @@
 // The module's three exports, the only names it shows.
-#include "module/RendererFactory.h"
+#include "entry/RendererFactory.h"
 #include "ziv.h"
 
 extern "C" {

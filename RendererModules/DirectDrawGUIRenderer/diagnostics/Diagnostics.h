@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include <windows.h>
 
@@ -31,15 +30,9 @@ struct DirectDrawResultEntry {
     uint8_t uses; // DirectDrawResultUse bits
 };
 
-// Every result code the module names, each once.
-std::span<const DirectDrawResultEntry> directDrawResultTable();
-
-// The published name of a DirectDraw result code ("DDERR_SURFACELOST"), or
-// null for a code the module does not name.
-const char* directDrawResultName(HRESULT result);
-
-// The same, restricted to the codes named by one use: null when the code is
-// unknown or not named there.
+// The published name of a DirectDraw result code ("DDERR_SURFACELOST") where
+// one use names it (diagnostics/DirectDrawResults.h): null when the code is unknown
+// or not named there.
 const char* directDrawResultName(HRESULT result, DirectDrawResultUse use);
 
 // Logs a failed DirectDraw call at level 1 when a logger object exists:

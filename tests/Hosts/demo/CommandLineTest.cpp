@@ -1,0 +1,77 @@
+// ziv-demo's failures as a newcomer meets them: each is one line on stderr
+// that names the file and the reason, with exit status 1, and nothing is
+// rendered.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Outcome runDemo(const std::string& arguments)
+{
+    const fs::path work = fs::path(testing::TempDir()) / "ziv-demo-cli";
+    fs::create_directories(work);
+    const fs::path err = work / "stderr.txt";
+    const std::string command =
+        std::string(ZIV_DEMO_EXE) + " --repeat 1 " + arguments + " >/dev/null 2>" + err.string();
+    const int raw = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.err = slurp(err);
+    return outcome;
+}
+
+void expectOneLine(const Outcome& outcome, const std::string& line)
+{
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "ziv-demo: " + line + "\n");
+}
+
+} // namespace
+
+TEST(DemoCommandLine, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason)
+{
+    const fs::path work = fs::path(testing::TempDir()) / "ziv-demo-cli";
+    fs::create_directories(work / "folder.json");
+    std::ofstream(work / "plain") << "a file, not a folder";
+    const std::string out = " --out " + (work / "out").string();
+
+    expectOneLine(runDemo("--scene " + (work / "folder.json").string() + out),
+                  "cannot read '" + (work / "folder.json").string() + "': Is a directory");
+    expectOneLine(runDemo("--scene " + (work / "missing.json").string() + out),
+                  "cannot open '" + (work / "missing.json").string() + "': No such file or directory");
+    expectOneLine(runDemo("--out " + (work / "plain" / "out").string()),
+                  "cannot create the output folder '" + (work / "plain" / "out").string() + "': Not a directory");
+    EXPECT_FALSE(fs::exists(work / "out"));
+}
+
+TEST(DemoCommandLine, ASizeTheSceneCannotResetFromIsRefusedBeforeRendering)
+{
+    const fs::path out = fs::path(testing::TempDir()) / "ziv-demo-cli" / "large";
+    fs::remove_all(out);
+    expectOneLine(runDemo("--size 4096x4096 --out " + out.string()),
+                  "the size 4096x4096 does not suit the scene 'desktop': in frame 'resized', a reset to 4256x4216 is "
+                  "outside 1x1 to 4096x4096");
+    EXPECT_FALSE(fs::exists(out));
+}
