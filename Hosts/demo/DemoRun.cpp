@@ -36,6 +36,8 @@ private:
     Renderer* d_renderer;
 };
 
+} // namespace
+
 // Gives a raw-pixel texture its pixels.
 void uploadPixels(Texture* texture, const TextureSpec& spec, const SceneResources& resources)
 {
@@ -76,6 +78,8 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     }
     return texture;
 }
+
+namespace {
 
 const char* sourceWord(TextureSource source)
 {

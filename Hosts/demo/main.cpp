@@ -6,6 +6,7 @@
 // new size between frames.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "DemoRun.h"
 #include "Options.h"
 #include "Page.h"
+#include "window/WindowMain.h"
 
 namespace fs = std::filesystem;
 using namespace zivdemo;
@@ -78,6 +80,10 @@ void writeText(const fs::path& path, const std::string& text)
 
 int main(int argc, char** argv)
 {
+    if (const std::vector<std::string> args(argv + 1, argv + argc);
+        std::find(args.begin(), args.end(), "--window") != args.end()) {
+        return windowMain(args, builtinAssetsFolder(), defaultModule());
+    }
     Options options;
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
