@@ -65,6 +65,7 @@ public:
         const bool sixteen = SDL_BITSPERPIXEL(SDL_GetWindowPixelFormat(d_window.get())) == 16;
         d_bits = sixteen ? 16 : 32;
         d_textureFormat = sixteen ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+        report.line(sixteen ? "format 565" : "format 32");
 
         check("DirectDrawCreate", DirectDrawCreate(nullptr, &d_directDraw, nullptr));
         check("SetCooperativeLevel", d_directDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
