@@ -73,7 +73,7 @@ public:
         SessionSettings settings;
         settings.blendMode = options.blendMode;
         settings.textureMemory = options.videoMemory ? 1 : 0;
-        settings.formatLabel = sixteen ? "RGB 565" : "32-bit XRGB";
+        settings.formatLabel = formatInfo(sixteen ? TargetFormat::Rgb565 : TargetFormat::Rgb32).label;
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
     }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -80,7 +81,8 @@ public:
         SessionSettings settings;
         settings.blendMode = options.blendMode;
         settings.textureMemory = options.videoMemory ? 1 : 0;
-        settings.formatLabel = d_format == "565" ? "RGB 565" : d_format == "555" ? "RGB 555" : d_format + "-bit RGB";
+        const std::optional<TargetFormat> format = parseFormat(d_format);
+        settings.formatLabel = format ? formatInfo(*format).label : d_format + "-bit";
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
         report.line("format " + d_format);
         ShowWindow(d_window, SW_SHOWNORMAL);
