@@ -92,7 +92,8 @@ class Session:
         else:
             command = [args.demo, "--window", "--report", self.report]
         self.xdotool("mousemove", *map(str, OUTSIDE))
-        self.program = subprocess.Popen(command + ["--blend", "2"], env=self.env, stdout=subprocess.DEVNULL)
+        self.program = subprocess.Popen(command + ["--blend", "2"] + args.options.split(), env=self.env,
+                                        stdout=subprocess.DEVNULL)
 
     def xdotool(self, *words):
         return run(["xdotool"] + list(words), env=self.env).decode()
@@ -205,6 +206,7 @@ def main():
     parser.add_argument("--assets", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--depths", default="24,16")
+    parser.add_argument("--options", default="", help="more options for the program, such as --direct")
     parser.add_argument("--wine")
     parser.add_argument("--exe")
     parser.add_argument("--prefix")
