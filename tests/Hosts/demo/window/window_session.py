@@ -9,7 +9,7 @@ pixel the frame that the off-screen ziv-demo renders for the same pointer and
 size. Escape must end the program with status 0 and every surface released.
 
   window_session.py --demo build/Hosts/demo/ziv-demo --work DIR [--depths 24,16]
-                    [--wine WINE --exe ziv-demo.exe --prefix DIR]
+                    [--wine WINE --wineserver WINESERVER --exe ziv-demo.exe --prefix DIR]
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb).
 """
@@ -210,6 +210,7 @@ def main():
     parser.add_argument("--wine")
     parser.add_argument("--exe")
     parser.add_argument("--prefix")
+    parser.add_argument("--wineserver", default="wineserver")
     args = parser.parse_args()
     if shutil.which("Xvfb") is None:
         print("skipped: no Xvfb (Debian package xvfb)")
@@ -235,7 +236,7 @@ def main():
             if session is not None:
                 session.stop()
             if args.wine:
-                subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=args.prefix))
+                subprocess.run([args.wineserver, "-k"], env=dict(os.environ, WINEPREFIX=args.prefix))
             server.terminate()
             server.wait()
     return 1 if failed else 0
