@@ -48,5 +48,5 @@ if(ZIV_BUILD_TESTS AND ZIV_WINE_RUNNER)
     COMMAND ${ZIV_PYTHON3} ${ZIV_ROOT}/tests/Hosts/demo/window/window_session.py
       --demo ${ZIV_NATIVE_DEMO} --assets ${ZIV_DEMO_DIR}/assets --work ${CMAKE_BINARY_DIR}/window-session
       --wine ${ZIV_WINE} --wineserver ${ZIV_WINESERVER} --exe $<TARGET_FILE:ziv-demo> --prefix ${CMAKE_BINARY_DIR}/wine-prefix-window)
-  set_tests_properties(ziv_win_demo_window_test PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  set_tests_properties(ziv_win_demo_window_test PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
 endif()

@@ -150,8 +150,9 @@ class Session:
                       "(screenshot: %s)" % (name, self.depth, count, first % size[0], first // size[0], picture))
 
     def format(self):
-        """The pixel format the program draws in, as it reports it."""
-        deadline = time.time() + 60
+        """The pixel format the program draws in, as it reports it. The first
+        start of Wine in a new prefix takes a while."""
+        deadline = time.time() + 300
         while time.time() < deadline and self.program.poll() is None:
             if os.path.exists(self.report):
                 with open(self.report) as report:
