@@ -217,10 +217,12 @@ TEST_F(WindowSessionRun, LostSurfacesAreRestoredOrReportedForRemakingAndAllAreRe
         EXPECT_GT(ddrawtest::liveSurfaceCount(), before);
     }
     EXPECT_EQ(ddrawtest::liveSurfaceCount(), 1u); // the target alone
-    d_target->AddRef();
+    IDirectDrawSurface* kept = d_target;
+    kept->AddRef();
     EXPECT_FALSE(releaseSurface(d_target)); // still referenced
     EXPECT_EQ(d_target, nullptr);
     EXPECT_EQ(ddrawtest::liveSurfaceCount(), 1u);
+    EXPECT_EQ(kept->Release(), 0u);
 }
 
 TEST(WindowSurfaces, TheBackgroundIsPackedByTheSurfacesMasks)

@@ -91,6 +91,12 @@ class Session:
             command = [args.wine, args.exe, "--report", "Z:" + self.report]
         else:
             command = [args.demo, "--window", "--report", self.report]
+        # In the AddressSanitizer build, LeakSanitizer writes its findings
+        # here instead of failing the exit status: SDL2 itself leaves a few
+        # blocks of libdbus and of the X libraries it unloads at SDL_Quit,
+        # so only leaks allocated by this project's code count.
+        self.lsan = os.path.join(work, "lsan")
+        self.env["LSAN_OPTIONS"] = "exitcode=0:log_path=" + self.lsan
         self.xdotool("mousemove", *map(str, OUTSIDE))
         self.program = subprocess.Popen(command + ["--blend", "2"] + args.options.split(), env=self.env,
                                         stdout=subprocess.DEVNULL)
@@ -194,6 +200,14 @@ class Session:
             lines = report.read().splitlines()
         if status != 0 or lines[-1] != "closed, every surface released":
             raise Failure("the program ended with status %d; its report ends: %s" % (status, lines[-1]))
+        ours = []
+        for name in os.listdir(self.work):
+            if name.startswith("lsan."):
+                with open(os.path.join(self.work, name)) as log:
+                    records = log.read().split("leak of ")[1:]
+                ours += [r for r in records if re.search(r"ziv|Hosts/demo|RendererModules|Platform/", r)]
+        if ours:
+            raise Failure("LeakSanitizer: %d leaks of this project's code, the first:\n%s" % (len(ours), ours[0]))
 
     def stop(self):
         if self.program.poll() is None:
