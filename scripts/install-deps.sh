@@ -16,12 +16,13 @@ case "$MODE" in
   *) echo "usage: $0 [windows]" >&2; exit 2 ;;
 esac
 
-PACKAGES="cmake ninja-build g++ make pkg-config
+PACKAGES="cmake ninja-build g++ make pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev
   libsdl2-dev libpixman-1-dev
   libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
-  chromium clang libclang-rt-14-dev valgrind"
+  chromium clang libclang-rt-14-dev valgrind
+  imagemagick x11-apps x11-utils xdotool xvfb"
 
 WINDOWS_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
   wine wine64 wine32:i386"

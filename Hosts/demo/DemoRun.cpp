@@ -36,6 +36,8 @@ private:
     Renderer* d_renderer;
 };
 
+} // namespace
+
 // Gives a raw-pixel texture its pixels. A renderer that ignores alpha (blend
 // mode 0) gets glyph atlases with hard edges, as a GUI library renders text
 // for it.
@@ -80,6 +82,8 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     }
     return texture;
 }
+
+namespace {
 
 const char* sourceWord(TextureSource source)
 {

@@ -71,6 +71,16 @@ struct RunResult {
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings);
 
+// Makes one texture of the scene through the renderer, in the way its spec
+// names (file, bytes, pixels or fill). Throws what the renderer throws.
+ZorvUISystem::Texture* createSceneTexture(ZorvUISystem::Renderer& renderer, const Scene& scene, const TextureSpec& spec,
+                                          const SceneResources& resources, int32_t blendMode);
+
+// Gives a pixels or fill texture its pixels again (after a device reset). In
+// blend mode 0 glyph atlases come with hard edges.
+void uploadPixels(ZorvUISystem::Texture* texture, const TextureSpec& spec, const SceneResources& resources,
+                  int32_t blendMode);
+
 // The renderer's counts of a frame for people: the quads and pixels of every
 // path taken, the quads skipped and why, and the kernels' instruction set.
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& statistics);

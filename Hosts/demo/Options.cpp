@@ -35,6 +35,8 @@ Options:
   --module PATH    the renderer module to load (default: libziv.so beside
                    the program, else the one built with it)
   --repeat N       render each frame N times for the timing (default 5)
+  --window         show the scene in a window instead, driven by the mouse
+                   (ziv-demo --window --help tells more)
   -h, --help       show this help and exit
 
 Files written: DIR/<scene>-<format>-blend<mode>-<frame>.png and

@@ -303,10 +303,93 @@ Item parseItem(const json& value, const std::string& where, const Scene& scene)
     return item;
 }
 
+// A frame drawn as the window looks with the pointer at [x, y], its button
+// down or not: the groups come from "interactive".
+void parsePointerFrame(const json& value, const std::string& where, const Scene& scene, FrameSpec& frame)
+{
+    if (!scene.interactive) {
+        throw SceneError(where + ".pointer", "a frame with a \"pointer\" needs \"interactive\"");
+    }
+    if (value.contains("groups")) {
+        throw SceneError(where, "give \"groups\" or \"pointer\", not both");
+    }
+    const std::vector<float> at = requireNumbers(value["pointer"], where + ".pointer", 2);
+    Pointer pointer{at[0], at[1], true, false};
+    if (value.contains("down")) {
+        if (!value["down"].is_boolean()) {
+            throw SceneError(where + ".down", "expected true or false");
+        }
+        pointer.down = value["down"].get<bool>();
+    }
+    frame.pointer = pointer;
+    frame.groups = scene.interactive->groupsFor(pointer);
+}
+
+std::vector<std::string> requireGroupList(const json& value, const std::string& where, const Scene& scene)
+{
+    if (!value.is_array()) {
+        throw SceneError(where, "expected a list of group names, found " + describe(value));
+    }
+    std::vector<std::string> groups;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const std::string at = where + "[" + std::to_string(i) + "]";
+        groups.push_back(requireString(value[i], at));
+        if (scene.groups.count(groups.back()) == 0) {
+            throw SceneError(at, "no group '" + groups.back() + "' in \"groups\"");
+        }
+    }
+    return groups;
+}
+
+InteractiveSpec parseInteractive(const json& value, const Scene& scene)
+{
+    const std::string where = "interactive";
+    requireObject(value, where);
+    allowKeys(value, where, {"groups", "regions"});
+    InteractiveSpec spec;
+    if (value.contains("regions")) {
+        for (const auto& [name, region] : requireObject(value["regions"], where + ".regions").items()) {
+            const std::string at = where + ".regions." + name;
+            requireObject(region, at);
+            allowKeys(region, at, {"area", "idle", "hover", "pressed"});
+            if (scene.groups.count(name) != 0) {
+                throw SceneError(at, "a region cannot share its name with a group");
+            }
+            if (!region.contains("area")) {
+                throw SceneError(at, "a region needs an \"area\": [x, y, width, height]");
+            }
+            RegionSpec made;
+            made.name = name;
+            made.area = requireBox(region["area"], at + ".area");
+            const char* const states[3] = {"idle", "hover", "pressed"};
+            for (int s = 0; s < 3; ++s) {
+                if (region.contains(states[s])) {
+                    made.groups[s] = requireGroupList(region[states[s]], at + "." + states[s], scene);
+                } else if (s > 0) {
+                    made.groups[s] = made.groups[s - 1]; // hover draws as idle, pressed as hover
+                }
+            }
+            spec.regions.push_back(std::move(made));
+        }
+    }
+    if (!value.contains("groups") || !value["groups"].is_array()) {
+        throw SceneError(where, "\"interactive\" needs \"groups\": a list of group and region names");
+    }
+    for (size_t i = 0; i < value["groups"].size(); ++i) {
+        const std::string at = where + ".groups[" + std::to_string(i) + "]";
+        const std::string name = requireString(value["groups"][i], at);
+        if (scene.groups.count(name) == 0 && spec.region(name) == nullptr) {
+            throw SceneError(at, "no group or region '" + name + "'");
+        }
+        spec.groups.push_back(name);
+    }
+    return spec;
+}
+
 FrameSpec parseFrame(const json& value, const std::string& where, const Scene& scene)
 {
     requireObject(value, where);
-    allowKeys(value, where, {"name", "groups", "reset", "sameAs"});
+    allowKeys(value, where, {"name", "groups", "pointer", "down", "reset", "sameAs"});
     FrameSpec frame;
     if (!value.contains("name")) {
         throw SceneError(where, "a frame needs a \"name\"");
@@ -316,10 +399,14 @@ FrameSpec parseFrame(const json& value, const std::string& where, const Scene& s
         frame.name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_") != std::string::npos) {
         throw SceneError(where + ".name", "frame names use a-z, 0-9, '-' and '_' (they become file names)");
     }
-    if (!value.contains("groups") || !value["groups"].is_array()) {
-        throw SceneError(where, "a frame needs \"groups\": a list of group names");
+    if (value.contains("pointer")) {
+        parsePointerFrame(value, where, scene, frame);
+    } else if (value.contains("down")) {
+        throw SceneError(where, "\"down\" belongs to \"pointer\"");
+    } else if (!value.contains("groups") || !value["groups"].is_array()) {
+        throw SceneError(where, "a frame needs \"groups\": a list of group names, or a \"pointer\"");
     }
-    for (size_t i = 0; i < value["groups"].size(); ++i) {
+    for (size_t i = 0; value.contains("groups") && i < value["groups"].size(); ++i) {
         const std::string at = where + ".groups[" + std::to_string(i) + "]";
         const std::string group = requireString(value["groups"][i], at);
         if (scene.groups.count(group) == 0) {
@@ -365,7 +452,8 @@ FrameSpec parseFrame(const json& value, const std::string& where, const Scene& s
 Scene parseDocument(const json& root, const std::string& folder)
 {
     requireObject(root, "the scene");
-    allowKeys(root, "the scene", {"name", "size", "background", "textures", "fonts", "groups", "frames"});
+    allowKeys(root, "the scene",
+              {"name", "size", "background", "textures", "fonts", "groups", "interactive", "frames"});
     Scene scene;
     scene.folder = folder;
     scene.name = root.contains("name") ? requireString(root["name"], "name") : "scene";
@@ -422,6 +510,9 @@ Scene parseDocument(const json& root, const std::string& folder)
             }
         }
     }
+    if (root.contains("interactive")) {
+        scene.interactive = parseInteractive(root["interactive"], scene);
+    }
     if (!root.contains("frames") || !root["frames"].is_array() || root["frames"].empty()) {
         throw SceneError("frames", "a scene needs a list of at least one frame");
     }
@@ -457,6 +548,48 @@ const FontSpec* Scene::font(const std::string& name) const
         }
     }
     return nullptr;
+}
+
+const RegionSpec* InteractiveSpec::region(const std::string& name) const
+{
+    for (const RegionSpec& spec : regions) {
+        if (spec.name == name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+RegionState InteractiveSpec::stateOf(const RegionSpec& region, const Pointer& pointer)
+{
+    const Box& a = region.area;
+    const bool over =
+        pointer.inside && pointer.x >= a.x && pointer.x < a.x + a.w && pointer.y >= a.y && pointer.y < a.y + a.h;
+    return !over ? RegionState::Idle : pointer.down ? RegionState::Pressed : RegionState::Hover;
+}
+
+std::vector<std::string> InteractiveSpec::groupsFor(const Pointer& pointer) const
+{
+    std::vector<std::string> out;
+    for (const std::string& name : groups) {
+        if (const RegionSpec* spec = region(name)) {
+            const std::vector<std::string>& drawn = spec->groups[static_cast<int>(stateOf(*spec, pointer))];
+            out.insert(out.end(), drawn.begin(), drawn.end());
+        } else {
+            out.push_back(name);
+        }
+    }
+    return out;
+}
+
+std::string InteractiveSpec::describe(const Pointer& pointer) const
+{
+    static const char* const names[3] = {"idle", "hover", "pressed"};
+    std::string text;
+    for (const RegionSpec& spec : regions) {
+        text += (text.empty() ? "" : " ") + spec.name + "=" + names[static_cast<int>(stateOf(spec, pointer))];
+    }
+    return text;
 }
 
 std::string Scene::resolve(const std::string& path) const

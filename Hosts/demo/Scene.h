@@ -74,9 +74,43 @@ struct ResetSpec {
     int32_t height = 0;
 };
 
+// Where the pointer is over the window and whether its button is down.
+// Outside the window nothing answers it.
+struct Pointer {
+    float x = 0, y = 0;
+    bool inside = false;
+    bool down = false;
+};
+
+// How a region answers the pointer: away from it, over it, pressing it.
+enum class RegionState { Idle, Hover, Pressed };
+
+// A part of the window that answers the pointer (a button, a list): the
+// groups it draws in each state.
+struct RegionSpec {
+    std::string name;
+    Box area;
+    std::vector<std::string> groups[3]; // by RegionState
+};
+
+// What the window draws: groups and regions in drawing order.
+struct InteractiveSpec {
+    std::vector<std::string> groups; // names of groups and of regions
+    std::vector<RegionSpec> regions;
+
+    const RegionSpec* region(const std::string& name) const;
+    // The state of a region under this pointer.
+    static RegionState stateOf(const RegionSpec& region, const Pointer& pointer);
+    // The groups to draw for this pointer, regions replaced by their groups.
+    std::vector<std::string> groupsFor(const Pointer& pointer) const;
+    // "ok=hover list=idle": every region's state, for people and for tests.
+    std::string describe(const Pointer& pointer) const;
+};
+
 struct FrameSpec {
     std::string name;
     std::vector<std::string> groups;
+    std::optional<Pointer> pointer; // the frame is the window's under this pointer
     std::optional<ResetSpec> reset; // a device reset before the frame
     std::string sameAs;             // an earlier frame this one must equal where both have pixels
 };
@@ -91,6 +125,7 @@ struct Scene {
     std::vector<FontSpec> fonts;
     std::map<std::string, std::vector<Item>> groups;
     std::vector<FrameSpec> frames;
+    std::optional<InteractiveSpec> interactive; // what the window draws (ziv-demo --window)
 
     const TextureSpec* texture(const std::string& name) const;
     const FontSpec* font(const std::string& name) const;

@@ -6,6 +6,7 @@
 // new size between frames.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "DemoRun.h"
 #include "Options.h"
 #include "Page.h"
+#include "window/WindowMain.h"
 
 // Where an installed tree keeps the module and the scene, from bin/ (the
 // install rules give the real folders).
@@ -118,6 +120,10 @@ void prepareOutput(const fs::path& folder, const fs::path& index)
 
 int main(int argc, char** argv)
 {
+    if (const std::vector<std::string> args(argv + 1, argv + argc);
+        std::find(args.begin(), args.end(), "--window") != args.end()) {
+        return windowMain(args, builtinAssetsFolder(), defaultModule());
+    }
     Options options;
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));

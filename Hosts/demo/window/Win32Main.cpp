@@ -1,0 +1,31 @@
+// ziv-demo.exe's entry: the window program, with the scene's pictures in
+// "assets" and ziv.dll beside the program.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "WindowMain.h"
+
+namespace {
+
+std::string programFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    path = path.substr(0, path.find_last_of(L"\\/") + 1);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8.data(), size, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string folder = programFolder();
+    return zivdemo::windowMain(std::vector<std::string>(argv + 1, argv + argc), folder + "assets", folder + "ziv.dll");
+}

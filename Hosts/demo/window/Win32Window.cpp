@@ -1,0 +1,359 @@
+// ziv-demo.exe: the scene in a window of its own on Windows. DirectDraw at
+// the normal cooperative level, a primary surface with a clipper bound to
+// the window; the module draws into an off-screen target (system or video
+// memory) that is blitted onto the window's client area every frame, or,
+// with --direct, straight onto the primary surface at the client area's
+// place on the screen.
+#include <windows.h>
+#include <windowsx.h>
+
+#include <ddraw.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+#include "DemoDevice.h"
+#include "WindowMain.h"
+#include "WindowSession.h"
+
+namespace zivdemo {
+
+namespace {
+
+const wchar_t kClassName[] = L"ZivDemoWindow";
+
+void check(const char* call, HRESULT result)
+{
+    if (FAILED(result)) {
+        throw std::runtime_error("DirectDraw: " + describeResult(call, result));
+    }
+}
+
+std::wstring widen(const std::string& utf8)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), length);
+    }
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+std::string formatName(const DDPIXELFORMAT& pf)
+{
+    if (pf.dwRGBBitCount == 16) {
+        return pf.dwGBitMask == 0x07E0 ? "565" : "555";
+    }
+    return std::to_string(pf.dwRGBBitCount);
+}
+
+class Win32WindowProgram {
+public:
+    Win32WindowProgram(const WindowOptions& options, const Scene& scene, const SceneResources& resources,
+                       const ModuleApi& module, SessionReport& report)
+        : d_options(options), d_scene(scene), d_report(report), d_width(options.width.value_or(scene.width)),
+          d_height(options.height.value_or(scene.height)), d_device(options.blendMode, options.videoMemory ? 1 : 0)
+    {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = &Win32WindowProgram::procedure;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        windowClass.lpszClassName = kClassName;
+        RegisterClassExW(&windowClass);
+        RECT frame{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
+        AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
+        d_window =
+            CreateWindowExW(0, kClassName, L"ziv-demo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+        if (d_window == nullptr) {
+            throw std::runtime_error("CreateWindowEx failed (error " + std::to_string(GetLastError()) + ")");
+        }
+        check("DirectDrawCreate", DirectDrawCreate(nullptr, &d_directDraw, nullptr));
+        check("SetCooperativeLevel", d_directDraw->SetCooperativeLevel(d_window, DDSCL_NORMAL));
+        makeSurfaces();
+        SessionSettings settings;
+        settings.blendMode = options.blendMode;
+        settings.textureMemory = options.videoMemory ? 1 : 0;
+        const std::optional<TargetFormat> format = parseFormat(d_format);
+        settings.formatLabel = format ? formatInfo(*format).label : d_format + "-bit";
+        d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
+        report.line("format " + d_format);
+        ShowWindow(d_window, SW_SHOWNORMAL);
+        UpdateWindow(d_window);
+    }
+
+    ~Win32WindowProgram() { close(); }
+
+    // Releases everything the window made; false when one of its surfaces
+    // was still referenced elsewhere.
+    bool close()
+    {
+        d_session.reset();
+        const bool released = releaseSurfaces();
+        if (d_directDraw != nullptr) {
+            d_directDraw->Release();
+            d_directDraw = nullptr;
+        }
+        if (d_window != nullptr) {
+            DestroyWindow(d_window);
+        }
+        UnregisterClassW(kClassName, GetModuleHandleW(nullptr));
+        return released;
+    }
+
+    void run()
+    {
+        MSG message;
+        while (true) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) {
+                    rethrow();
+                    return;
+                }
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            rethrow();
+            if (d_minimised || d_window == nullptr) {
+                WaitMessage(); // nothing to show until the window is restored
+                continue;
+            }
+            frame();
+            const std::string title = d_clock.tick(d_session->statistics());
+            if (!title.empty()) {
+                SetWindowTextW(d_window, widen(title).c_str());
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE) {
+            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<Win32WindowProgram*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self == nullptr) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        try {
+            return self->handle(window, message, wParam, lParam);
+        } catch (...) {
+            // An exception must not cross the system's frames: it leaves
+            // through the message loop.
+            self->d_error = std::current_exception();
+            PostQuitMessage(1);
+            return 0;
+        }
+    }
+
+    LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1; // every pixel of the client area is drawn
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            if (d_session && !d_minimised) {
+                frame();
+            }
+            return 0;
+        }
+        case WM_SIZE:
+            d_minimised = wParam == SIZE_MINIMIZED;
+            if (!d_minimised && d_session) {
+                resize(LOWORD(lParam), HIWORD(lParam));
+            }
+            return 0;
+        case WM_ACTIVATEAPP:
+            // Back from another program, which may have changed the display
+            // mode: the frame drawn now finds lost surfaces and restores them.
+            if (wParam != FALSE) {
+                InvalidateRect(window, nullptr, FALSE);
+            }
+            return 0;
+        case WM_GETMINMAXINFO:
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{160, 120};
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!d_tracking) {
+                TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+                d_tracking = TrackMouseEvent(&track) != FALSE;
+            }
+            point(lParam, d_pointer.down);
+            return 0;
+        case WM_MOUSELEAVE:
+            d_tracking = false;
+            d_pointer.inside = false;
+            return 0;
+        case WM_LBUTTONDOWN:
+            SetCapture(window);
+            point(lParam, true);
+            return 0;
+        case WM_LBUTTONUP:
+            ReleaseCapture();
+            point(lParam, false);
+            return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE) {
+                DestroyWindow(window);
+            }
+            return 0;
+        case WM_DESTROY:
+            d_window = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+    }
+
+    void point(LPARAM lParam, bool down)
+    {
+        const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+        d_pointer = Pointer{
+            static_cast<float>(x), static_cast<float>(y),
+            x >= 0 && y >= 0 && static_cast<uint32_t>(x) < d_width && static_cast<uint32_t>(y) < d_height, down};
+    }
+
+    void rethrow()
+    {
+        if (d_error) {
+            std::rethrow_exception(std::exchange(d_error, nullptr));
+        }
+    }
+
+    // The primary surface with a clipper bound to the window, and the target
+    // the module draws into.
+    void makeSurfaces()
+    {
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof(DDSURFACEDESC);
+        desc.dwFlags = DDSD_CAPS;
+        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+        check("CreateSurface (primary)", d_directDraw->CreateSurface(&desc, &d_primary, nullptr));
+        check("CreateClipper", d_directDraw->CreateClipper(0, &d_clipper, nullptr));
+        check("SetHWnd", d_clipper->SetHWnd(0, d_window));
+        check("SetClipper", d_primary->SetClipper(d_clipper));
+        check("GetSurfaceDesc (primary)", d_primary->GetSurfaceDesc(&desc));
+        d_format = formatName(desc.ddpfPixelFormat);
+        if (d_options.direct) {
+            d_device.set(d_directDraw, desc.dwWidth, desc.dwHeight);
+        } else {
+            d_target = createOffscreenSurface(d_directDraw, d_width, d_height, d_options.videoMemory);
+            d_device.set(d_directDraw, d_width, d_height);
+        }
+    }
+
+    bool releaseSurfaces()
+    {
+        bool released = releaseSurface(d_target);
+        released = releaseSurface(d_primary) && released;
+        if (d_clipper != nullptr) {
+            released = d_clipper->Release() == 0 && released;
+            d_clipper = nullptr;
+        }
+        return released;
+    }
+
+    IDirectDrawSurface* drawnSurface() const { return d_options.direct ? d_primary : d_target; }
+
+    // The device reset: the renderer lets go of its surfaces, the window
+    // makes new ones (all of them when the display mode changed under it),
+    // the renderer rebuilds.
+    void rebuild(bool everything)
+    {
+        d_session->prepareForReset();
+        if (everything) {
+            releaseSurfaces();
+            makeSurfaces();
+        } else if (!d_options.direct) {
+            releaseSurface(d_target);
+            d_target = createOffscreenSurface(d_directDraw, d_width, d_height, d_options.videoMemory);
+            d_device.set(d_directDraw, d_width, d_height);
+        }
+        d_session->finishReset(drawnSurface());
+    }
+
+    void resize(uint32_t width, uint32_t height)
+    {
+        if (width == 0 || height == 0 || (width == d_width && height == d_height)) {
+            return;
+        }
+        d_width = width;
+        d_height = height;
+        rebuild(false);
+    }
+
+    void frame()
+    {
+        if (!restoreIfLost(d_primary, "primary surface") ||
+            (d_target != nullptr && !restoreIfLost(d_target, "window target"))) {
+            rebuild(true); // DDERR_WRONGMODE: made for a display mode that is gone
+        }
+        POINT origin{0, 0};
+        ClientToScreen(d_window, &origin);
+        if (d_options.direct) {
+            d_session->draw(d_primary, d_pointer, d_width, d_height, origin.x, origin.y);
+        } else {
+            d_session->draw(d_target, d_pointer, d_width, d_height);
+            RECT onScreen{origin.x, origin.y, origin.x + static_cast<LONG>(d_width),
+                          origin.y + static_cast<LONG>(d_height)};
+            const HRESULT shown = d_primary->Blt(&onScreen, d_target, nullptr, DDBLT_WAIT, nullptr);
+            if (shown == DDERR_SURFACELOST) {
+                return; // restored at the next frame
+            }
+            check("Blt (onto the window)", shown);
+        }
+        d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, origin.x, origin.y);
+    }
+
+    const WindowOptions& d_options;
+    const Scene& d_scene;
+    SessionReport& d_report;
+    uint32_t d_width, d_height;
+    WindowDevice d_device;
+    HWND d_window = nullptr;
+    IDirectDraw* d_directDraw = nullptr;
+    IDirectDrawSurface* d_primary = nullptr;
+    IDirectDrawClipper* d_clipper = nullptr;
+    IDirectDrawSurface* d_target = nullptr;
+    std::string d_format;
+    std::unique_ptr<WindowSession> d_session;
+    Pointer d_pointer;
+    TitleClock d_clock;
+    bool d_minimised = false;
+    bool d_tracking = false;
+    std::exception_ptr d_error;
+};
+
+} // namespace
+
+int runWindow(const WindowOptions& options, const Scene& scene, const SceneResources& resources,
+              const ModuleApi& module, SessionReport& report)
+{
+    Win32WindowProgram program(options, scene, resources, module, report);
+    program.run();
+    return program.close() ? 0 : 1;
+}
+
+void showWindowError(const std::string& text, bool reported)
+{
+    std::fprintf(stderr, "ziv-demo: %s\n", text.c_str());
+    if (!reported) {
+        MessageBoxW(nullptr, widen(text).c_str(), L"ziv-demo", MB_OK | MB_ICONERROR);
+    }
+}
+
+} // namespace zivdemo

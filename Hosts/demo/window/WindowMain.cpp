@@ -1,0 +1,48 @@
+#include "WindowMain.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "BuiltinScene.h"
+#include "ModuleLibrary.h"
+#include "Options.h"
+
+namespace zivdemo {
+
+int windowMain(const std::vector<std::string>& args, const std::string& builtinAssets, const std::string& defaultModule)
+{
+    WindowOptions options;
+    try {
+        options = parseWindowOptions(args);
+    } catch (const UsageError& e) {
+        showWindowError(std::string(e.what()) + "\nTry 'ziv-demo --window --help'.", false);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kWindowHelpText, stdout);
+        return 0;
+    }
+    std::unique_ptr<SessionReport> report;
+    try {
+        report = std::make_unique<SessionReport>(options.report);
+        const Scene scene = options.scene.empty() ? parseScene(kBuiltinScene, "built-in scene", builtinAssets)
+                                                  : loadSceneFile(options.scene);
+        const SceneResources resources = loadResources(scene);
+        const ModuleLibrary module(options.module.empty() ? defaultModule : options.module);
+        const int status = runWindow(options, scene, resources, module.api(), *report);
+        report->line(status == 0 ? "closed, every surface released" : "closed, a surface is still referenced");
+        return status;
+    } catch (const UsageError& e) {
+        showWindowError(e.what(), false);
+        return 2;
+    } catch (const std::exception& e) {
+        if (report) {
+            report->line(std::string("error ") + e.what());
+        }
+        showWindowError(e.what(), report && report->enabled());
+        return 1;
+    }
+}
+
+} // namespace zivdemo
