@@ -4,16 +4,15 @@
 #include <cstring>
 #include <new>
 
+#include "Behaviour.h"
+#include "Clipper.h"
 #include "FaultInjection.h"
 #include "Surface.h"
 #include "SurfaceRegistry.h"
 
 namespace zivdd {
 
-DirectDraw::DirectDraw() : d_format(displayFormat(defaultBits))
-{
-    directDrawCreated();
-}
+DirectDraw::DirectDraw() : d_format(displayFormat(defaultBits)) {}
 
 DirectDraw::~DirectDraw()
 {
@@ -21,15 +20,19 @@ DirectDraw::~DirectDraw()
     // stay usable until their own last release.
     for (Surface* surface : d_surfaces)
         surface->detach();
-    directDrawDestroyed();
+    unregisterDirectDraw(this);
 }
 
-HRESULT DirectDraw::QueryInterface(REFIID, void** object)
+HRESULT DirectDraw::QueryInterface(REFIID riid, void** object)
 {
     if (object == nullptr)
         return DDERR_INVALIDPARAMS;
     *object = nullptr;
-    return E_NOINTERFACE;
+    if (std::memcmp(&riid, &IID_IDirectDraw2, sizeof(GUID)) != 0)
+        return E_NOINTERFACE;
+    AddRef();
+    *object = static_cast<IDirectDraw2*>(this);
+    return DD_OK;
 }
 
 ULONG DirectDraw::AddRef()
@@ -126,8 +129,45 @@ void DirectDraw::changeMode(DWORD width, DWORD height, DWORD bitsPerPixel)
     d_bits = bitsPerPixel;
     d_format = displayFormat(bitsPerPixel);
     // Video memory is handed to the new mode: every surface loses its pixels.
+    loseSurfaces();
+}
+
+void DirectDraw::loseSurfaces()
+{
     for (Surface* surface : d_surfaces)
         surface->markLost();
+}
+
+HRESULT DirectDraw::GetAvailableVidMem(LPDDSCAPS caps, LPDWORD total, LPDWORD free)
+{
+    if (caps == nullptr || (total == nullptr && free == nullptr))
+        return DDERR_INVALIDPARAMS;
+    // Only video memory is counted; a budget of 0 is unlimited, reported as
+    // the most a DWORD holds.
+    if ((caps->dwCaps & DDSCAPS_SYSTEMMEMORY) != 0)
+        return DDERR_INVALIDCAPS;
+    constexpr size_t most = 0xFFFFFFFFu;
+    const size_t budget = behaviour().videoMemoryBudget;
+    const size_t whole = budget == 0 || budget > most ? most : budget;
+    const size_t used = videoMemoryInUse();
+    if (total != nullptr)
+        *total = static_cast<DWORD>(whole);
+    if (free != nullptr)
+        *free = static_cast<DWORD>(used >= whole ? 0 : whole - used);
+    return DD_OK;
+}
+
+HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer)
+{
+    if (clipper != nullptr)
+        *clipper = nullptr;
+    if (clipper == nullptr || flags != 0 || outer != nullptr)
+        return DDERR_INVALIDPARAMS;
+    Clipper* made = new (std::nothrow) Clipper();
+    if (made == nullptr)
+        return DDERR_OUTOFMEMORY;
+    *clipper = made;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc)
@@ -151,12 +191,6 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc)
 // Not needed by off-screen drawing.
 HRESULT DirectDraw::Compact()
 {
-    return DDERR_UNSUPPORTED;
-}
-HRESULT DirectDraw::CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper, IUnknown*)
-{
-    if (clipper != nullptr)
-        *clipper = nullptr;
     return DDERR_UNSUPPORTED;
 }
 HRESULT DirectDraw::CreatePalette(DWORD, LPPALETTEENTRY, LPDIRECTDRAWPALETTE* palette, IUnknown*)
@@ -232,6 +266,10 @@ extern "C" ZIV_DDRAW_API HRESULT WINAPI DirectDrawCreate(GUID*, LPDIRECTDRAW* di
     zivdd::DirectDraw* made = new (std::nothrow) zivdd::DirectDraw();
     if (made == nullptr)
         return DDERR_OUTOFMEMORY;
+    if (!zivdd::registerDirectDraw(made)) {
+        made->Release();
+        return DDERR_OUTOFMEMORY;
+    }
     *directDraw = made;
     return DD_OK;
 }

@@ -1,6 +1,7 @@
 // The DirectDraw object of the software DirectDraw: the display mode, the
 // cooperative level and the surfaces it made (which a display mode change
-// loses).
+// loses). It answers as IDirectDraw and, through QueryInterface, as
+// IDirectDraw2.
 #pragma once
 
 #include <vector>
@@ -13,7 +14,7 @@ namespace zivdd {
 
 class Surface;
 
-class DirectDraw final : public IDirectDraw {
+class DirectDraw final : public IDirectDraw2 {
 public:
     static constexpr DWORD defaultWidth = 1024;
     static constexpr DWORD defaultHeight = 768;
@@ -50,8 +51,15 @@ public:
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) override;
     HRESULT WaitForVerticalBlank(DWORD flags, HANDLE event) override;
 
+    // IDirectDraw2
+    HRESULT GetAvailableVidMem(LPDDSCAPS caps, LPDWORD total, LPDWORD free) override;
+
     // A surface going away stops being lost with the next mode change.
     void forget(Surface* surface);
+    // Loses every surface it made, as losing the display to another program
+    // does.
+    void loseSurfaces();
+    DWORD displayBits() const { return d_bits; }
 
 private:
     ~DirectDraw();

@@ -49,6 +49,21 @@ void PixelMemory::clearPixels()
         std::memset(pixels() + y * d_pitch, 0, d_rowBytes);
 }
 
+void PixelMemory::scramblePixels(uint32_t seed)
+{
+    // xorshift32; a zero state would stay zero.
+    uint32_t state = seed != 0 ? seed : 0x2545F491u;
+    for (size_t y = 0; y < d_height; ++y) {
+        uint8_t* row = pixels() + y * d_pitch;
+        for (size_t x = 0; x < d_rowBytes; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            row[x] = static_cast<uint8_t>(state >> 24);
+        }
+    }
+}
+
 bool PixelMemory::intact() const
 {
     if (d_block == nullptr)

@@ -30,6 +30,10 @@ public:
 
     // Sets every pixel byte to 0; guards and padding keep their pattern.
     void clearPixels();
+    // Fills every pixel byte with a pseudo-random sequence from `seed`, as
+    // memory that nobody cleared holds; guards and padding keep their
+    // pattern.
+    void scramblePixels(uint32_t seed);
     // Guards and row padding still hold their pattern.
     bool intact() const;
 

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "Behaviour.h"
 #include "Blit.h"
+#include "Clipper.h"
 #include "DirectDraw.h"
 #include "FaultInjection.h"
 #include "Fill.h"
@@ -47,6 +49,17 @@ Surface* ownSurface(IDirectDrawSurface* surface)
     return surface == nullptr ? nullptr : dynamic_cast<Surface*>(surface);
 }
 
+RECT intersection(const RECT& a, const RECT& b)
+{
+    return RECT{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+                a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+
+bool emptyRect(const RECT& rect)
+{
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
+
 } // namespace
 
 HRESULT Surface::create(DirectDraw* owner, const DDSURFACEDESC& desc, const Format& display, Surface** surface)
@@ -79,14 +92,24 @@ HRESULT Surface::create(DirectDraw* owner, const DDSURFACEDESC& desc, const Form
     if (pitch * desc.dwHeight > maxBytes)
         return DDERR_OUTOFMEMORY;
 
+    // Video memory, asked for or given for want of a memory flag, comes
+    // out of the budget; there is no falling back to system memory.
+    const size_t videoBytes = (caps & DDSCAPS_VIDEOMEMORY) != 0 ? pitch * desc.dwHeight : 0;
+    if (!takeVideoMemory(videoBytes))
+        return DDERR_OUTOFVIDEOMEMORY;
     Surface* made = new (std::nothrow) Surface(owner, desc.dwWidth, desc.dwHeight, caps, format);
-    if (made == nullptr)
+    if (made == nullptr) {
+        giveBackVideoMemory(videoBytes);
         return DDERR_OUTOFMEMORY;
+    }
+    made->d_videoBytes = videoBytes;
+    made->d_createdInBits = display.bits;
     if (!made->d_memory.allocate(rowBytes, pitch, desc.dwHeight) || !registerSurface(made)) {
         made->d_owner = nullptr;
         delete made;
         return DDERR_OUTOFMEMORY;
     }
+    made->freshPixels();
     // A key given at creation is a single colour, like SetColorKey without
     // DDCKEY_COLORSPACE.
     if ((flags & DDSD_CKSRCBLT) != 0) {
@@ -111,7 +134,93 @@ Surface::~Surface()
 {
     if (d_owner != nullptr)
         d_owner->forget(this);
+    if (d_clipper != nullptr)
+        d_clipper->Release();
+    giveBackVideoMemory(d_videoBytes);
     unregisterSurface(this);
+}
+
+bool Surface::refusedAsLost() const
+{
+    return d_lost && !behaviour().lostSurfacesUsable;
+}
+
+HRESULT Surface::blitterBusy(bool wait, Surface* other)
+{
+    // With the busy blitter turned off, blits that were under way are done.
+    if (wait || behaviour().busyCalls == 0) {
+        d_blitterCalls = 0;
+        if (other != nullptr)
+            other->d_blitterCalls = 0;
+        return DD_OK;
+    }
+    const bool busyHere = d_blitterCalls > 0;
+    const bool busyThere = other != nullptr && other->d_blitterCalls > 0;
+    if (!busyHere && !busyThere)
+        return DD_OK;
+    if (busyHere)
+        --d_blitterCalls;
+    if (busyThere && other != this)
+        --other->d_blitterCalls;
+    return DDERR_WASSTILLDRAWING;
+}
+
+void Surface::blitStarted(Surface* source)
+{
+    d_blitterCalls = behaviour().busyCalls;
+    if (source != nullptr)
+        source->d_blitterCalls = d_blitterCalls;
+}
+
+void Surface::freshPixels()
+{
+    if (behaviour().garbageMemory)
+        d_memory.scramblePixels(nextGarbageSeed());
+    else
+        d_memory.clearPixels();
+}
+
+HRESULT Surface::clippedCopy(const RECT& destRect, const std::vector<RECT>& clip, const PixelRect& source,
+                             const KeyValue* key)
+{
+    // The whole blit goes into a copy of the destination rectangle, so that
+    // stretching samples as without a clipper; only what lies inside the
+    // clip list is copied back.
+    const size_t width = static_cast<size_t>(destRect.right - destRect.left);
+    const size_t height = static_cast<size_t>(destRect.bottom - destRect.top);
+    const size_t rowBytes = d_format.rowBytes(width);
+    PixelMemory scratch;
+    if (!scratch.allocate(rowBytes, (rowBytes + 7) & ~size_t(7), height))
+        return DDERR_OUTOFMEMORY;
+    const PixelRect copy{scratch.pixels(), scratch.pitch(), 0, 0, width, height};
+    HRESULT result = blitPixels(d_format, pixelRect(&destRect), copy, nullptr);
+    if (result >= 0)
+        result = blitPixels(d_format, source, copy, key);
+    if (result < 0)
+        return result;
+    for (const RECT& rect : clip) {
+        const RECT inside = intersection(rect, destRect);
+        if (emptyRect(inside))
+            continue;
+        PixelRect from = copy;
+        from.x = static_cast<size_t>(inside.left - destRect.left);
+        from.y = static_cast<size_t>(inside.top - destRect.top);
+        from.width = static_cast<size_t>(inside.right - inside.left);
+        from.height = static_cast<size_t>(inside.bottom - inside.top);
+        result = blitPixels(d_format, from, pixelRect(&inside), nullptr);
+        if (result < 0)
+            return result;
+    }
+    return DD_OK;
+}
+
+void Surface::clippedFill(const RECT& destRect, const std::vector<RECT>& clip, uint32_t colour)
+{
+    for (const RECT& rect : clip) {
+        const RECT inside = intersection(rect, destRect);
+        if (!emptyRect(inside))
+            fillPixels(d_format, pixelRect(&inside), colour);
+    }
 }
 
 PixelRect Surface::pixelRect(const RECT* rect) const
@@ -175,17 +284,21 @@ ULONG Surface::Release()
     return left;
 }
 
-HRESULT Surface::Lock(LPRECT destRect, LPDDSURFACEDESC desc, DWORD, HANDLE)
+HRESULT Surface::Lock(LPRECT destRect, LPDDSURFACEDESC desc, DWORD flags, HANDLE)
 {
     const HRESULT injected = enterOperation(Operation::Lock, this);
     if (injected < 0)
         return injected;
     if (desc == nullptr || desc->dwSize != sizeof(DDSURFACEDESC) || (destRect != nullptr && !validRect(*destRect)))
         return DDERR_INVALIDPARAMS;
-    if (d_lost)
+    if (refusedAsLost())
         return DDERR_SURFACELOST;
     if (busy())
         return DDERR_SURFACEBUSY;
+    // A lock ignores the clipper, but waits for the blitter.
+    const HRESULT drawing = blitterBusy((flags & DDLOCK_WAIT) != 0, nullptr);
+    if (drawing < 0)
+        return drawing;
     const PixelRect pixels = pixelRect(destRect);
     describe(*desc);
     desc->dwFlags |= DDSD_LPSURFACE;
@@ -226,21 +339,34 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     if (keySource && keyOverride)
         return DDERR_INVALIDPARAMS;
 
+    const bool wait = (flags & DDBLT_WAIT) != 0;
+    std::vector<RECT> clip;
+    if (d_clipper != nullptr && !d_clipper->clipRects(clip))
+        return DDERR_NOCLIPLIST;
+    const RECT whole{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
+
     if (fill) {
-        if (d_lost)
+        if (refusedAsLost())
             return DDERR_SURFACELOST;
         if (busy())
             return DDERR_SURFACEBUSY;
         if (destRect != nullptr && !validRect(*destRect))
             return DDERR_INVALIDRECT;
-        fillPixels(d_format, pixelRect(destRect), effects->dwFillColor);
+        const HRESULT drawing = blitterBusy(wait, nullptr);
+        if (drawing < 0)
+            return drawing;
+        if (d_clipper != nullptr)
+            clippedFill(destRect != nullptr ? *destRect : whole, clip, effects->dwFillColor);
+        else
+            fillPixels(d_format, pixelRect(destRect), effects->dwFillColor);
+        blitStarted(nullptr);
         return DD_OK;
     }
 
     Surface* from = ownSurface(source);
     if (from == nullptr || (keySource && !from->d_hasSourceKey))
         return DDERR_INVALIDPARAMS;
-    if (d_lost || from->d_lost)
+    if (refusedAsLost() || from->refusedAsLost())
         return DDERR_SURFACELOST;
     if (busy() || from->busy())
         return DDERR_SURFACEBUSY;
@@ -248,6 +374,9 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         return DDERR_INVALIDRECT;
     if (!d_format.sameLayout(from->d_format))
         return DDERR_INVALIDPIXELFORMAT;
+    const HRESULT drawing = blitterBusy(wait, from);
+    if (drawing < 0)
+        return drawing;
 
     // The override is a single colour: the effects record has no way to ask
     // for a colour space.
@@ -255,7 +384,13 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
                                                         effects->ddckSrcColorkey.dwColorSpaceLowValue, false}
                                              : KeyValue{};
     const KeyValue* key = keySource ? &from->d_sourceKey : keyOverride ? &overrideKey : nullptr;
-    return blitPixels(d_format, from->pixelRect(sourceRect), pixelRect(destRect), key);
+    const HRESULT result =
+        d_clipper != nullptr
+            ? clippedCopy(destRect != nullptr ? *destRect : whole, clip, from->pixelRect(sourceRect), key)
+            : blitPixels(d_format, from->pixelRect(sourceRect), pixelRect(destRect), key);
+    if (result >= 0)
+        blitStarted(from);
+    return result;
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans)
@@ -272,7 +407,9 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     Surface* from = ownSurface(source);
     if (from == nullptr || (keySource && !from->d_hasSourceKey))
         return DDERR_INVALIDPARAMS;
-    if (d_lost || from->d_lost)
+    if (d_clipper != nullptr)
+        return DDERR_BLTFASTCANTCLIP;
+    if (refusedAsLost() || from->refusedAsLost())
         return DDERR_SURFACELOST;
     if (busy() || from->busy())
         return DDERR_SURFACEBUSY;
@@ -287,8 +424,16 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     if (!d_format.sameLayout(from->d_format))
         return DDERR_INVALIDPIXELFORMAT;
 
+    const HRESULT drawing = blitterBusy((trans & DDBLTFAST_WAIT) != 0, from);
+    if (drawing < 0)
+        return drawing;
+
     const RECT placed{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
-    return blitPixels(d_format, from->pixelRect(&taken), pixelRect(&placed), keySource ? &from->d_sourceKey : nullptr);
+    const HRESULT result =
+        blitPixels(d_format, from->pixelRect(&taken), pixelRect(&placed), keySource ? &from->d_sourceKey : nullptr);
+    if (result >= 0)
+        blitStarted(from);
+    return result;
 }
 
 HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key)
@@ -345,7 +490,7 @@ HRESULT Surface::GetDC(HDC* dc)
         return injected;
     if (dc == nullptr)
         return DDERR_INVALIDPARAMS;
-    if (d_lost)
+    if (refusedAsLost())
         return DDERR_SURFACELOST;
     if (d_dc.isOpen())
         return DDERR_DCALREADYCREATED;
@@ -386,8 +531,12 @@ HRESULT Surface::Restore()
         return DD_OK;
     if (busy())
         return DDERR_SURFACEBUSY;
-    // The memory went to another mode; what comes back holds nothing.
-    d_memory.clearPixels();
+    if (behaviour().wrongModeOnRestore && d_videoBytes != 0 && d_owner != nullptr &&
+        d_owner->displayBits() != d_createdInBits)
+        return DDERR_WRONGMODE;
+    // The memory went to another mode; what comes back holds nothing of
+    // what was there.
+    freshPixels();
     d_lost = false;
     return DD_OK;
 }
@@ -425,8 +574,7 @@ HRESULT Surface::GetCaps(LPDDSCAPS caps)
     return DD_OK;
 }
 
-// Attachments, overlays, flipping, clippers and palette objects are not
-// offered.
+// Attachments, overlays, flipping and palette objects are not offered.
 HRESULT Surface::AddAttachedSurface(LPDIRECTDRAWSURFACE)
 {
     return DDERR_UNSUPPORTED;
@@ -467,9 +615,13 @@ HRESULT Surface::GetBltStatus(DWORD)
 }
 HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* clipper)
 {
-    if (clipper != nullptr)
-        *clipper = nullptr;
-    return DDERR_UNSUPPORTED;
+    if (clipper == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *clipper = d_clipper;
+    if (d_clipper == nullptr)
+        return DDERR_NOCLIPPERATTACHED;
+    d_clipper->AddRef();
+    return DD_OK;
 }
 HRESULT Surface::GetFlipStatus(DWORD)
 {
@@ -489,9 +641,18 @@ HRESULT Surface::Initialize(LPDIRECTDRAW, LPDDSURFACEDESC)
 {
     return DDERR_UNSUPPORTED;
 }
-HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER)
+HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper)
 {
-    return DDERR_UNSUPPORTED;
+    // No clipper takes the attached one away.
+    Clipper* own = ownClipper(clipper);
+    if (clipper != nullptr && own == nullptr)
+        return DDERR_INVALIDPARAMS;
+    if (own != nullptr)
+        own->AddRef();
+    if (d_clipper != nullptr)
+        d_clipper->Release();
+    d_clipper = own;
+    return DD_OK;
 }
 HRESULT Surface::SetOverlayPosition(LONG, LONG)
 {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <ddraw.h>
 
@@ -17,6 +18,7 @@
 
 namespace zivdd {
 
+class Clipper;
 class DirectDraw;
 struct Palette;
 
@@ -74,6 +76,7 @@ public:
 
     // For the DirectDraw object, the device context and the test controls.
     void markLost() { d_lost = true; }
+    DirectDraw* owner() const { return d_owner; }
     void detach() { d_owner = nullptr; }
     bool guardsIntact() const { return d_memory.intact(); }
     const Format& format() const { return d_format; }
@@ -92,6 +95,21 @@ private:
     bool validRect(const RECT& rect) const;
     // Busy with a lock or a device context.
     bool busy() const { return d_locked || d_dc.isOpen(); }
+    // Lost, and operations on lost surfaces are refused.
+    bool refusedAsLost() const;
+    // The busy blitter's answer to a call on this surface (and on `other`,
+    // the source of a blit, when given): DD_OK, after waiting when `wait`,
+    // or DDERR_WASSTILLDRAWING.
+    HRESULT blitterBusy(bool wait, Surface* other);
+    // A blit from `source` (may be this surface or null) onto this surface
+    // has started.
+    void blitStarted(Surface* source);
+    // Pixels of new or restored memory: zeros, or garbage when asked for.
+    void freshPixels();
+    // A blit or colour fill cut to the clip list of the attached clipper.
+    HRESULT clippedCopy(const RECT& destRect, const std::vector<RECT>& clip, const PixelRect& source,
+                        const KeyValue* key);
+    void clippedFill(const RECT& destRect, const std::vector<RECT>& clip, uint32_t colour);
     // Fills a description as Lock and GetSurfaceDesc answer it.
     void describe(DDSURFACEDESC& desc) const;
 
@@ -101,6 +119,10 @@ private:
     DWORD d_height;
     DWORD d_caps;
     Format d_format;
+    unsigned d_createdInBits = 0; // the display's depth when the surface was made
+    size_t d_videoBytes = 0;      // video memory held
+    unsigned d_blitterCalls = 0;  // calls without waiting still refused
+    Clipper* d_clipper = nullptr;
     const Palette* d_palette;
     PixelMemory d_memory;
     bool d_lost = false;

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "DirectDraw.h"
 #include "Surface.h"
 #include "ddraw_test.h"
 
@@ -14,7 +15,7 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::vector<Surface*> surfaces;
-    size_t directDraws = 0;
+    std::vector<DirectDraw*> directDraws;
 };
 
 Registry& registry()
@@ -54,18 +55,23 @@ void unregisterSurface(Surface* surface)
     r.surfaces.erase(std::remove(r.surfaces.begin(), r.surfaces.end(), surface), r.surfaces.end());
 }
 
-void directDrawCreated()
+bool registerDirectDraw(DirectDraw* directDraw)
 {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    ++r.directDraws;
+    try {
+        r.directDraws.push_back(directDraw);
+    } catch (...) {
+        return false;
+    }
+    return true;
 }
 
-void directDrawDestroyed()
+void unregisterDirectDraw(DirectDraw* directDraw)
 {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    --r.directDraws;
+    r.directDraws.erase(std::remove(r.directDraws.begin(), r.directDraws.end(), directDraw), r.directDraws.end());
 }
 
 } // namespace zivdd
@@ -108,7 +114,19 @@ size_t liveDirectDrawCount()
 {
     zivdd::Registry& r = zivdd::registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    return r.directDraws;
+    return r.directDraws.size();
+}
+
+bool loseAllSurfaces(IDirectDraw* directDraw)
+{
+    zivdd::Registry& r = zivdd::registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (zivdd::DirectDraw* live : r.directDraws)
+        if (static_cast<IDirectDraw*>(live) == directDraw) {
+            live->loseSurfaces();
+            return true;
+        }
+    return false;
 }
 
 } // namespace ddrawtest

@@ -4,12 +4,13 @@
 
 namespace zivdd {
 
+class DirectDraw;
 class Surface;
 
 // Registration can run out of memory: false then, nothing registered.
 bool registerSurface(Surface* surface);
 void unregisterSurface(Surface* surface);
-void directDrawCreated();
-void directDrawDestroyed();
+bool registerDirectDraw(DirectDraw* directDraw);
+void unregisterDirectDraw(DirectDraw* directDraw);
 
 } // namespace zivdd

@@ -58,6 +58,14 @@
 #define DDERR_CANTCREATEDC MAKE_DDHRESULT(585)
 #define DDERR_NODC MAKE_DDHRESULT(586)
 #define DDERR_WRONGMODE MAKE_DDHRESULT(587)
+#define DDERR_REGIONTOOSMALL MAKE_DDHRESULT(566)
+#define DDERR_CLIPPERISUSINGHWND MAKE_DDHRESULT(567)
+#define DDERR_NOCLIPPERATTACHED MAKE_DDHRESULT(568)
+#define DDERR_NOHWND MAKE_DDHRESULT(569)
+#define DDERR_HWNDALREADYSET MAKE_DDHRESULT(571)
+#define DDERR_NOPALETTEHW MAKE_DDHRESULT(573)
+#define DDERR_BLTFASTCANTCLIP MAKE_DDHRESULT(574)
+#define DDERR_NOTPALETTIZED MAKE_DDHRESULT(589)
 #define DDERR_DCALREADYCREATED MAKE_DDHRESULT(620)
 
 // DDSURFACEDESC.dwFlags
@@ -135,6 +143,14 @@
 #define DDCKEY_SRCBLT 0x00000008
 #define DDCKEY_SRCOVERLAY 0x00000010
 
+// Palette caps
+#define DDPCAPS_4BIT 0x00000001
+#define DDPCAPS_8BITENTRIES 0x00000002
+#define DDPCAPS_8BIT 0x00000004
+#define DDPCAPS_INITIALIZE 0x00000008
+#define DDPCAPS_PRIMARYSURFACE 0x00000010
+#define DDPCAPS_ALLOW256 0x00000040
+
 // Cooperative levels
 #define DDSCL_FULLSCREEN 0x00000001
 #define DDSCL_ALLOWREBOOT 0x00000002
@@ -145,10 +161,12 @@
 
 struct IUnknown;
 struct IDirectDraw;
+struct IDirectDraw2;
 struct IDirectDrawSurface;
 struct IDirectDrawPalette;
 struct IDirectDrawClipper;
 typedef IDirectDraw* LPDIRECTDRAW;
+typedef IDirectDraw2* LPDIRECTDRAW2;
 typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
 typedef IDirectDrawPalette* LPDIRECTDRAWPALETTE;
 typedef IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
@@ -311,6 +329,18 @@ protected:
     ~IDirectDraw() = default;
 };
 
+// The second DirectDraw interface, had from QueryInterface with
+// IID_IDirectDraw2: the methods of IDirectDraw in the same slots, then
+// GetAvailableVidMem (the SDK repeats the methods, the layout is the same).
+struct IDirectDraw2 : IDirectDraw {
+    virtual HRESULT GetAvailableVidMem(LPDDSCAPS caps, LPDWORD total, LPDWORD free) = 0;
+
+protected:
+    ~IDirectDraw2() = default;
+};
+
+inline constexpr GUID IID_IDirectDraw2 = {0xB3A6F3E0, 0x2B43, 0x11CF, {0xA2, 0xDE, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
+
 struct IDirectDrawSurface : IUnknown {
     virtual HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE attached) = 0;
     virtual HRESULT AddOverlayDirtyRect(LPRECT rect) = 0;
@@ -363,11 +393,11 @@ protected:
 };
 
 struct IDirectDrawClipper : IUnknown {
-    virtual HRESULT GetClipList(LPRECT rect, void* clipList, LPDWORD size) = 0;
+    virtual HRESULT GetClipList(LPRECT rect, LPRGNDATA clipList, LPDWORD size) = 0;
     virtual HRESULT GetHWnd(HWND* window) = 0;
     virtual HRESULT Initialize(LPDIRECTDRAW directDraw, DWORD flags) = 0;
     virtual HRESULT IsClipListChanged(WINBOOL* changed) = 0;
-    virtual HRESULT SetClipList(void* clipList, DWORD flags) = 0;
+    virtual HRESULT SetClipList(LPRGNDATA clipList, DWORD flags) = 0;
     virtual HRESULT SetHWnd(DWORD flags, HWND window) = 0;
 
 protected:

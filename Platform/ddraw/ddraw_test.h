@@ -58,4 +58,65 @@ ZIV_DDRAW_API bool guardsIntact(IDirectDrawSurface* surface = nullptr);
 ZIV_DDRAW_API size_t liveSurfaceCount();
 ZIV_DDRAW_API size_t liveDirectDrawCount();
 
+// ---------------------------------------------------------------------------
+// Behaviours of a real DirectDraw. Out of the box the software DirectDraw is
+// a kind one: it blits at once, zero-fills new and restored memory, loses
+// surfaces only when its own SetDisplayMode changes the mode, restores every
+// lost surface and has unlimited video memory. Each switch below puts on one
+// harsher behaviour that drivers show; all are off until set, and
+// resetBehaviours() puts them all off again (reset() leaves them alone).
+
+// Loses every surface of a DirectDraw object at once, at any moment, as on
+// Windows another program taking the focus from an exclusive-mode program
+// (alt-tab) or changing the display mode does; the display mode stays. False
+// for an object that is not a live DirectDraw object of this library.
+ZIV_DDRAW_API bool loseAllSurfaces(IDirectDraw* directDraw);
+
+// Wine and some drivers let Blt, BltFast, colour fills, GetDC and Lock work
+// on a lost surface (on its stale memory). Off: they fail with
+// DDERR_SURFACELOST, as the SDK says they do on Windows.
+ZIV_DDRAW_API void setLostSurfacesUsable(bool on);
+
+// Restore of a lost surface in video memory (asked for, or placed there for
+// want of a memory flag) fails with DDERR_WRONGMODE when the display's colour
+// depth is no longer the one the surface was created in: the SDK's rule that
+// such a surface cannot be restored and must be created again. Surfaces in
+// system memory still restore.
+ZIV_DDRAW_API void setWrongModeOnRestore(bool on);
+
+// New surfaces and restored ones hold a garbage pattern (different each
+// time) instead of zeros: the SDK leaves their contents undefined. Row
+// padding and guards are not touched.
+ZIV_DDRAW_API void setGarbageMemory(bool on);
+
+// A blitter that works behind the caller's back: after a blit or colour fill
+// onto a surface, that surface and the blit's source stay busy for `calls`
+// more calls. Blt, BltFast and Lock on a busy surface (as destination or
+// source) made without their wait flag (DDBLT_WAIT, DDBLTFAST_WAIT,
+// DDLOCK_WAIT) fail with DDERR_WASSTILLDRAWING, each such call counting one
+// down; with the wait flag they succeed, having waited for the blitter. 0
+// (the default) turns the busy blitter off.
+ZIV_DDRAW_API void setBusyBlitter(unsigned calls);
+
+// Video memory of `bytes` (pitch times height per surface), shared by every
+// DirectDraw object of the library. Surfaces in video memory, asked for or
+// placed there for want of a memory flag, that do not fit fail with
+// DDERR_OUTOFVIDEOMEMORY; as on Wine, a surface without a memory flag does
+// not fall back to system memory. IDirectDraw2::GetAvailableVidMem reports
+// the budget and what is left of it. 0 (the default): unlimited.
+ZIV_DDRAW_API void setVideoMemoryBudget(size_t bytes);
+// Bytes of video memory that live surfaces hold, counted with or without a
+// budget.
+ZIV_DDRAW_API size_t videoMemoryInUse();
+
+// The client rectangle of a window, which a clipper given the window with
+// SetHWnd takes as its clip list (in the coordinates of the surfaces it clips:
+// there is no screen here). Windows not set here have the default display
+// mode's rectangle, 0, 0, 1024, 768. False for a null window or an inverted
+// rectangle.
+ZIV_DDRAW_API bool setClientRect(HWND window, const RECT& client);
+
+// Puts every behaviour above off and forgets the client rectangles.
+ZIV_DDRAW_API void resetBehaviours();
+
 } // namespace ddrawtest

@@ -3,15 +3,18 @@
 // Text conversion is UTF-8 <-> UTF-16 for both CP_UTF8 and CP_ACP (the narrow
 // code page of a Linux process is UTF-8), with the length, terminator and
 // error rules of kernel32. Libraries are ELF shared objects loaded with
-// dlopen under exactly the name given.
+// dlopen under exactly the name given, or, with LoadLibraryExW's search
+// flags, found in the folders those name (never the current directory).
 #include <windows.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -145,6 +148,52 @@ bool overlaps(const void* a, size_t aBytes, const void* b, size_t bBytes)
     return first < second + bBytes && second < first + aBytes;
 }
 
+// A library name in UTF-8; false for one that is not valid UTF-16.
+bool narrowName(LPCWSTR name, std::string& narrow)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return false;
+    narrow.assign(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, narrow.data(), bytes, nullptr, nullptr);
+    narrow.resize(size_t(bytes) - 1);
+    return true;
+}
+
+HMODULE openLibrary(const std::string& path, int extraFlags = 0)
+{
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | extraFlags);
+    if (handle == nullptr) {
+        dlerror();
+        t_lastError = ERROR_MOD_NOT_FOUND;
+        return nullptr;
+    }
+    return static_cast<HMODULE>(handle);
+}
+
+// The folder of a file's path, with its trailing slash; empty without one.
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string programPath()
+{
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return length <= 0 ? std::string() : std::string(buffer.data(), size_t(length));
+}
+
+// The folder of the C library: where this system keeps its own libraries.
+std::string systemFolder()
+{
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&abort), &info) == 0 || info.dli_fname == nullptr)
+        return std::string();
+    return folderOf(info.dli_fname);
+}
+
 } // namespace
 
 extern "C" {
@@ -256,24 +305,141 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         return nullptr;
     }
     // A name that is not valid UTF-16 names no file.
-    const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, fileName, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
+    std::string path;
+    if (!narrowName(fileName, path)) {
         t_lastError = ERROR_MOD_NOT_FOUND;
         return nullptr;
     }
-    std::string path(size_t(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, fileName, -1, path.data(), bytes, nullptr, nullptr);
-    path.resize(size_t(bytes) - 1);
-
     // The exact name: no suffix or prefix is added. A name without a slash
     // goes through the loader's search (LD_LIBRARY_PATH, run paths, system).
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        dlerror();
+    return openLibrary(path);
+}
+
+HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags)
+{
+    const DWORD searchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                              LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 |
+                              LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (file != nullptr || (flags & ~searchFlags) != 0) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    if (flags == 0)
+        return LoadLibraryW(fileName);
+    if (fileName == nullptr || fileName[0] == 0) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    std::string name;
+    if (!narrowName(fileName, name)) {
         t_lastError = ERROR_MOD_NOT_FOUND;
         return nullptr;
     }
-    return static_cast<HMODULE>(handle);
+    // A path is loaded as it is; the flags only say where its own
+    // dependencies would be looked for on Windows.
+    if (name.find('/') != std::string::npos)
+        return openLibrary(name);
+    if ((flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    // A library loaded already under this name, then the named folders.
+    if (void* loaded = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD))
+        return static_cast<HMODULE>(loaded);
+    dlerror();
+    const bool defaults = (flags & LOAD_LIBRARY_SEARCH_DEFAULT_DIRS) != 0;
+    std::vector<std::string> folders;
+    if (defaults || (flags & LOAD_LIBRARY_SEARCH_APPLICATION_DIR) != 0)
+        folders.push_back(folderOf(programPath()));
+    if (defaults || (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0)
+        folders.push_back(systemFolder());
+    for (const std::string& folder : folders) {
+        if (folder.empty() || access((folder + name).c_str(), F_OK) != 0)
+            continue;
+        if (HMODULE library = openLibrary(folder + name))
+            return library;
+    }
+    t_lastError = ERROR_MOD_NOT_FOUND;
+    return nullptr;
+}
+
+BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module)
+{
+    if (module == nullptr) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    *module = nullptr;
+    const DWORD known = GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT |
+                        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
+    const bool pin = (flags & GET_MODULE_HANDLE_EX_FLAG_PIN) != 0;
+    const bool unchanged = (flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) != 0;
+    // Only look-ups by address are offered: names would need Windows' file
+    // name rules.
+    if ((flags & ~known) != 0 || (pin && unchanged) || (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    Dl_info info;
+    link_map* map = nullptr;
+    if (moduleName == nullptr || dladdr1(moduleName, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0 ||
+        map == nullptr) {
+        t_lastError = ERROR_MOD_NOT_FOUND;
+        return FALSE;
+    }
+    // The loader's handle of a library is its link map. A reference of the
+    // caller's own is one more dlopen of the library already there.
+    if (!unchanged) {
+        void* again =
+            dlopen(map->l_name[0] != '\0' ? map->l_name : nullptr, RTLD_NOW | RTLD_NOLOAD | (pin ? RTLD_NODELETE : 0));
+        if (again == nullptr) {
+            dlerror();
+            t_lastError = ERROR_MOD_NOT_FOUND;
+            return FALSE;
+        }
+    }
+    *module = reinterpret_cast<HMODULE>(map);
+    return TRUE;
+}
+
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
+{
+    std::string path;
+    if (module == nullptr) {
+        path = programPath();
+    } else {
+        link_map* map = nullptr;
+        if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) {
+            dlerror();
+            t_lastError = ERROR_MOD_NOT_FOUND;
+            return 0;
+        }
+        // The program's own map has no name.
+        path = map->l_name[0] != '\0' ? std::string(map->l_name) : programPath();
+    }
+    if (path.empty() || fileName == nullptr) {
+        t_lastError = fileName == nullptr ? ERROR_INVALID_PARAMETER : ERROR_MOD_NOT_FOUND;
+        return 0;
+    }
+    const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    if (units <= 0)
+        return 0;
+    std::vector<WCHAR> wide(size_t(units), WCHAR(0));
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), units);
+    // Too small a buffer gets what fits, terminated, and the size itself.
+    if (size == 0) {
+        t_lastError = ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    const DWORD length = DWORD(units) - 1;
+    if (length < size) {
+        std::memcpy(fileName, wide.data(), size_t(units) * sizeof(WCHAR));
+        return length;
+    }
+    std::memcpy(fileName, wide.data(), size_t(size - 1) * sizeof(WCHAR));
+    fileName[size - 1] = 0;
+    t_lastError = ERROR_INSUFFICIENT_BUFFER;
+    return size;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)

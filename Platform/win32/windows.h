@@ -67,6 +67,21 @@ typedef struct tagRECT {
 } RECT, *LPRECT;
 typedef const RECT* LPCRECT;
 
+// A region as a list of rectangles (GDI's region data, as DirectDraw clippers
+// take and give clip lists): the header, then nCount RECTs in Buffer.
+#define RDH_RECTANGLES 1
+typedef struct _RGNDATAHEADER {
+    DWORD dwSize;
+    DWORD iType;
+    DWORD nCount;
+    DWORD nRgnSize;
+    RECT rcBound;
+} RGNDATAHEADER, *PRGNDATAHEADER;
+typedef struct _RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
+} RGNDATA, *PRGNDATA, *LPRGNDATA;
+
 typedef struct tagPOINT {
     LONG x;
     LONG y;
@@ -157,10 +172,39 @@ typedef struct _SYSTEM_INFO {
 
 #define WINAPI
 
+#define MAX_PATH 260
+
 // LoadLibraryW loads an ELF shared object with dlopen (RTLD_NOW | RTLD_LOCAL)
 // under exactly the given name, converted to UTF-8: no suffix is added, and a
 // name without a slash goes through the loader's search. GetProcAddress finds
 // only the library's own exports, like its Windows counterpart.
+//
+// LoadLibraryExW with search flags looks a bare name (one without a slash)
+// up in the folders the flags name and nowhere else, never in the current
+// directory: first among the libraries already loaded (by soname, as Windows
+// finds a loaded DLL by its name), then in the program's folder
+// (LOAD_LIBRARY_SEARCH_APPLICATION_DIR) and in the folder of the C library,
+// this system's counterpart of System32 (LOAD_LIBRARY_SEARCH_SYSTEM32).
+// A path with a slash is loaded as it is; LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+// is for such paths only (a bare name with it fails with
+// ERROR_INVALID_PARAMETER). Flags 0 behave as LoadLibraryW; other flags are
+// not offered (ERROR_INVALID_PARAMETER).
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
+
+// GetModuleHandleExW finds the loaded library that holds an address
+// (GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, which must be given) and, with
+// GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, hands it back without a
+// reference of its own; without that flag the caller owns a reference to
+// give back with FreeLibrary. GetModuleFileNameW answers the file a library
+// was loaded from (a null module: the program), truncated to the buffer with
+// ERROR_INSUFFICIENT_BUFFER as on Windows.
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 
 extern "C" {
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info);
@@ -171,6 +215,9 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
                                int multiByteLength, LPCSTR defaultChar, BOOL* usedDefaultChar);
 HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
+HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
+BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI FreeLibrary(HMODULE module);
 DWORD WINAPI GetLastError();

@@ -1,6 +1,8 @@
-// Without a usable logger directory the module loads "dll_logger.dll" by its
-// bare name through the loader's search. The test loads the recording plug-in
-// first; a bare-name load then finds that library by its soname.
+// Without a usable logger directory the module loads "dll_logger.dll" from
+// its own folder, else by its bare name from the program's and the system's
+// folders, where a library already loaded under that name counts first. The
+// test loads the recording plug-in first; a bare-name load then finds that
+// library by its soname.
 #include <dlfcn.h>
 
 #include <string>
@@ -87,6 +89,18 @@ TEST_F(BareNameLoggerTest, OnlyADirectoryTooLongToConvertFallsBackToTheBareName)
     ASSERT_NE(renderer, nullptr);
     const ZivTest::RecordedCall call = levelCall();
     EXPECT_EQ(call.pointer, tooLong.c_str());
+    module.destroyRenderer(renderer);
+}
+
+TEST_F(BareNameLoggerTest, APluginBesideTheModuleComesBeforeOneLoadedAlready)
+{
+    ZivTest::RecorderState& beside = ZivTest::installRecordingPlugin(module.directory());
+    beside.logLevel = 1;
+    ZorvUISystem::Renderer* renderer = module.createRenderer(&device, 0, false, nullptr, 1, 2);
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_EQ(beside.record.count("GetLogLevelFromIniFile"), 1u);
+    EXPECT_EQ(beside.record.count("CreatePlovLogger"), 1u);
+    EXPECT_TRUE(plugin.record.calls.empty()) << "the plug-in found by name was not used";
     module.destroyRenderer(renderer);
 }
 

@@ -26,6 +26,8 @@ public:
 
     // The libziv.so the build made.
     static std::string builtPath();
+    // The folder the copy was loaded from.
+    const std::string& directory() const { return d_directory.path(); }
 
 private:
     TempDirectory d_directory;

@@ -14,6 +14,11 @@ namespace {
 
 using WideString = std::basic_string<WCHAR>;
 
+const WCHAR* const pluginName = ZIV_WIDE("dll_logger.dll");
+
+// An address inside this module, to find the module by.
+const char moduleAnchor = 0;
+
 // The directory in UTF-16. A directory whose converted length (terminator
 // included) is not between 1 and 0xFFFE units is dropped, and the plug-in is
 // then looked up by its bare name.
@@ -31,6 +36,53 @@ WideString widenDirectory(const char* directory)
     return path;
 }
 
+// The folder this module was loaded from, with its trailing separator; empty
+// when it cannot be had.
+WideString moduleFolder()
+{
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&moduleAnchor), &self))
+        return WideString();
+    // Paths can be longer than MAX_PATH; a full buffer means a cut one.
+    std::vector<WCHAR> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(self, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return WideString();
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            break;
+        }
+        if (buffer.size() >= 0x8000)
+            return WideString();
+        buffer.resize(buffer.size() * 2);
+    }
+    WideString path(buffer.begin(), buffer.end());
+    const size_t separator = path.find_last_of(ZIV_WIDE("\\/"));
+    if (separator == WideString::npos)
+        return WideString();
+    path.resize(separator + 1);
+    return path;
+}
+
+// The plug-in when no folder is given: the one beside this module, else one
+// by that name in the host program's folder or the system folder. The
+// current directory is never searched, so a dll_logger.dll planted there
+// does not run inside the host.
+HMODULE loadPluginBesideModule()
+{
+    const WideString folder = moduleFolder();
+    if (!folder.empty()) {
+        const WideString path = folder + pluginName;
+        HMODULE library =
+            LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        if (library != nullptr)
+            return library;
+    }
+    return LoadLibraryExW(pluginName, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 // GetProcAddress hands back a generic function pointer; going through
 // void(*)() keeps the conversion to the real signature explicit.
 template <typename Fn> Fn bindExport(HMODULE library, const char* name)
@@ -42,11 +94,9 @@ template <typename Fn> Fn bindExport(HMODULE library, const char* name)
 
 void bindLoggerPlugin(const char* loggerDirectory)
 {
-    WideString path = widenDirectory(loggerDirectory);
-    path += ZIV_WIDE("dll_logger.dll");
-
+    const WideString directory = widenDirectory(loggerDirectory);
     ModuleState& state = moduleState();
-    HMODULE library = LoadLibraryW(path.c_str());
+    HMODULE library = directory.empty() ? loadPluginBesideModule() : LoadLibraryW((directory + pluginName).c_str());
     if (library == nullptr) {
         state.createLogger = nullptr;
         state.unRecoveryError = nullptr;

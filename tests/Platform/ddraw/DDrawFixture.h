@@ -122,6 +122,7 @@ protected:
     void SetUp() override
     {
         ddrawtest::reset();
+        ddrawtest::resetBehaviours();
         d_liveBefore = ddrawtest::liveSurfaceCount();
         ASSERT_EQ(DD_OK, DirectDrawCreate(nullptr, &dd, nullptr));
         ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
@@ -136,13 +137,15 @@ protected:
             dd->Release();
         EXPECT_EQ(d_liveBefore, ddrawtest::liveSurfaceCount());
         ddrawtest::reset();
+        ddrawtest::resetBehaviours();
     }
 
     // A surface released by the fixture; null (and a failed expectation) when
     // it cannot be made.
-    IDirectDrawSurface* make(DWORD width, DWORD height, const DDPIXELFORMAT* format = nullptr)
+    IDirectDrawSurface* make(DWORD width, DWORD height, const DDPIXELFORMAT* format = nullptr,
+                             DWORD caps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY)
     {
-        DDSURFACEDESC desc = creationDesc(width, height, format);
+        DDSURFACEDESC desc = creationDesc(width, height, format, caps);
         IDirectDrawSurface* surface = nullptr;
         EXPECT_EQ(DD_OK, dd->CreateSurface(&desc, &surface, nullptr));
         if (surface != nullptr)

@@ -141,3 +141,46 @@ TEST(Library, RejectsEmptyAndNullNames)
     EXPECT_FALSE(FreeLibrary(nullptr));
     EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
 }
+
+// The safe search: a bare name is looked for among loaded libraries and in the
+// folders the flags name, never in the current directory; a library's own
+// file is found from an address inside it.
+TEST_F(LibraryTest, SearchFlagsNeverLookInTheCurrentDirectory)
+{
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(d_temp.path()) / "Bibliothèque 日本");
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryExW(u"プローブ.dll", nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS), nullptr);
+    EXPECT_EQ(DWORD(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_EQ(LoadLibraryExW(u"プローブ.dll", nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR), nullptr);
+    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError()) << "for full paths only";
+    EXPECT_EQ(LoadLibraryExW(u"プローブ.dll", nullptr, 0x8 /* LOAD_WITH_ALTERED_SEARCH_PATH */), nullptr);
+    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
+    std::filesystem::current_path(before);
+
+    // The system folder holds the C library.
+    HMODULE system = LoadLibraryExW(u"libc.so.6", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(FreeLibrary(system));
+
+    // A full path loads; then the bare name finds the loaded library by its
+    // soname, and the library finds its own file.
+    const std::u16string path = d_folder + u"プローブ.dll";
+    HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR);
+    ASSERT_NE(library, nullptr);
+    const FARPROC answer = GetProcAddress(library, "zivProbeAnswer");
+    HMODULE found = nullptr;
+    ASSERT_TRUE(
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(answer), &found));
+    EXPECT_EQ(GetProcAddress(found, "zivProbeAnswer"), answer);
+    WCHAR name[512];
+    const DWORD length = GetModuleFileNameW(found, name, 512);
+    EXPECT_EQ(path, std::u16string(name, length));
+    SetLastError(0);
+    EXPECT_EQ(5u, GetModuleFileNameW(found, name, 5)) << "cut to the buffer";
+    EXPECT_EQ(path.substr(0, 4) + u'\0', std::u16string(name, 5));
+    EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, u"x", &found)) << "only by address";
+    EXPECT_TRUE(FreeLibrary(library));
+}
