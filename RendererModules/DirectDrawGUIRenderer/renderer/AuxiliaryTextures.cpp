@@ -65,13 +65,17 @@ HRESULT CDDRender::clearBuffer()
 
 void CDDRender::redrawBuffer()
 {
-    d_bufferStale = false;
-    clearBuffer();
-    IDirectDrawSurface* colour = d_bufferTexture != nullptr ? d_bufferTexture->colourSurface() : nullptr;
-    if (colour == nullptr)
+    // A buffer lost again while it is composed is composed by the next pass.
+    d_bufferStale = d_redrawingBuffer;
+    if (d_redrawingBuffer)
         return;
+    d_redrawingBuffer = true;
+    clearBuffer();
+    // The buffer may be made again under the loop: its surface is read for
+    // every quad.
     for (const QueuedQuad& quad : d_bufferedQuads)
-        drawQuadOnce(colour, quad);
+        drawQuad(d_bufferTexture != nullptr ? d_bufferTexture->colourSurface() : nullptr, quad);
+    d_redrawingBuffer = false;
 }
 
 bool CDDRender::mendAuxiliaryTexture(CDDTexture* texture)

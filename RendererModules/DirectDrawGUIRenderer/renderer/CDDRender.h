@@ -119,6 +119,7 @@ private:
     std::vector<QueuedQuad> d_bufferedQuads;
     // The buffer is new and does not show d_bufferedQuads yet.
     bool d_bufferStale = false;
+    bool d_redrawingBuffer = false;
     // The target's clip list as read in this pass.
     struct ClipState {
         IDirectDrawSurface* surface = nullptr; // null: not read in this pass

@@ -7,11 +7,6 @@
 
 #include <ddraw.h>
 
-// Older DirectDraw headers lack the code.
-#ifndef DDERR_BLTFASTCANTCLIP
-#define DDERR_BLTFASTCANTCLIP MAKE_DDHRESULT(574)
-#endif
-
 namespace ZorvUISystem {
 
 // A zero-filled 108-byte description asking a lock for what `flags` names
