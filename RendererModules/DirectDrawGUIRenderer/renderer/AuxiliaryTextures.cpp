@@ -19,10 +19,6 @@ namespace {
 
 const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
 
-} // namespace
-
-namespace {
-
 // A display-sized texture of the renderer's own, in its registry: a colour
 // and an alpha surface, both keyed on black.
 CDDTexture* createAuxiliaryTexture(CDDRender& renderer, uint32_t width, uint32_t height)
