@@ -33,6 +33,8 @@ Behaviour& behaviour()
 
 bool takeVideoMemory(size_t bytes)
 {
+    if (bytes == 0)
+        return true;
     Shared& s = shared();
     std::lock_guard<std::mutex> lock(s.mutex);
     const size_t budget = behaviour().videoMemoryBudget;

@@ -53,11 +53,11 @@ ULONG Clipper::Release()
     return left;
 }
 
-bool Clipper::clipRects(std::vector<RECT>& rects) const
+HRESULT Clipper::clipRects(std::vector<RECT>& rects) const
 {
     rects.clear();
     if (d_window == nullptr && !d_hasList)
-        return false;
+        return DDERR_NOCLIPLIST;
     try {
         if (d_window != nullptr) {
             const RECT client = clientRect(d_window);
@@ -67,9 +67,9 @@ bool Clipper::clipRects(std::vector<RECT>& rects) const
             rects = d_list;
         }
     } catch (...) {
-        return false;
+        return DDERR_OUTOFMEMORY;
     }
-    return true;
+    return DD_OK;
 }
 
 HRESULT Clipper::GetClipList(LPRECT rect, LPRGNDATA clipList, LPDWORD size)
@@ -77,8 +77,9 @@ HRESULT Clipper::GetClipList(LPRECT rect, LPRGNDATA clipList, LPDWORD size)
     if (size == nullptr)
         return DDERR_INVALIDPARAMS;
     std::vector<RECT> rects;
-    if (!clipRects(rects))
-        return d_window == nullptr && !d_hasList ? DDERR_NOCLIPLIST : DDERR_OUTOFMEMORY;
+    const HRESULT listed = clipRects(rects);
+    if (listed < 0)
+        return listed;
     // Cut to the rectangle asked about, dropping what falls outside it.
     if (rect != nullptr) {
         std::vector<RECT> cut;

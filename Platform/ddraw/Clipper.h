@@ -28,9 +28,9 @@ public:
     HRESULT SetClipList(LPRGNDATA clipList, DWORD flags) override;
     HRESULT SetHWnd(DWORD flags, HWND window) override;
 
-    // The rectangles to draw into, none empty; false when the clipper has
-    // neither a list nor a window. Runs out of memory as false too.
-    bool clipRects(std::vector<RECT>& rects) const;
+    // The rectangles to draw into, none empty: DD_OK, DDERR_NOCLIPLIST when
+    // the clipper has neither a list nor a window, or DDERR_OUTOFMEMORY.
+    HRESULT clipRects(std::vector<RECT>& rects) const;
 
 private:
     ~Clipper() = default;

@@ -7,6 +7,7 @@
 #include "Behaviour.h"
 #include "Clipper.h"
 #include "FaultInjection.h"
+#include "PaletteObject.h"
 #include "Surface.h"
 #include "SurfaceRegistry.h"
 
@@ -157,6 +158,17 @@ HRESULT DirectDraw::GetAvailableVidMem(LPDDSCAPS caps, LPDWORD total, LPDWORD fr
     return DD_OK;
 }
 
+HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY colourTable, LPDIRECTDRAWPALETTE* palette,
+                                  IUnknown* outer)
+{
+    if (outer != nullptr) {
+        if (palette != nullptr)
+            *palette = nullptr;
+        return DDERR_INVALIDPARAMS;
+    }
+    return createPalette(flags, colourTable, palette);
+}
+
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer)
 {
     if (clipper != nullptr)
@@ -193,12 +205,7 @@ HRESULT DirectDraw::Compact()
 {
     return DDERR_UNSUPPORTED;
 }
-HRESULT DirectDraw::CreatePalette(DWORD, LPPALETTEENTRY, LPDIRECTDRAWPALETTE* palette, IUnknown*)
-{
-    if (palette != nullptr)
-        *palette = nullptr;
-    return DDERR_UNSUPPORTED;
-}
+
 HRESULT DirectDraw::DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE* duplicate)
 {
     if (duplicate != nullptr)

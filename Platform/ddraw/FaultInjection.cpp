@@ -45,10 +45,18 @@ struct Fault {
     bool lasting;
 };
 
+// A loss of every surface of a DirectDraw object, due on a call.
+struct Loss {
+    unsigned operation;
+    IDirectDraw* directDraw;
+    unsigned callsToGo; // 1: on the next call of the operation
+};
+
 struct State {
     std::mutex mutex;
     unsigned long calls[operationCount] = {};
     std::vector<Fault> faults;
+    std::vector<Loss> losses;
 };
 
 State& state()
@@ -82,14 +90,31 @@ bool arm(const char* name, HRESULT result, unsigned nth, IDirectDrawSurface* sur
     return true;
 }
 
-} // namespace
+// The DirectDraw object whose surfaces are lost on this call of the
+// operation, or null. The caller holds the mutex.
+IDirectDraw* dueLoss(State& s, unsigned index)
+{
+    for (auto it = s.losses.begin(); it != s.losses.end(); ++it) {
+        if (it->operation != index)
+            continue;
+        if (it->callsToGo > 1) {
+            --it->callsToGo;
+            continue;
+        }
+        IDirectDraw* directDraw = it->directDraw;
+        s.losses.erase(it);
+        return directDraw;
+    }
+    return nullptr;
+}
 
-HRESULT enterOperation(Operation operation, const IDirectDrawSurface* surface)
+HRESULT decide(Operation operation, const IDirectDrawSurface* surface, IDirectDraw*& lose)
 {
     const unsigned index = static_cast<unsigned>(operation);
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     ++s.calls[index];
+    lose = dueLoss(s, index);
     HRESULT result = DD_OK;
     bool fired = false;
     for (auto it = s.faults.begin(); it != s.faults.end();) {
@@ -113,6 +138,18 @@ HRESULT enterOperation(Operation operation, const IDirectDrawSurface* surface)
         result = fault.result;
         it = fault.lasting ? it + 1 : s.faults.erase(it);
     }
+    return result;
+}
+
+} // namespace
+
+HRESULT enterOperation(Operation operation, const IDirectDrawSurface* surface)
+{
+    IDirectDraw* lose = nullptr;
+    const HRESULT result = decide(operation, surface, lose);
+    // Outside the lock: losing takes the registry's own.
+    if (lose != nullptr)
+        ddrawtest::loseAllSurfaces(lose);
     return result;
 }
 
@@ -152,11 +189,34 @@ unsigned long callCount(const char* operation)
     return s.calls[index];
 }
 
+bool loseAllSurfacesOn(const char* operation, unsigned nth, IDirectDraw* directDraw)
+{
+    const int index = zivdd::lookUp(operation);
+    if (index < 0 || nth == 0 || directDraw == nullptr)
+        return false;
+    zivdd::State& s = zivdd::state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    try {
+        s.losses.push_back(zivdd::Loss{static_cast<unsigned>(index), directDraw, nth});
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+size_t armedLosses()
+{
+    zivdd::State& s = zivdd::state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.losses.size();
+}
+
 void reset()
 {
     zivdd::State& s = zivdd::state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.faults.clear();
+    s.losses.clear();
     for (unsigned long& count : s.calls)
         count = 0;
 }

@@ -10,6 +10,7 @@
 #include "FaultInjection.h"
 #include "Fill.h"
 #include "Palette.h"
+#include "PaletteObject.h"
 #include "SurfaceRegistry.h"
 
 namespace zivdd {
@@ -136,8 +137,15 @@ Surface::~Surface()
         d_owner->forget(this);
     if (d_clipper != nullptr)
         d_clipper->Release();
+    if (d_paletteObject != nullptr)
+        d_paletteObject->Release();
     giveBackVideoMemory(d_videoBytes);
     unregisterSurface(this);
+}
+
+const Palette& Surface::palette() const
+{
+    return d_paletteObject != nullptr ? d_paletteObject->table() : *d_palette;
 }
 
 bool Surface::refusedAsLost() const
@@ -341,8 +349,11 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
 
     const bool wait = (flags & DDBLT_WAIT) != 0;
     std::vector<RECT> clip;
-    if (d_clipper != nullptr && !d_clipper->clipRects(clip))
-        return DDERR_NOCLIPLIST;
+    if (d_clipper != nullptr) {
+        const HRESULT listed = d_clipper->clipRects(clip);
+        if (listed < 0)
+            return listed;
+    }
     const RECT whole{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
 
     if (fill) {
@@ -574,7 +585,7 @@ HRESULT Surface::GetCaps(LPDDSCAPS caps)
     return DD_OK;
 }
 
-// Attachments, overlays, flipping and palette objects are not offered.
+// Attachments, overlays and flipping are not offered.
 HRESULT Surface::AddAttachedSurface(LPDIRECTDRAWSURFACE)
 {
     return DDERR_UNSUPPORTED;
@@ -633,9 +644,13 @@ HRESULT Surface::GetOverlayPosition(LPLONG, LPLONG)
 }
 HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* palette)
 {
-    if (palette != nullptr)
-        *palette = nullptr;
-    return DDERR_UNSUPPORTED;
+    if (palette == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *palette = d_paletteObject;
+    if (d_paletteObject == nullptr)
+        return DDERR_NOPALETTEATTACHED;
+    d_paletteObject->AddRef();
+    return DD_OK;
 }
 HRESULT Surface::Initialize(LPDIRECTDRAW, LPDDSURFACEDESC)
 {
@@ -658,9 +673,20 @@ HRESULT Surface::SetOverlayPosition(LONG, LONG)
 {
     return DDERR_UNSUPPORTED;
 }
-HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE)
+HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette)
 {
-    return DDERR_UNSUPPORTED;
+    // No palette takes the attached one away; the default one serves again.
+    PaletteObject* own = ownPalette(palette);
+    if (palette != nullptr && own == nullptr)
+        return DDERR_INVALIDPARAMS;
+    if (own != nullptr && (!d_format.palettised() || own->bits() != d_format.bits))
+        return DDERR_INVALIDPIXELFORMAT;
+    if (own != nullptr)
+        own->AddRef();
+    if (d_paletteObject != nullptr)
+        d_paletteObject->Release();
+    d_paletteObject = own;
+    return DD_OK;
 }
 HRESULT Surface::UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDOVERLAYFX)
 {

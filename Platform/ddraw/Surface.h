@@ -1,7 +1,7 @@
 // An off-screen surface of the software DirectDraw: pixel memory in system
-// memory whatever placement was asked for, one lock or one device context at
-// a time, source and destination colour keys, and loss on display mode
-// changes.
+// memory whatever placement was asked for (video memory is only counted), one
+// lock or one device context at a time, source and destination colour keys,
+// a clipper and a palette, and loss on display mode changes.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,7 @@ namespace zivdd {
 
 class Clipper;
 class DirectDraw;
+class PaletteObject;
 struct Palette;
 
 class Surface final : public IDirectDrawSurface {
@@ -80,7 +81,8 @@ public:
     void detach() { d_owner = nullptr; }
     bool guardsIntact() const { return d_memory.intact(); }
     const Format& format() const { return d_format; }
-    const Palette& palette() const { return *d_palette; }
+    // The attached palette's entries, or the default palette's.
+    const Palette& palette() const;
     DWORD width() const { return d_width; }
     DWORD height() const { return d_height; }
     uint8_t* row(size_t y) const { return d_memory.pixels() + y * d_memory.pitch(); }
@@ -123,6 +125,7 @@ private:
     size_t d_videoBytes = 0;      // video memory held
     unsigned d_blitterCalls = 0;  // calls without waiting still refused
     Clipper* d_clipper = nullptr;
+    PaletteObject* d_paletteObject = nullptr;
     const Palette* d_palette;
     PixelMemory d_memory;
     bool d_lost = false;

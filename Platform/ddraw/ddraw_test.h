@@ -1,6 +1,7 @@
 // Test-only control of the software DirectDraw (libddraw). Tests use it to
-// make DirectDraw calls fail on purpose, to count calls, to lose surfaces and
-// to prove that nobody wrote outside a surface. Not part of DirectDraw: code
+// make DirectDraw calls fail on purpose, to count calls, to lose surfaces, to
+// prove that nobody wrote outside a surface, and to switch on the harsher
+// behaviours of real DirectDraws (at the end of this header). Not part of DirectDraw: code
 // that must also build against the Windows SDK never includes this header.
 //
 // Operation names are the method names: "DirectDrawCreate",
@@ -40,8 +41,8 @@ ZIV_DDRAW_API size_t armedFaults();
 // surface. Unknown names count 0.
 ZIV_DDRAW_API unsigned long callCount(const char* operation);
 
-// Disarms every fault and sets every call count to 0. Surfaces and their
-// lost state are left alone.
+// Disarms every fault and armed loss and sets every call count to 0.
+// Surfaces and their lost state are left alone.
 ZIV_DDRAW_API void reset();
 
 // Loses one surface as a display mode change would. False when the surface is
@@ -71,6 +72,16 @@ ZIV_DDRAW_API size_t liveDirectDrawCount();
 // (alt-tab) or changing the display mode does; the display mode stays. False
 // for an object that is not a live DirectDraw object of this library.
 ZIV_DDRAW_API bool loseAllSurfaces(IDirectDraw* directDraw);
+
+// Arms such a loss in the middle of a run: on the nth next call of
+// `operation` (any name above, counted-only ones included; on any surface),
+// every surface of `directDraw` is lost just before the call does its work,
+// so that the call itself already meets lost surfaces. A `directDraw` that
+// is no longer live by then loses nothing. False, arming nothing, for an
+// unknown operation name, nth 0 or a null object. reset() disarms.
+ZIV_DDRAW_API bool loseAllSurfacesOn(const char* operation, unsigned nth, IDirectDraw* directDraw);
+// Losses armed and not yet happened (not counted by armedFaults()).
+ZIV_DDRAW_API size_t armedLosses();
 
 // Wine and some drivers let Blt, BltFast, colour fills, GetDC and Lock work
 // on a lost surface (on its stale memory). Off: they fail with

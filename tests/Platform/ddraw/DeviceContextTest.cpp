@@ -127,3 +127,54 @@ TEST_F(DeviceContext, ContextAndLockExcludeEachOther)
 }
 
 } // namespace
+
+namespace {
+
+// An attached palette replaces the default one for SetPixel, entries changed
+// later included; detached, the default palette serves again.
+TEST_F(DeviceContext, AnAttachedPaletteIsTheOneSetPixelMatches)
+{
+    PALETTEENTRY entries[256];
+    for (unsigned i = 0; i < 256; ++i)
+        entries[i] = PALETTEENTRY{BYTE(255 - i), BYTE(255 - i), BYTE(255 - i), 0}; // greys, white first
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(DD_OK, dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr));
+    IDirectDrawSurface* surface = make(3, 1, &format8);
+    IDirectDrawSurface* rgb = make(1, 1);
+    IDirectDrawSurface* nibbles = make(1, 1, &format4);
+    ASSERT_NE(nullptr, nibbles);
+    EXPECT_EQ(DDERR_INVALIDPIXELFORMAT, rgb->SetPalette(palette));
+    EXPECT_EQ(DDERR_INVALIDPIXELFORMAT, nibbles->SetPalette(palette)) << "256 entries for 4 bits";
+    IDirectDrawPalette* attached = nullptr;
+    EXPECT_EQ(DDERR_NOPALETTEATTACHED, surface->GetPalette(&attached));
+    ASSERT_EQ(DD_OK, surface->SetPalette(palette));
+    ASSERT_EQ(DD_OK, surface->GetPalette(&attached));
+    EXPECT_EQ(palette, attached);
+    attached->Release();
+
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, surface->GetDC(&dc));
+    EXPECT_EQ(RGB(255, 255, 255), dc->setPixel(0, 0, RGB(255, 255, 255)));
+    PALETTEENTRY red{255, 0, 0, 0};
+    ASSERT_EQ(DD_OK, palette->SetEntries(0, 200, 1, &red));
+    EXPECT_EQ(RGB(255, 0, 0), dc->setPixel(1, 0, RGB(250, 5, 5)));
+    ASSERT_EQ(DD_OK, surface->ReleaseDC(dc));
+    ASSERT_EQ(DD_OK, surface->SetPalette(nullptr));
+    ASSERT_EQ(DD_OK, surface->GetDC(&dc));
+    EXPECT_EQ(RGB(255, 0, 0), dc->setPixel(2, 0, RGB(250, 5, 5))) << "the cube's red";
+    ASSERT_EQ(DD_OK, surface->ReleaseDC(dc));
+    EXPECT_EQ((std::vector<uint32_t>{0, 200, 180}), read(surface).pixels);
+
+    PALETTEENTRY back[2] = {};
+    ASSERT_EQ(DD_OK, palette->GetEntries(0, 199, 2, back));
+    EXPECT_EQ(56, back[0].peRed);
+    EXPECT_EQ(255, back[1].peRed);
+    EXPECT_EQ(DDERR_INVALIDPARAMS, palette->GetEntries(0, 255, 2, back));
+    DWORD caps = 0;
+    ASSERT_EQ(DD_OK, palette->GetCaps(&caps));
+    EXPECT_EQ(DWORD(DDPCAPS_8BIT | DDPCAPS_ALLOW256), caps);
+    ASSERT_EQ(DD_OK, surface->SetPalette(palette)); // released with the surface
+    EXPECT_EQ(1u, palette->Release());
+}
+
+} // namespace

@@ -90,6 +90,27 @@ TEST_F(RealBehaviour, LoseAllSurfacesLosesOneObjectsSurfacesAndKeepsTheMode)
     EXPECT_FALSE(ddrawtest::loseAllSurfaces(nullptr));
 }
 
+TEST_F(RealBehaviour, AnArmedLossHappensJustBeforeItsCall)
+{
+    IDirectDrawSurface* dest = make(2, 2);
+    IDirectDrawSurface* source = make(2, 2);
+    ASSERT_NE(nullptr, source);
+    EXPECT_FALSE(ddrawtest::loseAllSurfacesOn("NoSuchCall", 1, dd));
+    EXPECT_FALSE(ddrawtest::loseAllSurfacesOn("Blt", 0, dd));
+    ASSERT_TRUE(ddrawtest::loseAllSurfacesOn("Blt", 2, dd));
+    EXPECT_EQ(1u, ddrawtest::armedLosses());
+    EXPECT_EQ(0u, ddrawtest::armedFaults());
+    EXPECT_EQ(DD_OK, dest->Blt(nullptr, source, nullptr, DDBLT_WAIT, nullptr));
+    EXPECT_EQ(DD_OK, source->IsLost());
+    EXPECT_EQ(DDERR_SURFACELOST, dest->Blt(nullptr, source, nullptr, DDBLT_WAIT, nullptr));
+    EXPECT_EQ(DDERR_SURFACELOST, source->IsLost());
+    EXPECT_EQ(0u, ddrawtest::armedLosses());
+
+    ASSERT_TRUE(ddrawtest::loseAllSurfacesOn("Unlock", 1, dd));
+    ddrawtest::reset();
+    EXPECT_EQ(0u, ddrawtest::armedLosses());
+}
+
 TEST_F(RealBehaviour, RestoreAfterADepthChangeFailsForVideoMemory)
 {
     struct Case {

@@ -205,13 +205,6 @@ const std::vector<KnownDifference>& knownDifferences()
         {{"convert/565-32"},
          "pixels row",
          [](const std::string& s, const std::string& w) { return sameRowLabel(s, w); }},
-        // Palettes: the software DirectDraw has none to attach
-        // (CreatePalette: DDERR_UNSUPPORTED); its 8-bit surfaces all use
-        // one built-in palette. With that palette attached on Wine, SetPixel
-        // picks the same entries.
-        {{"setpixel/pal8-with-palette"},
-         "CreatePalette",
-         [](const std::string& s, const std::string& w) { return resultsAre(s, w, "80004001", "00000000"); }},
         // An 8-bit surface without a palette: Wine's GDI uses the system
         // palette (its static colours), the software DirectDraw its colour
         // cube. Wine follows Windows here. The module draws 8-bit textures
@@ -244,13 +237,6 @@ const std::vector<KnownDifference>& knownDifferences()
          }},
     };
     return list;
-}
-
-// Lines only Wine writes: SetPalette follows the CreatePalette that only Wine
-// offers.
-bool wineOnlyLine(const std::string& name, const std::string& line)
-{
-    return name == "setpixel/pal8-with-palette" && startsWith(line, "SetPalette = ");
 }
 
 // Cases that differ as a whole. Headless Wine has no video memory: surfaces
@@ -325,11 +311,8 @@ TEST_P(SoftwareAgainstWine, SameResultsAndPixels)
     ASSERT_NE(found, file->end()) << "the software DirectDraw's trace lacks this case: it is older than this test";
     const std::vector<std::string>& software = found->second;
 
-    std::vector<std::string> wine;
     const ZivDdrawTrace::Trace ran = ZivDdrawTrace::runCase(caseNamed(name));
-    for (const std::string& line : ran.lines())
-        if (!wineOnlyLine(name, line))
-            wine.push_back(line);
+    const std::vector<std::string>& wine = ran.lines();
     if (knownWholeCase(name, software, wine))
         return;
 

@@ -1,7 +1,7 @@
 // Wine's DirectDraw, headless, as the notes on the differential test describe
 // it: where it picks the source pixels of a stretch, the converting blit that
-// reports success and draws nothing, and BltFast's source key on a surface
-// without one. If Wine changes, these notes (and the software DirectDraw that
+// reports success and draws nothing, BltFast's source key on a surface
+// without one, and clippers on off-screen surfaces. If Wine changes, these notes (and the software DirectDraw that
 // copies the stretch) need another look.
 #include <windows.h>
 
@@ -81,6 +81,38 @@ TEST_F(WineSurfaces, BltFastSourceKeyWithoutAKeyTakesZeroAsTheKey)
     EXPECT_EQ(dest.read(), (std::vector<uint32_t>{0x00ABCDEF, 0x00111111, 0x00ABCDEF}));
     // Blt with the source-key flag refuses instead.
     EXPECT_EQ(dest.get()->Blt(nullptr, source.get(), nullptr, DDBLT_KEYSRC | DDBLT_WAIT, nullptr), DDERR_INVALIDPARAMS);
+}
+
+} // namespace
+
+namespace {
+
+// What the software DirectDraw's clippers copy from Wine: Blt onto an
+// off-screen surface draws inside the clip list (in the surface's own
+// coordinates), BltFast refuses a clipped surface, Lock ignores the clipper.
+TEST_F(WineSurfaces, ClippedBltDrawsInsideTheListAndBltFastRefuses)
+{
+    OwnedSurface& source = make(4, 2, ZivWinTest::kRgb32);
+    OwnedSurface& dest = make(4, 2, ZivWinTest::kRgb32);
+    ASSERT_FALSE(HasFailure());
+    source.write([](DWORD x, DWORD y) { return 0x100u + y * 4 + x; });
+    dest.fill(0x7);
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(d_directDraw.get()->CreateClipper(0, &clipper, nullptr), DD_OK);
+    struct {
+        RGNDATAHEADER header;
+        RECT rects[2];
+    } list{{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 2, 2 * sizeof(RECT), RECT{0, 0, 4, 2}},
+           {RECT{0, 0, 1, 1}, RECT{2, 1, 4, 2}}};
+    ASSERT_EQ(clipper->SetClipList(reinterpret_cast<LPRGNDATA>(&list), 0), DD_OK);
+    ASSERT_EQ(dest.get()->SetClipper(clipper), DD_OK);
+    EXPECT_EQ(dest.get()->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(dest.read(), (std::vector<uint32_t>{0x100, 0x7, 0x7, 0x7, 0x7, 0x7, 0x106, 0x107}));
+    EXPECT_EQ(dest.get()->BltFast(0, 0, source.get(), nullptr, DDBLTFAST_WAIT), DDERR_BLTFASTCANTCLIP);
+    dest.fill(0x9); // through Lock, on every pixel
+    EXPECT_EQ(dest.read(), std::vector<uint32_t>(8, 0x9u));
+    ASSERT_EQ(dest.get()->SetClipper(nullptr), DD_OK);
+    clipper->Release();
 }
 
 } // namespace

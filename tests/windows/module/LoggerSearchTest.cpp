@@ -53,12 +53,17 @@ DWORD runChild(const std::wstring& program, const std::wstring& currentDirectory
 
 TEST(LoggerSearch, APluginBesideTheModuleIsLoaded)
 {
+    // Copied, not loaded: a library loaded already would be found by name.
     ZivTest::ZivModule module;
-    ZivTest::RecorderState& beside = ZivTest::installRecordingPlugin(module.directory());
-    beside.logLevel = 1;
+    const std::wstring beside = ZivWinTest::widen(module.directory()) + L"\\dll_logger.dll";
+    ZivWinTest::copyFile(ZivWinTest::widen(ZivTest::recordingPluginPath()), beside);
     createWithoutDirectory(module);
-    EXPECT_EQ(beside.record.count("GetLogLevelFromIniFile"), 1u);
-    EXPECT_EQ(beside.record.count("CreatePlovLogger"), 1u);
+    const HMODULE loaded = GetModuleHandleW(beside.c_str());
+    ASSERT_NE(loaded, nullptr);
+    const auto state =
+        reinterpret_cast<ZivRecorderStateFn>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, "zivRecorderState")));
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state()->record.count("GetLogLevelFromIniFile"), 1u);
 }
 
 TEST(LoggerSearch, APluginInTheCurrentDirectoryIsNotLoaded)
