@@ -25,7 +25,8 @@
 //   SetDirectDraw      present
 //   SetMemoryTexture   texture, on
 //   ChangeFile         which
-//   LoseAllSurfaces    (no arguments)
+//   LoseAllSurfaces    when, nth               (when: 0 at once, else under the nth
+//                                                   next call of an operation)
 //   SetBehaviour       which, value            (which: 0 garbage memory, 1 lost surfaces
 //                                                   usable, 2 restore refused after a depth
 //                                                   change, 3 busy blitter, 4 video memory

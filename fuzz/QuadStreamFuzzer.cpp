@@ -610,9 +610,18 @@ private:
         case ChangeFile:
             textureFiles().change(d_in.byte());
             break;
-        case LoseAllSurfaces:
-            check(ddrawtest::loseAllSurfaces(d_directDraw.get()), "loseAllSurfaces");
+        case LoseAllSurfaces: {
+            static const char* const calls[] = {"Blt",    "BltFast", "Lock",         "Unlock",
+                                                "IsLost", "Restore", "CreateSurface"};
+            const uint8_t when = d_in.byte();
+            const unsigned nth = 1 + d_in.byte() % 8;
+            if (when == 0)
+                check(ddrawtest::loseAllSurfaces(d_directDraw.get()), "loseAllSurfaces");
+            else
+                check(ddrawtest::loseAllSurfacesOn(calls[when % countOf(calls)], nth, d_directDraw.get()),
+                      "loseAllSurfacesOn");
             break;
+        }
         case SetBehaviour: {
             const uint8_t which = d_in.byte();
             const uint8_t value = d_in.byte();
@@ -776,7 +785,7 @@ private:
     {
         Snapshot snapshot;
         // Reading the target must not take a fault armed for the renderer.
-        if (ddrawtest::armedFaults() != 0)
+        if (ddrawtest::armedFaults() != 0 || ddrawtest::armedLosses() != 0)
             return snapshot;
         for (size_t i = 0; i < 2; ++i) {
             if (d_renderer->targetSurface() == d_targets[i] && d_clipped[i] && readTarget(i, snapshot.pixels)) {
@@ -809,7 +818,7 @@ private:
     void checkClipped(const Snapshot& before, const char* call)
     {
         Locked after;
-        if (before.surface == nullptr || ddrawtest::armedFaults() != 0 ||
+        if (before.surface == nullptr || ddrawtest::armedFaults() != 0 || ddrawtest::armedLosses() != 0 ||
             !readTarget(before.surface == d_targets[0] ? 0 : 1, after))
             return;
         const DDSURFACEDESC& desc = before.pixels.desc;

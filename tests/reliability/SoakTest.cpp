@@ -3,7 +3,8 @@
 // DirectDraw that behaves like a real one (garbage in new and restored memory,
 // lost surfaces unusable, restores refused after a depth change, a busy
 // blitter, a video memory budget), while a seeded schedule loses every
-// surface with and without the host's reset pair, keeps the blitter busy,
+// surface (between frames and under any call of one) with and without the
+// host's reset pair, keeps the blitter busy,
 // exhausts video memory, changes the display depth and takes the source file
 // away. After each recovery the frame equals the first one pixel for pixel,
 // no surface was written outside its pixels, and nothing leaks.
@@ -154,14 +155,17 @@ protected:
     // One frame as a host draws it: its own background, then the GUI; now
     // and then without queueing again (the buffer, or the queue, shows the
     // same quads). Raises nothing, whatever became of the textures.
-    std::vector<uint8_t> frame(bool requeue)
+    // A frame during which every surface is lost is not read back, and the
+    // host's own fill may fail in it.
+    std::vector<uint8_t> frame(bool requeue, bool lostUnderIt = false)
     {
         DDBLTFX fill{};
         fill.dwSize = sizeof(fill);
         fill.dwFillColor = kBackground & (format().depth == 16 ? 0x7BEFu : 0xFFFFFFu);
         if (clipper != nullptr)
             target->SetClipper(nullptr); // the host clears its whole back buffer
-        EXPECT_EQ(target->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill), DD_OK);
+        const HRESULT filled = target->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+        EXPECT_TRUE(filled == DD_OK || lostUnderIt) << filled;
         if (clipper != nullptr)
             target->SetClipper(clipper);
         try {
@@ -174,7 +178,7 @@ protected:
             ADD_FAILURE() << "a frame raised: " << e.what();
         }
         EXPECT_TRUE(ddrawtest::guardsIntact()) << "a surface was written outside its pixels";
-        return surfaceRows(target);
+        return lostUnderIt ? std::vector<uint8_t>() : surfaceRows(target);
     }
 
     // The host's reset pair; the reset may report a texture it could not
@@ -218,8 +222,8 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     const std::vector<uint8_t> reference = frame(true);
     ASSERT_EQ(frame(false), reference);
 
-    static const char* const names[] = {"loss",         "loss and reset", "busy blitter", "video memory",
-                                        "depth change", "file removed",   "frame",        "frame"};
+    static const char* const names[] = {"loss",         "loss and reset", "busy blitter",   "video memory",
+                                        "depth change", "file removed",   "loss mid-frame", "frame"};
     int counts[8] = {};
     const auto loseAll = [this] {
         ASSERT_TRUE(ddrawtest::loseAllSurfaces(directDraw.get()));
@@ -270,6 +274,14 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
             hostReset();
             break;
         }
+        case 6: { // every surface lost under a call of a frame; the host restores its target after it
+            static const char* const calls[] = {"Blt", "BltFast", "Lock", "Unlock", "IsLost", "CreateSurface"};
+            ASSERT_TRUE(ddrawtest::loseAllSurfacesOn(calls[random() % 6], 1 + random() % 8, directDraw.get()));
+            frame(random() % 2 == 0, true);
+            ddrawtest::reset();
+            target->Restore();
+            break;
+        }
         default:
             break;
         }
@@ -281,7 +293,7 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     }
     std::printf("[ soak ] blend mode %d, %s%s: %d frames;", device.blendMode, format().name,
                 clipper != nullptr ? " windowed" : "", frames);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         std::printf(" %s %d,", names[i], counts[i]);
     std::printf(" %d resets reported a reload\n", failedResets);
 

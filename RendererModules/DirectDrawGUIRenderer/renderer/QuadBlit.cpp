@@ -328,7 +328,11 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         // A lock ignores the destination's clipper, which blits honour: only
         // the parts of D that its clip list shows are blended.
         const std::vector<RECT>* visible = clipList(draw.destination);
-        const size_t pieces = visible != nullptr ? visible->size() : 1;
+        // Clip rectangles are in the destination's pixels, which the kernels
+        // measure in the texture's: of another size, nothing is safe to blend.
+        const uint32_t destBits = destDesc.ddpfPixelFormat.dwRGBBitCount;
+        const bool sameSize = destBits == 0 || destBits == bytes * 8;
+        const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
         for (size_t i = 0; i < pieces; ++i) {
             const RECT d = visible != nullptr ? intersection(draw.dest, (*visible)[i]) : draw.dest;
             if (d.left >= d.right || d.top >= d.bottom)
