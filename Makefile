@@ -45,13 +45,19 @@ test-asan: build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviourSanitizer) in
-# build-fuzz, each run for FUZZ_SECONDS on its corpus in fuzz/corpus.
+# build-fuzz, each run for FUZZ_SECONDS on its corpus in fuzz/corpus; then the
+# soak test of the optimised build with SOAK_FRAMES frames per blend mode and
+# target format.
 FUZZ_SECONDS ?= 60
+SOAK_FRAMES ?= 4000
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_CXX_COMPILER=clang++ -DZIV_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS) --target ziv-fuzz
 	sh fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target reliability_soak_test
+	ZIV_SOAK_FRAMES=$(SOAK_FRAMES) build/tests/reliability/reliability_soak_test
 
 # ziv-demo under valgrind memcheck (skipped without valgrind).
 valgrind: deps

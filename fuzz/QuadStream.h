@@ -25,6 +25,13 @@
 //   SetDirectDraw      present
 //   SetMemoryTexture   texture, on
 //   ChangeFile         which
+//   LoseAllSurfaces    when, nth               (when: 0 at once, else under the nth
+//                                                   next call of an operation)
+//   SetBehaviour       which, value            (which: 0 garbage memory, 1 lost surfaces
+//                                                   usable, 2 restore refused after a depth
+//                                                   change, 3 busy blitter, 4 video memory
+//                                                   budget)
+//   ClipTarget         which, 4 coordinates    (which: bit 0 the target, bit 1 no clipper)
 //
 // A texture argument is an index into the live textures; the count itself
 // stands for a null texture. A coordinate is one byte: below 0xC0 a small
@@ -64,6 +71,9 @@ enum Operation : uint8_t {
     RestoreTargets,
     SetMemoryTexture,
     ChangeFile,
+    LoseAllSurfaces,
+    SetBehaviour,
+    ClipTarget,
     kOperationCount
 };
 

@@ -3,9 +3,13 @@
 // quads with any float coordinates, colours and depths; queueing on and off,
 // render passes, clearing, destruction, device resets, lost surfaces,
 // display mode changes and DirectDraw failures armed at any point, in every
-// blend mode. After every call each surface's guard bytes must be intact,
-// every failure must carry one of the texts the renderer defines, and log
-// lines must be the ones it writes. At the end the renderer must recover:
+// blend mode, on a DirectDraw that can behave like a real one (garbage memory,
+// unusable lost surfaces, refused restores, a busy blitter, a video memory
+// budget, every surface lost at once, clipped targets). After every call each
+// surface's guard bytes must be intact, a clipped target must be untouched
+// outside its clip list, drawing must never raise, every failure must carry
+// one of the texts the renderer defines, and log lines must be the ones it
+// writes. At the end the renderer must recover:
 // with the faults gone, a reset and the next frame must render a texture
 // exactly, and destroying it must give back every surface.
 #include <algorithm>
@@ -283,6 +287,11 @@ public:
             target->Release();
             target = nullptr;
         }
+        for (IDirectDrawClipper*& clipper : d_clippers) {
+            if (clipper != nullptr)
+                clipper->Release();
+            clipper = nullptr;
+        }
         check(ddrawtest::liveSurfaceCount() == 0, "no surface outlives its owner");
         check(corona::test::liveObjects() == 0, "every image library object is destroyed");
     }
@@ -290,6 +299,7 @@ public:
     ~Stream()
     {
         ddrawtest::reset();
+        ddrawtest::resetBehaviours();
         setProcessorFeaturesOverride(nullptr);
         moduleState().logger = nullptr;
     }
@@ -470,21 +480,25 @@ private:
             const float z = coordinate();
             const FloatRect source{coordinate(), coordinate(), coordinate(), coordinate()};
             const CornerColours c = colours();
+            const Snapshot before = snapshotTarget();
             try {
                 renderer.queueQuad(dest, z, texture, source, c, d_in.byte());
             } catch (const std::exception& e) {
-                check(!renderer.isQueueing(), "queueing a quad draws nothing", e.what());
-                expectLoaderText(e, "a quad drawn at once");
+                fail("drawing a quad raises nothing", e.what());
             }
+            checkClipped(before, "queueQuad");
             break;
         }
-        case RenderQueue:
+        case RenderQueue: {
+            const Snapshot before = snapshotTarget();
             try {
                 renderer.renderQueue();
             } catch (const std::exception& e) {
-                expectLoaderText(e, "renderQueue");
+                fail("renderQueue raises nothing", e.what());
             }
+            checkClipped(before, "renderQueue");
             break;
+        }
         case ClearQueue:
             renderer.clearQueue();
             check(renderer.quadQueue().empty(), "clearQueue empties the queue");
@@ -597,6 +611,50 @@ private:
         case ChangeFile:
             textureFiles().change(d_in.byte());
             break;
+        case LoseAllSurfaces: {
+            static const char* const calls[] = {"Blt",    "BltFast", "Lock",         "Unlock",
+                                                "IsLost", "Restore", "CreateSurface"};
+            const uint8_t when = d_in.byte();
+            const unsigned nth = 1 + d_in.byte() % 8;
+            if (when == 0)
+                check(ddrawtest::loseAllSurfaces(d_directDraw.get()), "loseAllSurfaces");
+            else
+                check(ddrawtest::loseAllSurfacesOn(calls[when % countOf(calls)], nth, d_directDraw.get()),
+                      "loseAllSurfacesOn");
+            break;
+        }
+        case SetBehaviour: {
+            const uint8_t which = d_in.byte();
+            const uint8_t value = d_in.byte();
+            switch (which % 5) {
+            case 0:
+                ddrawtest::setGarbageMemory(value & 1);
+                break;
+            case 1:
+                ddrawtest::setLostSurfacesUsable(value & 1);
+                break;
+            case 2:
+                ddrawtest::setWrongModeOnRestore(value & 1);
+                break;
+            case 3:
+                ddrawtest::setBusyBlitter(value % 5);
+                break;
+            default:
+                ddrawtest::setVideoMemoryBudget(value == 0 ? 0 : ddrawtest::videoMemoryInUse() + value * 64u);
+                break;
+            }
+            break;
+        }
+        case ClipTarget: {
+            const uint8_t which = d_in.byte();
+            RECT client{};
+            client.left = LONG(d_in.byte() % 80) - 8;
+            client.top = LONG(d_in.byte() % 80) - 8;
+            client.right = client.left + LONG(d_in.byte() % 80);
+            client.bottom = client.top + LONG(d_in.byte() % 80);
+            clip(which & 1, (which & 2) ? nullptr : &client);
+            break;
+        }
         case kOperationCount:
             break;
         }
@@ -612,7 +670,9 @@ private:
             const std::string& text = line.function == "logMessage" ? line.args[0] : line.args.back();
             if (line.function == "logMessage") {
                 check(line.args[1] == "1", "errors are logged at level 1", text);
-                check(ZivExpect::isLoaderText(text) || text == ZivExpect::kNoDirectDraw, "a logged error text", text);
+                check(ZivExpect::isLoaderText(text) || text == ZivExpect::kNoDirectDraw ||
+                          text == ZivExpect::kPixelsLost,
+                      "a logged error text", text);
             } else if (line.args[0] == "4") {
                 check(text.rfind("CDD7Render::postD3DReset (width ", 0) == 0, "the reset trace", text);
             } else {
@@ -632,6 +692,9 @@ private:
     {
         CDDRender& renderer = *d_renderer;
         ddrawtest::reset();
+        ddrawtest::resetBehaviours();
+        clip(0, nullptr);
+        clip(1, nullptr);
         textureFiles().restore();
         d_device->directDraw = d_directDraw.get();
         d_device->width = float(d_width);
@@ -690,11 +753,95 @@ private:
         renderer.clearQueue();
     }
 
+    // A target's clipper, made on first use, given a window of the client
+    // rectangle; null takes it away.
+    void clip(size_t which, const RECT* client)
+    {
+        IDirectDrawSurface* target = d_targets[which];
+        if (client == nullptr) {
+            target->SetClipper(nullptr);
+            d_clipped[which] = false;
+            return;
+        }
+        const HWND window = reinterpret_cast<HWND>(uintptr_t{0x100 + which});
+        if (!ddrawtest::setClientRect(window, *client))
+            return;
+        if (d_clippers[which] == nullptr) {
+            check(d_directDraw.get()->CreateClipper(0, &d_clippers[which], nullptr) == DD_OK, "CreateClipper");
+            check(d_clippers[which]->SetHWnd(0, window) == DD_OK, "SetHWnd");
+        }
+        check(target->SetClipper(d_clippers[which]) == DD_OK, "SetClipper");
+        d_clipped[which] = true;
+        d_clientRects[which] = *client;
+    }
+
+    // The pixels of the renderer's target when it is clipped, before a call
+    // that draws.
+    struct Snapshot {
+        IDirectDrawSurface* surface = nullptr;
+        RECT client{};
+        Locked pixels;
+    };
+    Snapshot snapshotTarget()
+    {
+        Snapshot snapshot;
+        // Reading the target must not take a fault armed for the renderer.
+        if (ddrawtest::armedFaults() != 0 || ddrawtest::armedLosses() != 0)
+            return snapshot;
+        for (size_t i = 0; i < 2; ++i) {
+            if (d_renderer->targetSurface() == d_targets[i] && d_clipped[i] && readTarget(i, snapshot.pixels)) {
+                snapshot.surface = d_targets[i];
+                snapshot.client = d_clientRects[i];
+            }
+        }
+        return snapshot;
+    }
+
+    // All the bytes of a target, unless it is lost or left locked.
+    bool readTarget(size_t which, Locked& out)
+    {
+        IDirectDrawSurface* target = d_targets[which];
+        std::memset(&out.desc, 0, sizeof(out.desc));
+        out.desc.dwSize = sizeof(out.desc);
+        if (target->Lock(nullptr, &out.desc, DDLOCK_WAIT, nullptr) != DD_OK)
+            return false;
+        const size_t rowBytes = size_t{out.desc.dwWidth} * (out.desc.ddpfPixelFormat.dwRGBBitCount / 8);
+        out.rows.clear();
+        for (DWORD y = 0; y < out.desc.dwHeight; ++y) {
+            const auto* row = static_cast<const uint8_t*>(out.desc.lpSurface) + ptrdiff_t(y) * out.desc.lPitch;
+            out.rows.insert(out.rows.end(), row, row + rowBytes);
+        }
+        target->Unlock(nullptr);
+        return true;
+    }
+
+    // Outside its clip list a clipped target keeps its pixels.
+    void checkClipped(const Snapshot& before, const char* call)
+    {
+        Locked after;
+        if (before.surface == nullptr || ddrawtest::armedFaults() != 0 || ddrawtest::armedLosses() != 0 ||
+            !readTarget(before.surface == d_targets[0] ? 0 : 1, after))
+            return;
+        const DDSURFACEDESC& desc = before.pixels.desc;
+        const size_t bytes = desc.ddpfPixelFormat.dwRGBBitCount / 8;
+        for (size_t i = 0; i < after.rows.size(); ++i) {
+            const LONG x = LONG((i / bytes) % desc.dwWidth);
+            const LONG y = LONG(i / bytes / desc.dwWidth);
+            const RECT& c = before.client;
+            if (x < c.left || x >= c.right || y < c.top || y >= c.bottom)
+                check(after.rows[i] == before.pixels.rows[i], "a clipped target is untouched outside its clip list",
+                      call);
+        }
+    }
+
     zivfuzz::Reader d_in;
     ZivTest::SoftwareDirectDraw d_directDraw;
     ZivTest::LoggerRecord d_record;
     ZivTest::RecordingPlovLogger d_logger{d_record};
     IDirectDrawSurface* d_targets[2] = {nullptr, nullptr};
+    IDirectDrawClipper* d_clippers[2] = {nullptr, nullptr};
+    bool d_clipped[2] = {false, false};
+    RECT d_clientRects[2] = {};
     ZivTest::TestRenderDevice* d_device = nullptr;
     CDDRender* d_renderer = nullptr;
     std::vector<Texture*> d_textures;

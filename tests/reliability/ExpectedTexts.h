@@ -129,6 +129,8 @@ constexpr const char* kFactoryPrefix = "ziv --> createRenderer() error : ";
 constexpr const char* kFileDataPrefix = "CDDRender::createTexture failed from file data : ";
 constexpr const char* kFilePrefix = "CDDRender::createTexture failed from file : ";
 constexpr const char* kSizedPrefix = "CDDRender::createTexture failed form sized texture : ";
+constexpr const char* kPixelsLost =
+    "CDDTexture::recreateAfterReset -- Texture surface lost, no source to reload it from: drawn transparent.";
 constexpr const char* kBlendStretchContext = "with alpha blend strecth blt source surface error";
 constexpr const char* kCopyStretchContext = "with out alpha blend strecth blt source surface error";
 

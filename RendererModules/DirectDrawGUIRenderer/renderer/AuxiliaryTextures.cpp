@@ -11,6 +11,7 @@
 #include "renderer/CDDRender.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
+#include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
 
@@ -18,43 +19,93 @@ namespace {
 
 const char* const kNoDirectDraw = "CDDRender can't get the IDirectDraw device.";
 
+// A display-sized texture of the renderer's own, in its registry: a colour
+// and an alpha surface, both keyed on black.
+CDDTexture* createAuxiliaryTexture(CDDRender& renderer, uint32_t width, uint32_t height)
+{
+    auto* texture = static_cast<CDDTexture*>(renderer.createTexture());
+    try {
+        texture->createSurfaces(width, height);
+    } catch (...) {
+        // A texture without surfaces would only be in the way.
+        renderer.destroyTexture(texture);
+        throw;
+    }
+    return texture;
+}
+
 } // namespace
 
 void CDDRender::createScratchTexture(uint32_t width, uint32_t height)
 {
-    auto* texture = static_cast<CDDTexture*>(createTexture());
-    try {
-        texture->createSurfaces(width, height);
-    } catch (...) {
-        // A scratch texture without surfaces would only be in the way.
-        destroyTexture(texture);
-        throw;
-    }
-    d_scratchTexture = texture;
+    d_scratchTexture = createAuxiliaryTexture(*this, width, height);
 }
 
 void CDDRender::createBufferTexture()
 {
     if (d_blendMode != 0 || d_bufferTexture != nullptr)
         return;
-    auto* texture = static_cast<CDDTexture*>(createTexture());
-    try {
-        texture->createSurfaces(d_displayWidth, d_displayHeight);
-    } catch (...) {
-        destroyTexture(texture);
-        throw;
-    }
-    d_bufferTexture = texture;
+    d_bufferTexture = createAuxiliaryTexture(*this, d_displayWidth, d_displayHeight);
+    // Start black, which the copy onto the target treats as transparent; the
+    // quads composed since the last clearQueue are drawn again by the next
+    // pass.
+    clearBuffer();
+    d_bufferStale = !d_bufferedQuads.empty();
+}
 
-    // Start black, which the copy onto the target treats as transparent. The
-    // fill does not wait: a busy surface is left as it is.
-    if (IDirectDrawSurface* colour = texture->d_ddtexture[0]) {
-        DDBLTFX effects;
-        std::memset(&effects, 0, sizeof(effects));
-        effects.dwSize = sizeof(DDBLTFX);
-        effects.dwFillColor = 0;
-        colour->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &effects);
+HRESULT CDDRender::clearBuffer()
+{
+    IDirectDrawSurface* colour = d_bufferTexture != nullptr ? d_bufferTexture->colourSurface() : nullptr;
+    return colour != nullptr ? fillWholeSurface(colour, 0) : DD_OK;
+}
+
+void CDDRender::redrawBuffer()
+{
+    // A buffer lost again while it is composed is composed by the next pass.
+    d_bufferStale = d_redrawingBuffer;
+    if (d_redrawingBuffer)
+        return;
+    d_redrawingBuffer = true;
+    clearBuffer();
+    // The buffer may be made again under the loop: its surface is read for
+    // every quad.
+    for (const QueuedQuad& quad : d_bufferedQuads)
+        drawQuad(d_bufferTexture != nullptr ? d_bufferTexture->colourSurface() : nullptr, quad);
+    d_redrawingBuffer = false;
+}
+
+bool CDDRender::mendAuxiliaryTexture(CDDTexture* texture)
+{
+    const bool buffer = texture == d_bufferTexture;
+    // The scratch's pixels matter only within one quad; the buffer's are
+    // composed again.
+    if (texture->restoreSurfaces() < 0) {
+        // Surfaces DirectDraw cannot give back (the display changed its
+        // depth) are made again in the display's format.
+        destroyTexture(texture);
+        ensureAuxiliaryTextures();
     }
+    if (buffer && d_bufferTexture != nullptr)
+        redrawBuffer();
+    return (buffer ? d_bufferTexture : d_scratchTexture) != nullptr;
+}
+
+bool CDDRender::mendLostSurfaces(CDDTexture* texture, bool buffer)
+{
+    bool mended = false;
+    if (texture != nullptr && texture->surfacesLost()) {
+        texture->recoverFromLoss();
+        mended = true;
+    }
+    if (d_scratchTexture != nullptr && d_scratchTexture->surfacesLost()) {
+        mendAuxiliaryTexture(d_scratchTexture);
+        mended = true;
+    }
+    if (buffer && d_bufferTexture != nullptr && d_bufferTexture->surfacesLost()) {
+        mendAuxiliaryTexture(d_bufferTexture);
+        mended = true;
+    }
+    return mended;
 }
 
 bool CDDRender::updateDisplaySize(float width, float height)

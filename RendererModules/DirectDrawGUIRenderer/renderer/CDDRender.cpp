@@ -134,6 +134,7 @@ void CDDRender::reservedOperationB(uint32_t, uint32_t, uint32_t) {}
 void CDDRender::setTargetSurface(IDirectDrawSurface* surface)
 {
     d_targetSurface = surface;
+    d_clip.surface = nullptr;
 }
 
 void CDDRender::reservedOperationC() {}

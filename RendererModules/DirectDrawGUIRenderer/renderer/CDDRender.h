@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <list>
+#include <vector>
 
 #include "renderer/DepthQueue.h"
 #include "ziv.h"
@@ -66,15 +67,36 @@ private:
     void createBufferTexture();
     bool updateDisplaySize(float width, float height);
     void destroyAuxiliaryTextures();
+    // Draws one quad; where a surface was lost meanwhile, mends it and draws
+    // the quad once more.
     void drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad);
+    // One attempt; the result of the DirectDraw call that stopped the quad,
+    // or DD_OK.
+    HRESULT drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& quad);
+    // Restores, reloads or rebuilds whatever of the texture, the scratch and
+    // (when it is drawn into) the buffer was lost; false when nothing was.
+    bool mendLostSurfaces(CDDTexture* texture, bool buffer);
+    // The auxiliary texture back after a loss, rebuilt in the display's
+    // format when DirectDraw cannot restore it; false when it is gone.
+    bool mendAuxiliaryTexture(CDDTexture* texture);
+    // The buffer cleared to black, and its quads since the last clearQueue
+    // drawn into it again.
+    void redrawBuffer();
+    // Fills the buffer's colour surface with 0.
+    HRESULT clearBuffer();
+    // The buffer onto the target, black left out.
+    HRESULT presentBuffer();
+    // The visible rectangles of a destination with a clipper, read once per
+    // pass; null when nothing clips it.
+    const std::vector<RECT>* clipList(IDirectDrawSurface* surface);
     // Drops queued records that refer to a texture about to be destroyed.
     void forgetQueuedQuads(const Texture* texture);
     // Rebuilds the scratch and buffer textures after a host destroyed them,
     // except while a device reset is pending.
     void ensureAuxiliaryTextures();
     // The two ways drawQuad puts a quad on a surface.
-    void blendQuad(QuadDraw& draw);
-    void copyQuad(QuadDraw& draw);
+    HRESULT blendQuad(QuadDraw& draw);
+    HRESULT copyQuad(QuadDraw& draw);
 
     uint32_t d_displayHeight = 0;
     uint32_t d_displayWidth = 0;
@@ -91,6 +113,20 @@ private:
     // Between prepareForReset and postD3DReset: the auxiliary textures are
     // gone on purpose and are not rebuilt by drawing.
     bool d_resetPending = false;
+    // Blend mode 0: the quads drawn into the buffer since the last
+    // clearQueue, so that a buffer that lost its pixels gets its picture
+    // back.
+    std::vector<QueuedQuad> d_bufferedQuads;
+    // The buffer is new and does not show d_bufferedQuads yet.
+    bool d_bufferStale = false;
+    bool d_redrawingBuffer = false;
+    // The target's clip list as read in this pass.
+    struct ClipState {
+        IDirectDrawSurface* surface = nullptr; // null: not read in this pass
+        bool clipped = false;
+        std::vector<RECT> visible;
+        std::vector<uint8_t> region;
+    } d_clip;
 };
 
 // The processor's feature word, laid out as EDX of CPUID leaf 1; bit 23 is MMX.

@@ -3,6 +3,7 @@
 // blend in locked surface memory.
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
@@ -10,6 +11,7 @@
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
+#include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
 
@@ -38,15 +40,6 @@ uint32_t averageChannel(const CornerColours& colours, unsigned shift)
     const uint32_t sum = ((colours.topLeft >> shift) & 0xFFu) + ((colours.topRight >> shift) & 0xFFu) +
                          ((colours.bottomLeft >> shift) & 0xFFu) + ((colours.bottomRight >> shift) & 0xFFu);
     return sum >> 2;
-}
-
-DDSURFACEDESC lockDescription()
-{
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(DDSURFACEDESC);
-    desc.dwFlags = DDSD_PITCH | DDSD_LPSURFACE;
-    return desc;
 }
 
 DDBLTFX effectsRecord()
@@ -160,9 +153,61 @@ void countCopy(FrameStatistics& statistics, const QuadDraw& draw, HRESULT result
         countPath(keyed ? statistics.keyedCopy : statistics.plainCopy, draw.dest);
 }
 
+// The kernel for a quad on the blend path: by its colour, the blend mode and
+// the processor.
+FrameStatistics::Kernel chooseKernel(const QuadDraw& draw, bool hasMmx, int32_t blendMode)
+{
+    if (draw.red != 255 || draw.green != 255 || draw.blue != 255)
+        return FrameStatistics::KERNEL_MODULATED;
+    if (hasMmx && blendMode == 1)
+        return FrameStatistics::KERNEL_HALF_VECTOR;
+    if (hasMmx && blendMode == 2)
+        return FrameStatistics::KERNEL_ALPHA;
+    return FrameStatistics::KERNEL_HALF;
+}
+
+// Blends S onto D, both descriptions pointing at their first pixels.
+void runKernel(FrameStatistics::Kernel kernel, const QuadDraw& draw, DDSURFACEDESC& source, DDSURFACEDESC& dest,
+               const RECT& d, const RECT& s, uint32_t mode)
+{
+    switch (kernel) {
+    case FrameStatistics::KERNEL_MODULATED:
+        blendModulated(&source, &dest, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode, draw.red, draw.green,
+                       draw.blue);
+        break;
+    case FrameStatistics::KERNEL_HALF_VECTOR:
+        blendHalfMmx(&source, &dest, d.left, d.top, &s, mode);
+        break;
+    case FrameStatistics::KERNEL_ALPHA:
+        blendAlphaMmx(&source, &dest, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode);
+        break;
+    default:
+        blendHalf(&source, &dest, d.left, d.top, &s, mode);
+        break;
+    }
+}
+
+// Counts a skipped quad and hands on the result that made it skip.
+HRESULT skipped(FrameStatistics& statistics, FrameStatistics::SkipReason reason, HRESULT result = DD_OK)
+{
+    countSkip(statistics, reason);
+    return result;
+}
+
 } // namespace
 
 void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
+{
+    if (drawQuadOnce(surface, quad) != DDERR_SURFACELOST)
+        return;
+    // A surface went while the quad was drawn: once the texture's and the
+    // renderer's own surfaces are back, the quad is drawn again.
+    const bool toBuffer = d_bufferTexture != nullptr && surface == d_bufferTexture->colourSurface();
+    if (mendLostSurfaces(static_cast<CDDTexture*>(quad.texture), toBuffer))
+        drawQuadOnce(!toBuffer ? surface : d_bufferTexture ? d_bufferTexture->colourSurface() : nullptr, quad);
+}
+
+HRESULT CDDRender::drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& quad)
 {
     QuadDraw draw{};
     draw.dest = truncateRect(quad.destRect);
@@ -172,28 +217,25 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
         RECT meet;
         IntersectRect(&meet, &draw.dest, &d_displayArea);
         if (IsRectEmpty(&meet))
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
+            return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     }
     if (surface == nullptr || quad.texture == nullptr)
-        return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
+        return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
     auto* texture = static_cast<CDDTexture*>(quad.texture);
     if (texture->d_ddtexture[0] == nullptr) {
-        texture->recreateAfterReset();
+        texture->reloadForDrawing();
         if (texture->d_ddtexture[0] == nullptr)
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
+            return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_TEXTURE);
     }
+    // Pixels that went with a lost surface and have no source draw nothing.
+    if (texture->pixelsLost())
+        return skipped(d_frameStatistics, FrameStatistics::SKIP_LOST_SURFACE);
 
-    IDirectDrawSurface* colour = texture->d_ddtexture[0];
-    IDirectDrawSurface* alpha = texture->d_ddtexture[1];
-    bool lost = colour->IsLost() == DDERR_SURFACELOST;
-    if (!lost && alpha != nullptr)
-        lost = alpha->IsLost() == DDERR_SURFACELOST;
-    if (lost) {
-        const HRESULT colourRestored = colour->Restore();
-        const HRESULT alphaRestored = alpha != nullptr ? alpha->Restore() : DD_OK;
-        if (colourRestored < 0 || alphaRestored < 0)
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_LOST_SURFACE);
-    }
+    bool lost = texture->d_ddtexture[0]->IsLost() == DDERR_SURFACELOST;
+    if (!lost && texture->d_ddtexture[1] != nullptr)
+        lost = texture->d_ddtexture[1]->IsLost() == DDERR_SURFACELOST;
+    if (lost && !texture->recoverFromLoss())
+        return skipped(d_frameStatistics, FrameStatistics::SKIP_LOST_SURFACE);
 
     draw.destination = surface;
     draw.texture = texture;
@@ -203,19 +245,18 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
     draw.green = averageChannel(quad.colours, 8);
     draw.blue = averageChannel(quad.colours, 0);
     if (draw.alpha == 0)
-        return countSkip(d_frameStatistics, FrameStatistics::SKIP_TRANSPARENT);
+        return skipped(d_frameStatistics, FrameStatistics::SKIP_TRANSPARENT);
     if (d_blendMode == 0)
         draw.alpha = 255;
     draw.stretch = isStretched(draw.dest, draw.source);
 
     const bool opaqueWhite = draw.red == 255 && draw.green == 255 && draw.blue == 255 && draw.alpha == 255;
     if (d_blendMode != 0 && !opaqueWhite)
-        blendQuad(draw);
-    else
-        copyQuad(draw);
+        return blendQuad(draw);
+    return copyQuad(draw);
 }
 
-void CDDRender::blendQuad(QuadDraw& draw)
+HRESULT CDDRender::blendQuad(QuadDraw& draw)
 {
     CDDTexture* scratch = d_scratchTexture;
     IDirectDrawSurface* scratchColour = scratch != nullptr ? scratch->d_ddtexture[0] : nullptr;
@@ -225,13 +266,13 @@ void CDDRender::blendQuad(QuadDraw& draw)
     // display-sized scratch, where it lands at its destination position.
     if (draw.stretch) {
         if (scratchColour == nullptr)
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
+            return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
         if (!clipBlit(draw.dest, draw.source, d_displayArea, textureLimit(inUse, scratch, d_displayArea)))
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
+            return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
         const HRESULT result = scratchColour->Blt(&draw.dest, inUse->d_ddtexture[0], &draw.source, DDBLT_WAIT, nullptr);
         if (result < 0) {
             reportDirectDrawError(kBlendStretchFailed, result);
-            return countSkip(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT));
+            return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
         }
         scratch->d_rgbMode = inUse->d_rgbMode;
         inUse = scratch;
@@ -244,34 +285,34 @@ void CDDRender::blendQuad(QuadDraw& draw)
     if (inUse->d_rgbMode == DDS_RGBMODE_NONE) {
         const RECT limit = destinationLimit(draw.destination, d_displayArea);
         if (!clipBlit(draw.dest, draw.source, limit, textureLimit(inUse, scratch, d_displayArea)))
-            return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
+            return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
         const RECT& d = draw.dest;
         HRESULT result = DD_OK;
         if (inUse->d_hasAlpha) {
             if (scratchColour == nullptr)
-                return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
+                return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
             scratchColour->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
             scratch->d_rgbMode = inUse->d_rgbMode;
             copyColourKey(source, scratchColour);
             RECT scratchRect = d;
-            result = draw.destination->BltFast(static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
-                                               &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = copyFast(draw.destination, static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
+                              &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
             result = draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
         }
         countCopy(d_frameStatistics, draw, result, inUse->d_hasAlpha);
-        return;
+        return result;
     }
 
-    DDSURFACEDESC destDesc = lockDescription();
+    DDSURFACEDESC destDesc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
     const HRESULT destLocked = draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr);
     if (destLocked != 0)
-        return countSkip(d_frameStatistics, failureReason(destLocked, FrameStatistics::SKIP_FAILED_LOCK));
-    DDSURFACEDESC sourceDesc = lockDescription();
+        return skipped(d_frameStatistics, failureReason(destLocked, FrameStatistics::SKIP_FAILED_LOCK), destLocked);
+    DDSURFACEDESC sourceDesc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
     const HRESULT sourceLocked = source->Lock(nullptr, &sourceDesc, DDLOCK_WAIT, nullptr);
     if (sourceLocked != 0) {
         draw.destination->Unlock(nullptr);
-        return countSkip(d_frameStatistics, failureReason(sourceLocked, FrameStatistics::SKIP_FAILED_LOCK));
+        return skipped(d_frameStatistics, failureReason(sourceLocked, FrameStatistics::SKIP_FAILED_LOCK), sourceLocked);
     }
 
     const uint32_t mode = inUse->d_rgbMode;
@@ -283,34 +324,38 @@ void CDDRender::blendQuad(QuadDraw& draw)
                          lockedExtent(sourceDesc, bytes))) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
-        const RECT& d = draw.dest;
-        const RECT& s = draw.source;
-        pointAt(destDesc, d.left, d.top, bytes);
-        pointAt(sourceDesc, s.left, s.top, bytes);
-        FrameStatistics::Kernel kernel;
-        if (draw.red != 255 || draw.green != 255 || draw.blue != 255) {
-            kernel = FrameStatistics::KERNEL_MODULATED;
-            blendModulated(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode, draw.red,
-                           draw.green, draw.blue);
-        } else if (d_hasMmx && d_blendMode == 1) {
-            kernel = FrameStatistics::KERNEL_HALF_VECTOR;
-            blendHalfMmx(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
-        } else if (d_hasMmx && d_blendMode == 2) {
-            kernel = FrameStatistics::KERNEL_ALPHA;
-            blendAlphaMmx(&sourceDesc, &destDesc, d.left, d.top, &s, static_cast<int32_t>(draw.alpha), mode);
-        } else {
-            kernel = FrameStatistics::KERNEL_HALF;
-            blendHalf(&sourceDesc, &destDesc, d.left, d.top, &s, mode);
+        const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
+        // A lock ignores the destination's clipper, which blits honour: only
+        // the parts of D that its clip list shows are blended.
+        const std::vector<RECT>* visible = clipList(draw.destination);
+        // Clip rectangles are in the destination's pixels, which the kernels
+        // measure in the texture's: of another size, nothing is safe to blend.
+        const uint32_t destBits = destDesc.ddpfPixelFormat.dwRGBBitCount;
+        const bool sameSize = destBits == 0 || destBits == bytes * 8;
+        const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
+        for (size_t i = 0; i < pieces; ++i) {
+            const RECT d = visible != nullptr ? intersection(draw.dest, (*visible)[i]) : draw.dest;
+            if (d.left >= d.right || d.top >= d.bottom)
+                continue;
+            const RECT s = {draw.source.left + (d.left - draw.dest.left), draw.source.top + (d.top - draw.dest.top),
+                            draw.source.left + (d.right - draw.dest.left),
+                            draw.source.top + (d.bottom - draw.dest.top)};
+            DDSURFACEDESC destPiece = destDesc;
+            DDSURFACEDESC sourcePiece = sourceDesc;
+            pointAt(destPiece, d.left, d.top, bytes);
+            pointAt(sourcePiece, s.left, s.top, bytes);
+            runKernel(kernel, draw, sourcePiece, destPiece, d, s, mode);
         }
-        countPath(d_frameStatistics.blend[kernel][mode], d);
+        countPath(d_frameStatistics.blend[kernel][mode], draw.dest);
         if (draw.stretch)
-            countPath(d_frameStatistics.stretchedBlend, d);
+            countPath(d_frameStatistics.stretchedBlend, draw.dest);
     }
     draw.destination->Unlock(nullptr);
     source->Unlock(nullptr);
+    return DD_OK;
 }
 
-void CDDRender::copyQuad(QuadDraw& draw)
+HRESULT CDDRender::copyQuad(QuadDraw& draw)
 {
     CDDTexture* texture = draw.texture;
     IDirectDrawSurface* colour = texture->d_ddtexture[0];
@@ -321,7 +366,7 @@ void CDDRender::copyQuad(QuadDraw& draw)
     // quad partly off the display shows its visible part.
     if (!clipBlit(draw.dest, draw.source, destinationLimit(draw.destination, d_displayArea),
                   textureLimit(texture, scratch, d_displayArea)))
-        return countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
+        return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     RECT& d = draw.dest;
     RECT& s = draw.source;
     const DWORD x = static_cast<DWORD>(d.left);
@@ -344,8 +389,10 @@ void CDDRender::copyQuad(QuadDraw& draw)
             effects.ddckSrcColorkey.dwColorSpaceHighValue = 0;
             RECT scratchRect = d;
             if (draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >=
-                0)
-                return countPath(d_frameStatistics.tintedCopy, d);
+                0) {
+                countPath(d_frameStatistics.tintedCopy, d);
+                return DD_OK;
+            }
         }
     }
 
@@ -354,26 +401,27 @@ void CDDRender::copyQuad(QuadDraw& draw)
     if (texture->d_hasAlpha) {
         if (draw.stretch) {
             if (scratchColour == nullptr)
-                return countSkip(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
+                return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
             result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
             if (result < 0) {
                 reportDirectDrawError(kCopyStretchFailed, result);
-                return countSkip(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT));
+                return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
             }
             scratch->d_rgbMode = texture->d_rgbMode;
             copyColourKey(colour, scratchColour);
             RECT scratchRect = d;
             result =
-                draw.destination->BltFast(x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+                copyFast(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            result = draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
         result = draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
     } else {
-        result = draw.destination->BltFast(x, y, colour, &s, DDBLTFAST_WAIT);
+        result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
     }
     countCopy(d_frameStatistics, draw, result, texture->d_hasAlpha);
+    return result;
 }
 
 } // namespace ZorvUISystem

@@ -7,6 +7,7 @@
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
+#include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
 
@@ -30,6 +31,7 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
     }
     // Drawn at once onto the target, in buffered mode too.
     ensureAuxiliaryTextures();
+    d_clip.surface = nullptr;
     drawQuad(d_targetSurface, quad);
 }
 
@@ -37,6 +39,7 @@ void CDDRender::renderQueue()
 {
     startFrameStatistics(d_frameStatistics, activeKernelLevelName());
     ensureAuxiliaryTextures();
+    d_clip.surface = nullptr;
 
     if (d_bufferTexture == nullptr) {
         if (d_targetSurface == nullptr)
@@ -46,14 +49,27 @@ void CDDRender::renderQueue()
         return;
     }
 
-    // A failed reload raises out of drawQuad before the queue is emptied.
-    for (const QueuedQuad& queued : d_quadQueue)
+    // A buffer made since the last pass shows nothing yet of what it held.
+    if (d_bufferStale)
+        redrawBuffer();
+    // The buffer keeps what is drawn into it until clearQueue, and so do its
+    // records: a buffer that lost its pixels is composed again from them.
+    for (const QueuedQuad& queued : d_quadQueue) {
         drawQuad(colourSurfaceOf(d_bufferTexture), queued);
+        d_bufferedQuads.push_back(queued);
+    }
     d_quadQueue.clear();
 
+    if (presentBuffer() == DDERR_SURFACELOST && d_bufferTexture != nullptr && d_bufferTexture->surfacesLost() &&
+        mendAuxiliaryTexture(d_bufferTexture))
+        presentBuffer();
+}
+
+HRESULT CDDRender::presentBuffer()
+{
     IDirectDrawSurface* buffer = colourSurfaceOf(d_bufferTexture);
     if (d_targetSurface == nullptr || buffer == nullptr)
-        return;
+        return DD_OK;
     // Black buffer pixels are transparent: the buffer carries the black source
     // key from its creation. A target smaller than the display receives the
     // part that fits.
@@ -61,23 +77,23 @@ void CDDRender::renderQueue()
     RECT source = d_displayArea;
     RECT target;
     if (surfaceBounds(d_targetSurface, target) && !clipBlit(area, source, target, kUnboundedRect))
-        return;
-    if (d_targetSurface->BltFast(area.left, area.top, buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) >= 0)
+        return DD_OK;
+    const HRESULT result = copyFast(d_targetSurface, static_cast<DWORD>(area.left), static_cast<DWORD>(area.top),
+                                    buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+    if (result >= 0)
         countPath(d_frameStatistics.bufferCopy, area);
+    return result;
 }
 
 void CDDRender::clearQueue()
 {
     d_quadQueue.clear();
-    IDirectDrawSurface* buffer = colourSurfaceOf(d_bufferTexture);
-    if (buffer == nullptr)
-        return;
-    // Without the wait flag: a busy buffer is left as it was.
-    DDBLTFX effects;
-    std::memset(&effects, 0, sizeof(effects));
-    effects.dwSize = sizeof(DDBLTFX);
-    effects.dwFillColor = 0;
-    buffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &effects);
+    d_bufferedQuads.clear();
+    d_bufferStale = false;
+    // A busy blitter is waited for; a lost buffer is mended, and is black
+    // then.
+    if (clearBuffer() == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())
+        mendAuxiliaryTexture(d_bufferTexture);
 }
 
 void CDDRender::forgetQueuedQuads(const Texture* texture)

@@ -81,6 +81,7 @@ void CDDRender::destroyTexture(Texture* texture)
     if (texture == d_bufferTexture)
         d_bufferTexture = nullptr;
     forgetQueuedQuads(texture);
+    std::erase_if(d_bufferedQuads, [texture](const QueuedQuad& quad) { return quad.texture == texture; });
     delete texture;
 }
 

@@ -2,9 +2,20 @@
 // Surface creation and pixel upload, and image loading, live beside it.
 #include "texture/CDDTexture.h"
 
+#include <stdexcept>
 #include <string>
 
+#include "module/Diagnostics.h"
+#include "texture/SurfaceCalls.h"
+
 namespace ZorvUISystem {
+
+namespace {
+
+const char* const kPixelsLost =
+    "CDDTexture::recreateAfterReset -- Texture surface lost, no source to reload it from: drawn transparent.";
+
+} // namespace
 
 CDDTexture::CDDTexture(CDDRender* owner) : Texture(owner) {}
 
@@ -49,12 +60,13 @@ void CDDTexture::releaseForReset()
 void CDDTexture::recreateAfterReset()
 {
     if (d_restoreOnly) {
-        // Nothing to reload from: DirectDraw gets the surfaces back, whatever
-        // became of their contents.
-        if (d_ddtexture[0])
-            d_ddtexture[0]->Restore();
-        if (d_ddtexture[1] && d_ddtexture[1] != d_ddtexture[0])
-            d_ddtexture[1]->Restore();
+        // Nothing to reload from: DirectDraw gets the surfaces back, but not
+        // the pixels of a lost surface. Surfaces that never held pixels of
+        // their own (the renderer's) have none to lose.
+        const bool lost = d_width != 0 && surfacesLost();
+        const HRESULT restored = restoreSurfaces();
+        if (lost)
+            forgetLostPixels(restored);
         return;
     }
     releaseSurfaces();
@@ -74,10 +86,80 @@ void CDDTexture::recreateAfterReset()
         }
     } catch (...) {
         // A failed load leaves a texture restore-only, but a reload keeps its
-        // recorded source: the next draw of the texture tries again.
+        // recorded source: the next reset tries again.
         d_restoreOnly = false;
+        d_reloadFailed = true;
         throw;
     }
+}
+
+void CDDTexture::reloadForDrawing()
+{
+    // One attempt per reset: a source that has gone would otherwise fail,
+    // and be reported, on every frame.
+    if (d_reloadFailed)
+        return;
+    try {
+        recreateAfterReset();
+    } catch (const std::exception& e) {
+        logError(e.what());
+    }
+}
+
+bool CDDTexture::recoverFromLoss()
+{
+    const HRESULT restored = restoreSurfaces();
+    if (!d_restoreOnly) {
+        // Restored memory holds nothing: the pixels come again from the
+        // source, into surfaces of the display's current format.
+        reloadForDrawing();
+        return d_ddtexture[0] != nullptr;
+    }
+    // Surfaces that never held pixels of their own (the renderer's) only
+    // need to be back.
+    if (d_width == 0)
+        return restored >= 0;
+    forgetLostPixels(restored);
+    return false;
+}
+
+bool CDDTexture::surfacesLost() const
+{
+    return surfaceLost(d_ddtexture[0]) || (d_ddtexture[1] != d_ddtexture[0] && surfaceLost(d_ddtexture[1]));
+}
+
+HRESULT CDDTexture::restoreSurfaces()
+{
+    HRESULT result = DD_OK;
+    if (d_ddtexture[0])
+        result = d_ddtexture[0]->Restore();
+    if (d_ddtexture[1] && d_ddtexture[1] != d_ddtexture[0]) {
+        const HRESULT alpha = d_ddtexture[1]->Restore();
+        if (result >= 0)
+            result = alpha;
+    }
+    return result;
+}
+
+void CDDTexture::forgetLostPixels(HRESULT restored)
+{
+    if (d_width == 0 || d_ddtexture[0] == nullptr)
+        return;
+    const bool reported = d_pixelsLost;
+    if (restored < 0) {
+        // Surfaces DirectDraw cannot give back (the display changed its
+        // depth) are of no use: the texture waits for new pixels.
+        releaseSurfaces();
+    } else {
+        // Whatever the restored memory holds is not the texture: 0 is the
+        // value every blit and kernel leaves out.
+        fillWholeSurface(d_ddtexture[0], 0);
+        if (d_ddtexture[1] != d_ddtexture[0])
+            fillWholeSurface(d_ddtexture[1], 0);
+    }
+    d_pixelsLost = true;
+    if (!reported)
+        logError(kPixelsLost);
 }
 
 void CDDTexture::createSurfaces(uint32_t width, uint32_t height)
@@ -88,13 +170,13 @@ void CDDTexture::createSurfaces(uint32_t width, uint32_t height)
 
 void CDDTexture::releaseSurfaces()
 {
-    if (d_ddtexture[1] && d_ddtexture[1] != d_ddtexture[0])
-        d_ddtexture[1]->Release();
+    if (d_ddtexture[1] != d_ddtexture[0])
+        dropSurface(d_ddtexture[1], false);
     d_ddtexture[1] = nullptr;
-    if (d_ddtexture[0]) {
-        d_ddtexture[0]->Release();
-        d_ddtexture[0] = nullptr;
-    }
+    dropSurface(d_ddtexture[0], false);
+    // New surfaces come with a new load, which may be tried again.
+    d_reloadFailed = false;
+    d_pixelsLost = false;
 }
 
 void CDDTexture::dropPixelCopy()

@@ -33,6 +33,19 @@ public:
     void createSurfaces(uint32_t width, uint32_t height);
     void releaseSurfaces();
 
+    // After DirectDraw lost the surfaces (found by IsLost or by a failed
+    // call while drawing): restores them and brings the pixels back from the
+    // texture's source. Returns whether the texture can be drawn.
+    bool recoverFromLoss();
+    // Reloads a texture without surfaces from its source while drawing. A
+    // reload that fails is logged once and not tried again before the next
+    // device reset.
+    void reloadForDrawing();
+    // The texture lost pixels that it has no source for: it draws nothing.
+    bool pixelsLost() const { return d_pixelsLost; }
+    // Whether DirectDraw answers that the colour or alpha surface was lost.
+    bool surfacesLost() const;
+
     IDirectDrawSurface* colourSurface() const { return d_ddtexture[0]; }
     IDirectDrawSurface* alphaSurface() const { return d_ddtexture[1]; }
     RgbMode rgbMode() const { return d_rgbMode; }
@@ -50,6 +63,13 @@ private:
     void dropPixelCopy();
     void decodeImage(const void* data, uint32_t size);
     void CreateSurface(uint32_t width, uint32_t height, IDirectDrawSurface** target, bool colourKey);
+    // Restore of the colour surface, then of a separate alpha surface; the
+    // first failure.
+    HRESULT restoreSurfaces();
+    // What is left of a texture without a source after its surfaces were
+    // lost: cleared to the transparent value, or given back when DirectDraw
+    // could not restore them.
+    void forgetLostPixels(HRESULT restored);
 
     IDirectDrawSurface* d_ddtexture[2] = {nullptr, nullptr};
     bool d_restoreOnly = true;
@@ -66,6 +86,10 @@ private:
     // through it, since the narrow d_filePath loses every character that the
     // ANSI code page cannot spell.
     std::basic_string<WCHAR> d_wideFilePath;
+    // A reload from the texture's source failed since the last device reset.
+    bool d_reloadFailed = false;
+    // The surfaces lost pixels that no source can bring back.
+    bool d_pixelsLost = false;
 };
 
 } // namespace ZorvUISystem

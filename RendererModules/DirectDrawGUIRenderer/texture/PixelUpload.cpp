@@ -8,6 +8,7 @@
 #include "diagnostics/Diagnostics.h"
 #include "texture/CDDTexture.h"
 #include "texture/PixelConversion.h"
+#include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
 
@@ -21,21 +22,19 @@ const char* const kNoPixels = "CDDTexture::loadFromMemory  -- No pixels given.";
 const char* const kBadCopySize =
     "CDDTexture::loadFromMemory  -- Texture size out of range for keeping a copy of its pixels.";
 
-DDSURFACEDESC lockDescription()
-{
-    DDSURFACEDESC desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = sizeof(DDSURFACEDESC);
-    desc.dwFlags = DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
-    desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    return desc;
-}
-
 void lockWhole(IDirectDrawSurface* surface, DDSURFACEDESC& desc)
 {
-    desc = lockDescription();
+    desc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT);
     if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK)
         throw std::runtime_error(kLockFailed);
+}
+
+// Zeroes the first `rowBytes` bytes of every row of a locked surface.
+void clearRows(const DDSURFACEDESC& desc, size_t rowBytes, uint32_t rows)
+{
+    auto* row = static_cast<uint8_t*>(desc.lpSurface);
+    for (uint32_t y = 0; y < rows; ++y, row += desc.lPitch)
+        std::memset(row, 0, rowBytes);
 }
 
 [[noreturn]] void reject(const char* text)
@@ -89,9 +88,7 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
         if (rgba && !(colour.ddpfPixelFormat.dwFlags & DDPF_ALPHAPIXELS)) {
             CreateSurface(width, height, &d_ddtexture[1], true);
             if (!d_ddtexture[1]) {
-                d_ddtexture[0]->Unlock(nullptr);
-                d_ddtexture[0]->Release();
-                d_ddtexture[0] = nullptr;
+                dropSurface(d_ddtexture[0], true);
                 return;
             }
             lockWhole(d_ddtexture[1], alpha);
@@ -135,6 +132,15 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
             }
             d_ddtexture[0]->ReleaseDC(dc);
         } else {
+            // New surfaces hold whatever the memory held. With a separate
+            // alpha surface the conversion leaves bytes of both unwritten
+            // (the fourth byte of a 32-bit colour pixel, the rest of each
+            // alpha pixel), which colour keys and blits would read as colour.
+            if (separateAlpha) {
+                const uint32_t bytes = bytesPerPixel(d_rgbMode);
+                clearRows(colour, size_t{columns} * bytes, rows);
+                clearRows(alpha, size_t{columns} * bytes, rows);
+            }
             UploadTarget target;
             target.colour = static_cast<uint8_t*>(colour.lpSurface);
             target.colourPitch = colour.lPitch;
@@ -162,18 +168,10 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
         d_width = d_imageWidth = width;
         d_height = d_imageHeight = height;
     } catch (...) {
-        if (d_ddtexture[1] && d_ddtexture[1] != d_ddtexture[0]) {
-            if (alphaLocked)
-                d_ddtexture[1]->Unlock(nullptr);
-            d_ddtexture[1]->Release();
-        }
+        if (d_ddtexture[1] != d_ddtexture[0])
+            dropSurface(d_ddtexture[1], alphaLocked);
         d_ddtexture[1] = nullptr;
-        if (d_ddtexture[0]) {
-            if (colourLocked)
-                d_ddtexture[0]->Unlock(nullptr);
-            d_ddtexture[0]->Release();
-            d_ddtexture[0] = nullptr;
-        }
+        dropSurface(d_ddtexture[0], colourLocked);
         try {
             throw;
         } catch (const std::exception& e) {

@@ -372,36 +372,44 @@ TEST_F(TintFallbackTest, WithoutTheScratchTheTintFallsBackSilently)
 
 class LostSurfaceTest : public DrawingFixture {};
 
-TEST_F(LostSurfaceTest, LostColourSurfaceIsRestoredAndDrawnInTheSameCall)
+TEST_F(LostSurfaceTest, ATextureWithASourceIsRestoredReloadedAndDrawnInTheSameCall)
+{
+    make(1);
+    CDDTexture* a = texture("a", 16, 16, solidPixels(16, 16, 255, 255, 255), true, true);
+    for (const bool alphaLost : {false, true}) {
+        const std::string colour = dd.nameOf(a->colourSurface());
+        const std::string alpha = dd.nameOf(a->alphaSurface());
+        dd.find(alphaLost ? a->alphaSurface() : a->colourSurface())->lost = true;
+        const Strings calls = drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps);
+        Strings expected = {colour + ".IsLost()"};
+        if (alphaLost)
+            expected.push_back(alpha + ".IsLost()");
+        expected.insert(expected.end(), {colour + ".Restore()", alpha + ".Restore()"});
+        ASSERT_GT(calls.size(), expected.size());
+        EXPECT_EQ(Strings(calls.begin(), calls.begin() + std::ptrdiff_t(expected.size())), expected);
+        EXPECT_EQ(calls.back(), "target.BltFast(0,0," + dd.nameOf(a->colourSurface()) + ",[0,0,16,16],0x11)");
+    }
+}
+
+TEST_F(LostSurfaceTest, RawPixelsWithoutACopyAreClearedReportedOnceAndNotDrawn)
 {
     make(1);
     CDDTexture* a = plainTexture("a");
     dd.find(a->colourSurface())->lost = true;
-    EXPECT_EQ(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps),
-              (Strings{"a.IsLost()", "a.Restore()", "aAlpha.Restore()", "target.BltFast(0,0,a,[0,0,16,16],0x11)"}));
-    EXPECT_EQ(dd.callsTo("IsLost")[0].result, DDERR_SURFACELOST);
-}
+    EXPECT_EQ(
+        drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps),
+        (Strings{"a.IsLost()", "a.Restore()", "aAlpha.Restore()", "a.Blt(null,null,null,0x400,fill=0x0,key=0x0/0x0)",
+                 "aAlpha.Blt(null,null,null,0x400,fill=0x0,key=0x0/0x0)"}));
+    EXPECT_TRUE(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps).empty());
+    EXPECT_EQ(log.callsTo("logMessage").size(), 1u);
 
-TEST_F(LostSurfaceTest, LostAlphaSurfaceRestoresBoth)
-{
-    make(1);
-    CDDTexture* a = plainTexture("a");
-    dd.find(a->alphaSurface())->lost = true;
-    EXPECT_EQ(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps),
-              (Strings{"a.IsLost()", "aAlpha.IsLost()", "a.Restore()", "aAlpha.Restore()",
-                       "target.BltFast(0,0,a,[0,0,16,16],0x11)"}));
-}
-
-TEST_F(LostSurfaceTest, FailedRestoreDrawsNothing)
-{
-    make(1);
-    CDDTexture* a = plainTexture("a");
-    for (const char* failing : {"a", "aAlpha"}) {
-        dd.find(a->colourSurface())->lost = true;
-        dd.failNext("Restore", DDERR_OUTOFVIDEOMEMORY, failing);
-        const Strings calls = drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps);
-        EXPECT_EQ(calls, (Strings{"a.IsLost()", "a.Restore()", "aAlpha.Restore()"})) << failing;
-    }
+    // Surfaces that cannot come back are given back.
+    CDDTexture* b = plainTexture("b");
+    dd.find(b->colourSurface())->lost = true;
+    dd.failNext("Restore", DDERR_WRONGMODE, "b");
+    EXPECT_EQ(drawNow(b, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF, kDrawingOps),
+              (Strings{"b.IsLost()", "b.Restore()", "bAlpha.Restore()"}));
+    EXPECT_EQ(b->colourSurface(), nullptr);
 }
 
 TEST_F(LostSurfaceTest, LostDestinationIsNeverAskedOrRestored)
@@ -410,7 +418,9 @@ TEST_F(LostSurfaceTest, LostDestinationIsNeverAskedOrRestored)
     CDDTexture* a = plainTexture("a");
     target->lost = true;
     const Strings calls = drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF, kDrawingOps);
-    EXPECT_EQ(calls, (Strings{"a.IsLost()", "aAlpha.IsLost()", "target.Lock(null,0x1)"}));
+    // A lost result asks the texture and the scratch, never the destination.
+    EXPECT_EQ(calls, (Strings{"a.IsLost()", "aAlpha.IsLost()", "target.Lock(null,0x1)", "a.IsLost()", "aAlpha.IsLost()",
+                              "scratch.IsLost()", "scratchAlpha.IsLost()"}));
 }
 
 TEST_F(LostSurfaceTest, MissingColourSurfaceIsRecreatedOnceOrTheQuadSkipped)
@@ -576,9 +586,9 @@ TEST_F(BlendPathTest, FailedLocksDrawNothingAndLeaveNothingLocked)
     EXPECT_EQ(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF, kDrawingOps),
               (Strings{"a.IsLost()", "aAlpha.IsLost()", "target.Lock(null,0x1)"}));
     dd.failNext("Lock", DDERR_SURFACELOST, "a");
-    EXPECT_EQ(
-        drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF, kDrawingOps),
-        (Strings{"a.IsLost()", "aAlpha.IsLost()", "target.Lock(null,0x1)", "a.Lock(null,0x1)", "target.Unlock()"}));
+    EXPECT_EQ(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF, kDrawingOps),
+              (Strings{"a.IsLost()", "aAlpha.IsLost()", "target.Lock(null,0x1)", "a.Lock(null,0x1)", "target.Unlock()",
+                       "a.IsLost()", "aAlpha.IsLost()", "scratch.IsLost()", "scratchAlpha.IsLost()"}));
     // A lock that answers anything but 0 counts as failed.
     dd.failNext("Lock", 1, "target");
     EXPECT_EQ(drawNow(a, FloatRect{0, 0, 16, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF, kDrawingOps).back(),

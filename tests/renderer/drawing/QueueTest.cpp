@@ -263,17 +263,20 @@ TEST_F(QueueTest, HostDestroyingTheBufferTextureDoesNotLeaveADanglingReference)
     EXPECT_FALSE(dd.anyCallAfterRelease());
 }
 
-TEST_F(QueueTest, FailedReloadRaisesOutOfRenderQueueWithTheQueueIntact)
+TEST_F(QueueTest, FailedReloadSkipsItsQuadsUntilTheNextReset)
 {
     make(0);
     CDDTexture* a = plainTexture("a");
     CDDTexture* reloaded = texture("m", 8, 8, solidPixels(8, 8, 255, 255, 255), true, true);
     CDDTexture* c = plainTexture("c");
-    queue(a, kQuad, kTexels, 0xFFFFFFFF, 3.0f);
-    queue(reloaded, FloatRect{4, 4, 12, 12}, FloatRect{0, 0, 8, 8}, 0xFFFFFFFF, 2.0f);
-    queue(c, kQuad, kTexels, 0xFFFFFFFF, 1.0f);
+    const auto queueAll = [&] {
+        queue(a, kQuad, kTexels, 0xFFFFFFFF, 3.0f);
+        queue(reloaded, FloatRect{4, 4, 12, 12}, FloatRect{0, 0, 8, 8}, 0xFFFFFFFF, 2.0f);
+        queue(c, kQuad, kTexels, 0xFFFFFFFF, 1.0f);
+    };
+    queueAll();
 
-    // Its reload after a reset fails, and again when the pass draws it.
+    // Its reload after a reset fails: the reset says so.
     renderer->prepareForReset();
     bool changed = true;
     dd.answer = [](const FakeCall& call) -> std::optional<HRESULT> {
@@ -286,39 +289,51 @@ TEST_F(QueueTest, FailedReloadRaisesOutOfRenderQueueWithTheQueueIntact)
     nameAuxiliarySurfaces();
     EXPECT_EQ(reloaded->colourSurface(), nullptr);
 
+    // Frames go on without it, and do not try it again before the next reset
+    // even once its source works.
     dd.clearCalls();
-    try {
-        renderer->renderQueue();
-        FAIL() << "the failed reload did not reach the caller";
-    } catch (const std::exception& failure) {
-        EXPECT_NE(std::string(failure.what()).find("DDERR_OUTOFMEMORY"), std::string::npos) << failure.what();
-    }
-    EXPECT_EQ(renderer->quadQueue().size(), 3u);
-    EXPECT_EQ(blitSources(dd), (Strings{"buffer<-a"})) << "the pass ends at the failing quad";
-
-    // Once the reload works, the same queue draws completely.
-    dd.answer = nullptr;
-    dd.clearCalls();
+    log.calls.clear();
     renderer->renderQueue();
+    EXPECT_TRUE(renderer->quadQueue().empty());
+    EXPECT_EQ(blitSources(dd), (Strings{"buffer<-a", "buffer<-c", "target<-buffer"}));
+    dd.answer = nullptr;
+    queueAll();
+    renderer->renderQueue();
+    EXPECT_EQ(reloaded->colourSurface(), nullptr);
+    EXPECT_TRUE(dd.callsTo("CreateSurface").empty());
+    EXPECT_TRUE(log.calls.empty()) << "reported by the reset alone";
+
+    renderer->clearQueue();
+    renderer->prepareForReset();
+    renderer->postD3DReset(&changed);
+    nameAuxiliarySurfaces();
     ASSERT_NE(reloaded->colourSurface(), nullptr);
     dd.rename(reloaded->colourSurface(), "m");
-    EXPECT_TRUE(renderer->quadQueue().empty());
-    Strings sources = blitSources(dd);
-    ASSERT_EQ(sources.size(), 4u);
-    EXPECT_EQ(sources[0], "buffer<-a");
-    EXPECT_EQ(sources[2], "buffer<-c");
-    EXPECT_EQ(sources[3], "target<-buffer");
+    dd.clearCalls();
+    queueAll();
+    renderer->renderQueue();
+    EXPECT_EQ(blitSources(dd), (Strings{"buffer<-a", "buffer<-m", "buffer<-c", "target<-buffer"}));
 }
 
-TEST_F(QueueTest, FailedReloadRaisesOutOfQueueQuadWhenDrawingAtOnce)
+TEST_F(QueueTest, FailedReloadWhileDrawingIsLoggedOnceAndNeverRaised)
 {
     make(1);
     CDDTexture* reloaded = texture("m", 8, 8, solidPixels(8, 8, 255, 255, 255), true, true);
     renderer->prepareForReset();
     renderer->setQueueing(false);
+    log.calls.clear();
+    dd.clearCalls();
     dd.failNext("CreateSurface", DDERR_OUTOFVIDEOMEMORY);
-    EXPECT_THROW(queue(reloaded, kQuad, FloatRect{0, 0, 8, 8}), std::exception);
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_NO_THROW(queue(reloaded, kQuad, FloatRect{0, 0, 8, 8}));
     EXPECT_TRUE(renderer->quadQueue().empty());
+    EXPECT_EQ(reloaded->colourSurface(), nullptr);
+    const std::vector<RecordedCall> lines = log.callsTo("logMessage");
+    ASSERT_FALSE(lines.empty());
+    for (const RecordedCall& line : lines)
+        EXPECT_NE(line.args.at(0).find("DDERR_OUTOFVIDEOMEMORY"), std::string::npos) << line.args.at(0);
+    EXPECT_EQ(lines.back().args.at(0), lines.front().args.at(0));
+    EXPECT_EQ(dd.callsTo("CreateSurface").size(), 1u) << "tried once";
 }
 
 } // namespace

@@ -281,25 +281,40 @@ TEST_P(RenderedPixelsTest, TintReplacesWhiteTexelsByTheQuadsColour)
     expectPicture(expected, "tinted copy");
 }
 
-TEST_P(RenderedPixelsTest, LostTextureIsRestoredAndDrawnAndFailuresLeaveThePictureAlone)
+TEST_P(RenderedPixelsTest, LostTexturesComeBackFromTheirSourceAndFailuresLeaveThePictureAlone)
 {
-    CDDTexture* a = texture(true);
-    const SurfaceImage texels = readImage(a->colourSurface());
-    ASSERT_TRUE(ddrawtest::markLost(a->colourSurface()));
-    ddrawtest::reset();
-    draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
-    EXPECT_EQ(ddrawtest::callCount("Restore"), 2u) << "the colour and the alpha surface";
-    EXPECT_EQ(ddrawtest::callCount("BltFast"), 1u) << "drawn in the same call";
-
-    // A failing restore, lock or blit draws nothing and disturbs nothing.
-    ASSERT_TRUE(writeImage(a->colourSurface(), texels));
+    // A texture with kept pixels is restored, reloaded and drawn in the same
+    // call, whatever its restore answers.
+    CDDTexture* a = texture(true, true);
     paintBackground();
     const SurfaceImage background = readImage(target);
-    ASSERT_TRUE(ddrawtest::markLost(a->colourSurface()));
-    ASSERT_TRUE(ddrawtest::failNext("Restore", DDERR_OUTOFVIDEOMEMORY));
     draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
+    const SurfaceImage drawn = readImage(target);
+    for (const HRESULT restore : {DD_OK, DDERR_WRONGMODE}) {
+        ASSERT_TRUE(writeImage(target, background));
+        ASSERT_TRUE(ddrawtest::markLost(a->colourSurface()));
+        ddrawtest::reset();
+        if (restore != DD_OK) {
+            ASSERT_TRUE(ddrawtest::failAlways("Restore", restore));
+        }
+        draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
+        EXPECT_GE(ddrawtest::callCount("Restore"), 1u);
+        expectPicture(drawn, "reloaded and drawn");
+        ddrawtest::reset();
+    }
+
+    // Raw pixels without a copy: what the restored memory holds is not
+    // shown.
+    ASSERT_TRUE(writeImage(target, background));
+    CDDTexture* b = texture(true);
+    ASSERT_TRUE(ddrawtest::markLost(b->colourSurface()));
+    draw(b, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0xFFFFFFFF);
+    EXPECT_TRUE(b->pixelsLost());
+
+    // A failing lock or blit draws nothing and disturbs nothing.
+    CDDTexture* c = texture(true);
     ASSERT_TRUE(ddrawtest::failNext(d_blendMode == 0 || d_layout.mode == 6 ? "BltFast" : "Lock", DDERR_SURFACEBUSY));
-    draw(a, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
+    draw(c, FloatRect{5, 7, 21, 23}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
     expectPicture(background, "nothing drawn");
     EXPECT_EQ(ddrawtest::armedFaults(), 0u);
 }
