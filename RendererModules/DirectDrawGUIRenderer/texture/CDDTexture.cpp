@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "module/Diagnostics.h"
+#include "diagnostics/Diagnostics.h"
 #include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
