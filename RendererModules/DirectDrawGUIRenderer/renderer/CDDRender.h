@@ -2,6 +2,7 @@
 // textures, the quad queue and the quad blit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <vector>
@@ -115,7 +116,10 @@ private:
     bool d_resetPending = false;
     // Blend mode 0: the quads drawn into the buffer since the last
     // clearQueue, so that a buffer that lost its pixels gets its picture
-    // back.
+    // back. A host that never clears the queue does not grow them without
+    // end: past kMaxBufferedQuads the records stop, and a lost buffer gets back
+    // only what they hold.
+    static constexpr size_t kMaxBufferedQuads = size_t{1} << 18;
     std::vector<QueuedQuad> d_bufferedQuads;
     // The buffer is new and does not show d_bufferedQuads yet.
     bool d_bufferStale = false;

@@ -56,7 +56,8 @@ void CDDRender::renderQueue()
     // records: a buffer that lost its pixels is composed again from them.
     for (const QueuedQuad& queued : d_quadQueue) {
         drawQuad(colourSurfaceOf(d_bufferTexture), queued);
-        d_bufferedQuads.push_back(queued);
+        if (d_bufferedQuads.size() < kMaxBufferedQuads)
+            d_bufferedQuads.push_back(queued);
     }
     d_quadQueue.clear();
 
