@@ -1,7 +1,6 @@
 #include "Options.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace zivdemo {
 
@@ -46,18 +45,6 @@ frame before it), 1 otherwise, 2 for a mistake on the command line.
 )";
 
 namespace {
-
-uint32_t parseNumber(const std::string& text, const std::string& what, uint32_t low, uint32_t high)
-{
-    uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || ptr != end || value < low || value > high) {
-        throw UsageError(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-                         ", not '" + text + "'");
-    }
-    return value;
-}
 
 std::vector<std::string> splitList(const std::string& text)
 {
@@ -106,13 +93,7 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (name == "--print-scene") {
             options.printScene = true;
         } else if (name == "--size") {
-            const std::string size = value();
-            const size_t x = size.find('x');
-            if (x == std::string::npos) {
-                throw UsageError("--size takes WIDTHxHEIGHT, such as 800x600, not '" + size + "'");
-            }
-            options.width = parseNumber(size.substr(0, x), "the width", 1, 4096);
-            options.height = parseNumber(size.substr(x + 1), "the height", 1, 4096);
+            parseSize(value(), options.width, options.height);
         } else if (name == "--format") {
             const std::string list = value();
             options.formats.clear();

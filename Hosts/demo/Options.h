@@ -1,6 +1,7 @@
 // ziv-demo's command line.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -29,6 +30,33 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The parsers that ziv-demo and its window program share; inline, since the
+// Windows window program is built without this header's source file.
+
+// A whole number from low to high, what naming it in the UsageError.
+inline uint32_t parseNumber(const std::string& text, const std::string& what, uint32_t low, uint32_t high)
+{
+    uint32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || ptr != end || value < low || value > high) {
+        throw UsageError(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not '" + text + "'");
+    }
+    return value;
+}
+
+// The value of --size, WIDTHxHEIGHT with each side from 1 to 4096.
+inline void parseSize(const std::string& size, std::optional<uint32_t>& width, std::optional<uint32_t>& height)
+{
+    const size_t x = size.find('x');
+    if (x == std::string::npos) {
+        throw UsageError("--size takes WIDTHxHEIGHT, such as 800x600, not '" + size + "'");
+    }
+    width = parseNumber(size.substr(0, x), "the width", 1, 4096);
+    height = parseNumber(size.substr(x + 1), "the height", 1, 4096);
+}
 
 // Parses the arguments after the program name. Throws UsageError.
 Options parseOptions(const std::vector<std::string>& args);

@@ -450,6 +450,17 @@ TEST_F(FaultMatrix, LoadFromMemory)
 
 // --- Quads -------------------------------------------------------------------------
 
+// A mode change loses every surface; the host restores its target.
+void loseEverySurface(Host& host)
+{
+    DDSURFACEDESC mode;
+    std::memset(&mode, 0, sizeof(mode));
+    mode.dwSize = sizeof(mode);
+    host.device.directDraw->GetDisplayMode(&mode);
+    host.device.directDraw->SetDisplayMode(mode.dwWidth, mode.dwHeight, mode.ddpfPixelFormat.dwRGBBitCount);
+    host.target->Restore();
+}
+
 TEST_F(FaultMatrix, QueueQuad)
 {
     Scenario queued;
@@ -541,13 +552,7 @@ TEST_F(FaultMatrix, QueueQuad)
     lost.name = "queueQuad at once: a lost texture restored, reloaded and drawn";
     lost.setup = [&texture](Host& host) {
         texture = host.pixelTexture(8, 8, true, 10, true);
-        // A mode change loses every surface; the host restores its target.
-        DDSURFACEDESC mode;
-        std::memset(&mode, 0, sizeof(mode));
-        mode.dwSize = sizeof(mode);
-        host.device.directDraw->GetDisplayMode(&mode);
-        host.device.directDraw->SetDisplayMode(mode.dwWidth, mode.dwHeight, mode.ddpfPixelFormat.dwRGBBitCount);
-        host.target->Restore();
+        loseEverySurface(host);
     };
     lost.operation = drawAtOnce({12, 2, 20, 10}, {0, 0, 8, 8}, 0xFFFFFFFF);
     // The renderer's own surfaces were lost as well: the host resets.
@@ -608,12 +613,7 @@ TEST_F(FaultMatrix, RenderQueue)
         const std::vector<uint8_t> file = pngFile(8, 8, true, 13);
         texture = host.renderer->createTexture(file.data(), static_cast<uint32_t>(file.size()));
         host.renderer->queueQuad({2, 30, 10, 38}, 0.0f, texture, {0, 0, 8, 8}, corners(0xFFFFFFFF), 0);
-        DDSURFACEDESC mode;
-        std::memset(&mode, 0, sizeof(mode));
-        mode.dwSize = sizeof(mode);
-        host.device.directDraw->GetDisplayMode(&mode);
-        host.device.directDraw->SetDisplayMode(mode.dwWidth, mode.dwHeight, mode.ddpfPixelFormat.dwRGBBitCount);
-        host.target->Restore();
+        loseEverySurface(host);
     };
     reload.operation = buffered.operation;
     reload.draws = true;

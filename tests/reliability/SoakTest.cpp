@@ -91,15 +91,8 @@ protected:
         if (target != nullptr)
             return (void)target->Restore();
         DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(kWidth, kHeight);
-        if (format().pixelFormat == 555) {
-            desc.dwFlags |= DDSD_PIXELFORMAT;
-            desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-            desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
-            desc.ddpfPixelFormat.dwRGBBitCount = 16;
-            desc.ddpfPixelFormat.dwRBitMask = 0x7C00;
-            desc.ddpfPixelFormat.dwGBitMask = 0x03E0;
-            desc.ddpfPixelFormat.dwBBitMask = 0x001F;
-        }
+        if (format().pixelFormat == 555)
+            ZivTest::requestRgb555(desc);
         ASSERT_EQ(directDraw.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
     }
 

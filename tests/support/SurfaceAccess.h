@@ -25,6 +25,18 @@ inline DDSURFACEDESC offscreenSurfaceDesc(DWORD width, DWORD height)
     return desc;
 }
 
+// Asks for 16-bit 555 pixels (x1r5g5b5) in a surface description.
+inline void requestRgb555(DDSURFACEDESC& desc)
+{
+    desc.dwFlags |= DDSD_PIXELFORMAT;
+    desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+    desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+    desc.ddpfPixelFormat.dwRGBBitCount = 16;
+    desc.ddpfPixelFormat.dwRBitMask = 0x7C00;
+    desc.ddpfPixelFormat.dwGBitMask = 0x03E0;
+    desc.ddpfPixelFormat.dwBBitMask = 0x001F;
+}
+
 // The bytes of every pixel row of a surface, row after row, without the pitch
 // padding. False, with rows empty, when the surface does not lock.
 inline bool readSurfaceRows(IDirectDrawSurface* surface, std::vector<uint8_t>& rows)

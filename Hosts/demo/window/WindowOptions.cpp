@@ -1,7 +1,5 @@
 #include "WindowOptions.h"
 
-#include <charconv>
-
 #include "Options.h"
 
 namespace zivdemo {
@@ -30,22 +28,6 @@ Options:
   -h, --help       show this help and exit
 )";
 
-namespace {
-
-uint32_t number(const std::string& text, const std::string& what, uint32_t low, uint32_t high)
-{
-    uint32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || ptr != end || value < low || value > high) {
-        throw UsageError(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-                         ", not '" + text + "'");
-    }
-    return value;
-}
-
-} // namespace
-
 WindowOptions parseWindowOptions(const std::vector<std::string>& args)
 {
     WindowOptions options;
@@ -61,15 +43,9 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& args)
             options.help = true;
         } else if (name == "--window") {
         } else if (name == "--size") {
-            const std::string size = value();
-            const size_t x = size.find('x');
-            if (x == std::string::npos) {
-                throw UsageError("--size takes WIDTHxHEIGHT, such as 800x600, not '" + size + "'");
-            }
-            options.width = number(size.substr(0, x), "the width", 1, 4096);
-            options.height = number(size.substr(x + 1), "the height", 1, 4096);
+            parseSize(value(), options.width, options.height);
         } else if (name == "--blend") {
-            options.blendMode = static_cast<int32_t>(number(value(), "the blend mode", 0, 2));
+            options.blendMode = static_cast<int32_t>(parseNumber(value(), "the blend mode", 0, 2));
         } else if (name == "--memory") {
             const std::string where = value();
             if (where != "system" && where != "video") {

@@ -6,48 +6,27 @@
 #include <cstdlib>
 
 #include "pixel/KernelTable.h"
+#include "pixel/LevelTables.h"
 
 namespace ZorvUISystem {
 
 namespace {
 
-// The highest level this build has tables for.
-constexpr KernelLevel kBuiltLevel =
+const KernelTable* const kDeclaredKernels[] = {
+    &kPortableKernels,
 #if defined(ZIV_X86_KERNELS)
-    KernelLevel::Avx512;
-#else
-    KernelLevel::None;
+    &kSse2Kernels,
+    &kAvx2Kernels,
+    &kAvx512Kernels,
 #endif
+};
 
-const KernelTable* declaredTable(KernelLevel level)
-{
-    switch (level) {
-    case KernelLevel::None:
-        return &kPortableKernels;
-#if defined(ZIV_X86_KERNELS)
-    case KernelLevel::Sse2:
-        return &kSse2Kernels;
-    case KernelLevel::Avx2:
-        return &kAvx2Kernels;
-    case KernelLevel::Avx512:
-        return &kAvx512Kernels;
-#endif
-    default:
-        return nullptr;
-    }
-}
-
-// Fills each empty entry from the first table down the fallback chain that
-// has it; the portable table at the bottom has them all.
+// Fills each empty entry of one kernel from the fallback chain.
 void resolveEntries(BlendRowsFn (KernelTable::*entries)[kKernelModeCount], const KernelTable& declared,
                     KernelTable& resolved)
 {
-    for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
-        const KernelTable* t = &declared;
-        while ((t->*entries)[mode] == nullptr && t->fallback != nullptr)
-            t = t->fallback;
-        (resolved.*entries)[mode] = (t->*entries)[mode];
-    }
+    for (uint32_t mode = 0; mode < kKernelModeCount; ++mode)
+        (resolved.*entries)[mode] = entryFromChain(declared, [&](const KernelTable& t) { return (t.*entries)[mode]; });
 }
 
 KernelTable resolve(const KernelTable& declared)
@@ -60,26 +39,11 @@ KernelTable resolve(const KernelTable& declared)
     return resolved;
 }
 
-struct KernelSet {
-    KernelLevel usable;                    // highest level both processor and build offer
-    KernelLevel active;                    // the level in use
-    KernelTable tables[kKernelLevelCount]; // resolved, valid up to usable
-};
-
-KernelSet chooseKernels()
+const LevelTables<KernelTable>& kernelSet()
 {
-    KernelSet set{};
-    const KernelLevel cpu = highestCpuKernelLevel();
-    set.usable = cpu < kBuiltLevel ? cpu : kBuiltLevel;
-    set.active = chooseKernelLevel(std::getenv("ZIV_SIMD"), set.usable);
-    for (uint32_t i = 0; i <= static_cast<uint32_t>(set.usable); ++i)
-        set.tables[i] = resolve(*declaredTable(static_cast<KernelLevel>(i)));
-    return set;
-}
-
-const KernelSet& kernelSet()
-{
-    static const KernelSet set = chooseKernels();
+    static const LevelTables<KernelTable> set = chooseLevelTables(
+        kDeclaredKernels, [](KernelLevel usable) { return chooseKernelLevel(std::getenv("ZIV_SIMD"), usable); },
+        resolve);
     return set;
 }
 
@@ -161,16 +125,12 @@ KernelLevel activeKernelLevel()
 
 const KernelTable& activeKernelTable()
 {
-    const KernelSet& set = kernelSet();
-    return set.tables[static_cast<uint32_t>(set.active)];
+    return kernelSet().activeTable();
 }
 
 const KernelTable* kernelTableFor(KernelLevel level)
 {
-    const KernelSet& set = kernelSet();
-    if (level > set.usable)
-        return nullptr;
-    return &set.tables[static_cast<uint32_t>(level)];
+    return kernelSet().tableFor(level);
 }
 
 const char* activeKernelLevelName()

@@ -31,7 +31,7 @@ template <class Mode, bool Rgba, bool Separate> void fixedRows(const UploadJob& 
 
 template <bool Rgba, bool Separate> void maskedRows(const UploadJob& job)
 {
-    portableRows<UploadMasked, Rgba, Separate>(UploadMasked(job.masks[0], job.masks[1], job.masks[2]), job);
+    portableRows<UploadMasked, Rgba, Separate>(UploadMasked(job.redMask, job.greenMask, job.blueMask), job);
 }
 
 template <class Mode> constexpr void fill(UploadRowsFn (&entries)[kUploadLayoutCount])

@@ -5,71 +5,40 @@
 #include "pixel/UploadKernels.h"
 
 #include "pixel/BlendKernels.h"
+#include "pixel/LevelTables.h"
 
 namespace ZorvUISystem {
 
 namespace {
 
-// The highest level this build has tables for.
-constexpr KernelLevel kBuiltLevel =
+const UploadTable* const kDeclaredUpload[] = {
+    &kPortableUpload,
 #if defined(ZIV_X86_KERNELS)
-    KernelLevel::Avx512;
-#else
-    KernelLevel::None;
+    &kSse2Upload,
+    &kAvx2Upload,
+    &kAvx512Upload,
 #endif
-
-const UploadTable* declaredTable(KernelLevel level)
-{
-    switch (level) {
-    case KernelLevel::None:
-        return &kPortableUpload;
-#if defined(ZIV_X86_KERNELS)
-    case KernelLevel::Sse2:
-        return &kSse2Upload;
-    case KernelLevel::Avx2:
-        return &kAvx2Upload;
-    case KernelLevel::Avx512:
-        return &kAvx512Upload;
-#endif
-    default:
-        return nullptr;
-    }
-}
+};
 
 UploadTable resolve(const UploadTable& declared)
 {
     UploadTable resolved = declared;
     for (uint32_t mode = 0; mode < kUploadModeCount; ++mode)
-        for (uint32_t layout = 0; layout < kUploadLayoutCount; ++layout) {
-            const UploadTable* t = &declared;
-            while (t->rows[mode][layout] == nullptr && t->fallback != nullptr)
-                t = t->fallback;
-            resolved.rows[mode][layout] = t->rows[mode][layout];
-        }
+        for (uint32_t layout = 0; layout < kUploadLayoutCount; ++layout)
+            resolved.rows[mode][layout] =
+                entryFromChain(declared, [&](const UploadTable& t) { return t.rows[mode][layout]; });
     return resolved;
 }
 
-struct UploadSet {
-    KernelLevel usable;                    // highest level both processor and build offer
-    KernelLevel active;                    // the level in use
-    UploadTable tables[kKernelLevelCount]; // resolved, valid up to usable
-};
-
-UploadSet chooseTables()
+const LevelTables<UploadTable>& uploadSet()
 {
-    UploadSet set{};
-    const KernelLevel cpu = highestCpuKernelLevel();
-    set.usable = cpu < kBuiltLevel ? cpu : kBuiltLevel;
-    const KernelLevel blend = activeKernelLevel();
-    set.active = blend < set.usable ? blend : set.usable;
-    for (uint32_t i = 0; i <= static_cast<uint32_t>(set.usable); ++i)
-        set.tables[i] = resolve(*declaredTable(static_cast<KernelLevel>(i)));
-    return set;
-}
-
-const UploadSet& uploadSet()
-{
-    static const UploadSet set = chooseTables();
+    static const LevelTables<UploadTable> set = chooseLevelTables(
+        kDeclaredUpload,
+        [](KernelLevel usable) {
+            const KernelLevel blend = activeKernelLevel();
+            return blend < usable ? blend : usable;
+        },
+        resolve);
     return set;
 }
 
@@ -77,16 +46,12 @@ const UploadSet& uploadSet()
 
 const UploadTable& activeUploadTable()
 {
-    const UploadSet& set = uploadSet();
-    return set.tables[static_cast<uint32_t>(set.active)];
+    return uploadSet().activeTable();
 }
 
 const UploadTable* uploadTableFor(KernelLevel level)
 {
-    const UploadSet& set = uploadSet();
-    if (level > set.usable)
-        return nullptr;
-    return &set.tables[static_cast<uint32_t>(level)];
+    return uploadSet().tableFor(level);
 }
 
 } // namespace ZorvUISystem

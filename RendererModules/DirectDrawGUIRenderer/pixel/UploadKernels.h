@@ -13,20 +13,28 @@
 
 namespace ZorvUISystem {
 
-// Source pixels are rows of 4 bytes (red, green, blue, alpha) or 3 bytes
-// (red, green, blue), sourcePitch bytes apart; the surfaces' rows are
-// stepped by their own pitches. alpha is used only for RGBA sources with a
-// separate alpha surface; the masks only for other 16-bit layouts.
-struct UploadJob {
-    const uint8_t* source;
-    size_t sourcePitch;
+// Locked surface memory. For RGBA sources alpha points at the alpha surface,
+// which is the colour surface itself when that one holds alpha; for RGB
+// sources it is ignored. The masks describe 16-bit layouts other than 565
+// and 555.
+struct UploadTarget {
     uint8_t* colour;
     ptrdiff_t colourPitch;
     uint8_t* alpha;
     ptrdiff_t alphaPitch;
     uint32_t width;
     uint32_t height;
-    uint32_t masks[3]; // red, green, blue
+    uint32_t redMask;
+    uint32_t greenMask;
+    uint32_t blueMask;
+};
+
+// One kernel call: the target and the source rows, of 4 bytes (red, green,
+// blue, alpha) or 3 bytes (red, green, blue) per pixel, sourcePitch bytes
+// apart; the surfaces' rows are stepped by their own pitches.
+struct UploadJob : UploadTarget {
+    const uint8_t* source;
+    size_t sourcePitch;
 };
 
 // Where the source's alpha goes.

@@ -50,12 +50,6 @@ DDBLTFX effectsRecord()
     return effects;
 }
 
-RECT intersection(const RECT& a, const RECT& b)
-{
-    return RECT{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
-                a.bottom < b.bottom ? a.bottom : b.bottom};
-}
-
 // The part of a locked surface a kernel may touch, in pixels of
 // bytesPerPixel bytes: the rows' pixel bytes, never the pitch padding. The
 // kernels treat both surfaces as having the texture's layout, so a surface of
@@ -128,7 +122,7 @@ bool tintColours(const CDDTexture& texture, const QuadDraw& draw, uint32_t& fill
 RECT destinationLimit(IDirectDrawSurface* surface, const RECT& displayArea)
 {
     RECT bounds;
-    return surfaceBounds(surface, bounds) ? intersection(bounds, displayArea) : displayArea;
+    return surfaceBounds(surface, bounds) ? intersectRects(bounds, displayArea) : displayArea;
 }
 
 // The rectangle of a texture's colour surface.
@@ -320,7 +314,7 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
     // No kernel reads or writes outside the two locked surfaces.
     if (bytes == 0) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_UNSUPPORTED_MODE);
-    } else if (!clipBlit(draw.dest, draw.source, intersection(lockedExtent(destDesc, bytes), d_displayArea),
+    } else if (!clipBlit(draw.dest, draw.source, intersectRects(lockedExtent(destDesc, bytes), d_displayArea),
                          lockedExtent(sourceDesc, bytes))) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
@@ -334,7 +328,7 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         const bool sameSize = destBits == 0 || destBits == bytes * 8;
         const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
         for (size_t i = 0; i < pieces; ++i) {
-            const RECT d = visible != nullptr ? intersection(draw.dest, (*visible)[i]) : draw.dest;
+            const RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
             if (d.left >= d.right || d.top >= d.bottom)
                 continue;
             const RECT s = {draw.source.left + (d.left - draw.dest.left), draw.source.top + (d.top - draw.dest.top),

@@ -14,9 +14,7 @@ void convertPixels(const UploadTable& kernels, RgbMode mode, const UploadSource&
     const UploadLayout layout = !source.rgba                    ? UPLOAD_RGB
                                 : target.alpha == target.colour ? UPLOAD_RGBA_IN_COLOUR
                                                                 : UPLOAD_RGBA_SEPARATE;
-    const UploadJob job{source.pixels,      source.pitch,  target.colour,
-                        target.colourPitch, target.alpha,  target.alphaPitch,
-                        target.width,       target.height, {target.redMask, target.greenMask, target.blueMask}};
+    const UploadJob job{target, source.pixels, source.pitch};
     kernels.rows[mode][layout](job);
 }
 

@@ -19,22 +19,6 @@ struct UploadSource {
     bool rgba;
 };
 
-// Locked surface memory. For RGBA sources alpha points at the alpha surface,
-// which is the colour surface itself when that one holds alpha; for RGB
-// sources it is ignored. The masks describe 16-bit layouts other than 565
-// and 555.
-struct UploadTarget {
-    uint8_t* colour;
-    ptrdiff_t colourPitch;
-    uint8_t* alpha;
-    ptrdiff_t alphaPitch;
-    uint32_t width;
-    uint32_t height;
-    uint32_t redMask;
-    uint32_t greenMask;
-    uint32_t blueMask;
-};
-
 // Converts width x height pixels into a surface of mode 0 to 4 (555, 565,
 // other 16-bit, 24, 32). Colour is scaled by alpha so that a texel of alpha 0
 // becomes 0, the transparent value:

@@ -90,15 +90,8 @@ protected:
         ASSERT_EQ(renderer->blendMode(), blendMode);
 
         DDSURFACEDESC desc = ZivTest::offscreenSurfaceDesc(kWidth, kHeight);
-        if (layout.target555) {
-            desc.dwFlags |= DDSD_PIXELFORMAT;
-            desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-            desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
-            desc.ddpfPixelFormat.dwRGBBitCount = 16;
-            desc.ddpfPixelFormat.dwRBitMask = 0x7C00;
-            desc.ddpfPixelFormat.dwGBitMask = 0x03E0;
-            desc.ddpfPixelFormat.dwBBitMask = 0x001F;
-        }
+        if (layout.target555)
+            ZivTest::requestRgb555(desc);
         ASSERT_EQ(dd.get()->CreateSurface(&desc, &target, nullptr), DD_OK);
         renderer->setTargetSurface(target);
         paintBackground();
