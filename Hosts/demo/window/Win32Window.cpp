@@ -3,7 +3,9 @@
 // the window; the module draws into an off-screen target (system or video
 // memory) that is blitted onto the window's client area every frame, or,
 // with --direct, straight onto the primary surface at the client area's
-// place on the screen.
+// place on the screen. Drawn there, every stage of a frame is on the screen
+// at once (the clear, then the quads one by one), so a direct window draws
+// only when what it shows changes: its state, size or place, or a repaint.
 #include <windows.h>
 #include <windowsx.h>
 
@@ -15,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "DemoDevice.h"
 #include "WindowMain.h"
@@ -125,6 +128,10 @@ public:
                 WaitMessage(); // nothing to show until the window is restored
                 continue;
             }
+            if (d_options.direct && !d_repaint && d_shown == shownState()) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+                continue; // the screen already holds this frame
+            }
             frame();
             const std::string title = d_clock.tick(d_session->statistics());
             if (!title.empty()) {
@@ -165,6 +172,7 @@ private:
             PAINTSTRUCT paint;
             BeginPaint(window, &paint);
             EndPaint(window, &paint);
+            d_repaint = true;
             if (d_session && !d_minimised) {
                 frame();
             }
@@ -267,6 +275,33 @@ private:
         return released;
     }
 
+    // What a frame depends on besides the scene: the pointer's groups, the
+    // client area's size and its place on the screen; and the regions' states
+    // the report tells, which may change while the groups stay.
+    struct Shown {
+        std::string regions;
+        std::vector<std::string> groups;
+        uint32_t width = 0, height = 0;
+        LONG x = 0, y = 0;
+        bool operator==(const Shown& other) const
+        {
+            return regions == other.regions && groups == other.groups && width == other.width &&
+                   height == other.height && x == other.x && y == other.y;
+        }
+    };
+
+    Shown shownState() const
+    {
+        POINT origin{0, 0};
+        ClientToScreen(d_window, &origin);
+        return Shown{d_scene.interactive->describe(d_pointer),
+                     d_scene.interactive->groupsFor(d_pointer),
+                     d_width,
+                     d_height,
+                     origin.x,
+                     origin.y};
+    }
+
     IDirectDrawSurface* drawnSurface() const { return d_options.direct ? d_primary : d_target; }
 
     // The device reset: the renderer lets go of its surfaces, the window
@@ -284,6 +319,7 @@ private:
             d_device.set(d_directDraw, d_width, d_height);
         }
         d_session->finishReset(drawnSurface());
+        d_repaint = true;
     }
 
     void resize(uint32_t width, uint32_t height)
@@ -305,6 +341,8 @@ private:
         POINT origin{0, 0};
         ClientToScreen(d_window, &origin);
         if (d_options.direct) {
+            d_shown = shownState();
+            d_repaint = false;
             d_session->draw(d_primary, d_pointer, d_width, d_height, origin.x, origin.y);
         } else {
             d_session->draw(d_target, d_pointer, d_width, d_height);
@@ -335,6 +373,8 @@ private:
     TitleClock d_clock;
     bool d_minimised = false;
     bool d_tracking = false;
+    bool d_repaint = true; // the direct window's frame must be drawn again
+    Shown d_shown;
     std::exception_ptr d_error;
 };
 

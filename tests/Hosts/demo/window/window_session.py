@@ -7,9 +7,12 @@ list pressed, and after a resize to 800x600. In each state the window's
 client area, taken from a screenshot of the X screen (ImageMagick's import), must equal pixel for
 pixel the frame that the off-screen ziv-demo renders for the same pointer and
 size. Escape must end the program with status 0 and every surface released.
+With --direct-too the program is walked a second time, drawing straight onto
+the primary surface through its clipper (--direct): idle, OK hovered and
+pressed, and the resize.
 
   window_session.py --demo build/Hosts/demo/ziv-demo --work DIR [--depths 24,16]
-                    [--wine WINE --wineserver WINESERVER --exe ziv-demo.exe --prefix DIR]
+                    [--wine WINE --wineserver WINESERVER --exe ziv-demo.exe --prefix DIR [--direct-too]]
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb).
 """
@@ -76,8 +79,8 @@ def reference_frames(args, work, fmt, size):
 
 
 class Session:
-    def __init__(self, args, display, work, depth):
-        self.args, self.display, self.work, self.depth = args, display, work, depth
+    def __init__(self, args, display, work, depth, options, states=STATES):
+        self.args, self.display, self.work, self.depth, self.states = args, display, work, depth, states
         self.env = dict(os.environ, DISPLAY=display)
         # SDL takes the server's deepest visual unless told the default one.
         info = run(["xdpyinfo", "-display", display]).decode()
@@ -98,7 +101,7 @@ class Session:
         self.lsan = os.path.join(work, "lsan")
         self.env["LSAN_OPTIONS"] = "exitcode=0:log_path=" + self.lsan
         self.xdotool("mousemove", *map(str, OUTSIDE))
-        self.program = subprocess.Popen(command + ["--blend", "2"] + args.options.split(), env=self.env,
+        self.program = subprocess.Popen(command + ["--blend", "2"] + options, env=self.env,
                                         stdout=subprocess.DEVNULL)
 
     def xdotool(self, *words):
@@ -175,7 +178,7 @@ class Session:
         size = (640, 480)
         frames = reference_frames(self.args, self.work, fmt, size)
         origin = self.wait_for(STATES[0][3], size)
-        for name, pointer, down, regions in STATES:
+        for name, pointer, down, regions in self.states:
             if pointer is not None:
                 self.xdotool("mousemove", str(origin[0] + pointer[0]), str(origin[1] + pointer[1]))
             if down:
@@ -226,6 +229,7 @@ def main():
     parser.add_argument("--exe")
     parser.add_argument("--prefix")
     parser.add_argument("--wineserver", default="wineserver")
+    parser.add_argument("--direct-too", action="store_true", help="walk the --direct program too (Windows)")
     args = parser.parse_args()
     if shutil.which("Xvfb") is None:
         print("skipped: no Xvfb (Debian package xvfb)")
@@ -239,13 +243,21 @@ def main():
         server, display = start_xvfb(depth)
         work = os.path.join(args.work, "depth%d" % depth)
         os.makedirs(work)
-        session = None
+        session, label = None, "%d-bit depth" % depth
         try:
-            session = Session(args, display, work, depth)
+            session = Session(args, display, work, depth, args.options.split())
             session.walk()
             print("%d-bit depth: every state equals its off-screen frame" % depth)
+            if args.direct_too:
+                session.stop()
+                work = os.path.join(args.work, "depth%d-direct" % depth)
+                os.makedirs(work)
+                label += ", drawn on the primary surface"
+                session = Session(args, display, work, depth, args.options.split() + ["--direct"], STATES[:3])
+                session.walk()
+                print("%s: every state equals its off-screen frame" % label)
         except (Failure, subprocess.CalledProcessError) as error:
-            print("FAILED at %d-bit depth: %s" % (depth, error))
+            print("FAILED at %s: %s" % (label, error))
             failed = True
         finally:
             if session is not None:
