@@ -71,9 +71,33 @@ struct Avx2Upload {
         const R inLane =
             _mm256_shuffle_epi8(v, _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4,
                                                     5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+        storePacked24(p, inLane);
+    }
+    // The first 12 bytes of each 128-bit half, as 24 bytes.
+    static void storePacked24(uint8_t* p, R inLane)
+    {
         const R packed = _mm256_permutevar8x32_epi32(inLane, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
+    }
+
+    // Eight RGBA pixels folded by alpha, c (a + 1) >> 8, stored as 24 bytes
+    // blue, green, red. Red and blue are folded in place (each in the high
+    // byte of its 16-bit lane); green, with its lane's low byte cleared, is
+    // the high half of (g << 8) (a + 1), so it lands in the low byte. One
+    // byte shuffle per source then puts each channel in its place, packed.
+    static void storeFoldedRgba24(uint8_t* p, R w)
+    {
+        const R factor = alphaPlusOne(w);
+        const R redBlue = _mm256_mullo_epi16(_mm256_and_si256(w, set1(0x00FF00FFu)), factor);
+        const R green = _mm256_mulhi_epu16(_mm256_and_si256(w, set1(0x0000FF00u)), factor);
+        const R fromRedBlue = _mm256_setr_epi8(3, -1, 1, 7, -1, 5, 11, -1, 9, 15, -1, 13, -1, -1, -1, -1, //
+                                               3, -1, 1, 7, -1, 5, 11, -1, 9, 15, -1, 13, -1, -1, -1, -1);
+        const R fromGreen = _mm256_setr_epi8(-1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, //
+                                             -1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1);
+        const R inLane =
+            _mm256_or_si256(_mm256_shuffle_epi8(redBlue, fromRedBlue), _mm256_shuffle_epi8(green, fromGreen));
+        storePacked24(p, inLane);
     }
 
     static R load16(const uint8_t* p)
