@@ -73,6 +73,24 @@ struct Avx2Upload {
                                                     5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
         storePacked24(p, inLane);
     }
+    // The alpha bytes (byte 3) of eight RGBA pixels into the first byte of
+    // the eight 3-byte pixels at p, their two other bytes kept: the 24 bytes
+    // are loaded and stored as they lie.
+    static void storeAlphaFirst24(uint8_t* p, R w)
+    {
+        const R alphaInLane =
+            _mm256_shuffle_epi8(w, _mm256_setr_epi8(3, -1, -1, 7, -1, -1, 11, -1, -1, 15, -1, -1, -1, -1, -1, -1, 3, -1,
+                                                    -1, 7, -1, -1, 11, -1, -1, 15, -1, -1, -1, -1, -1, -1));
+        const R alpha = _mm256_permutevar8x32_epi32(alphaInLane, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+        const R old =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), 1);
+        const R kept = _mm256_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, //
+                                        -1, -1, 0, -1, -1, 0, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
+        const R merged = _mm256_or_si256(_mm256_and_si256(old, kept), alpha);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(merged));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(merged, 1));
+    }
     // The first 12 bytes of each 128-bit half, as 24 bytes.
     static void storePacked24(uint8_t* p, R inLane)
     {
