@@ -101,20 +101,20 @@ struct Avx2Upload {
 
     // Eight RGBA pixels folded by alpha, c (a + 1) >> 8, stored as 24 bytes
     // blue, green, red. Red and blue are folded in place (each in the high
-    // byte of its 16-bit lane); green, with its lane's low byte cleared, is
-    // the high half of (g << 8) (a + 1), so it lands in the low byte. One
-    // byte shuffle per source then puts each channel in its place, packed.
+    // byte of its 16-bit lane); green and alpha, with their lanes' low bytes
+    // cleared, are the high halves of (c << 8) (a + 1), so they land in the
+    // low bytes. Both together hold green, red, alpha, blue in bytes 0-3 of
+    // each pixel, which one byte shuffle puts in place, packed.
     static void storeFoldedRgba24(uint8_t* p, R w)
     {
         const R factor = alphaPlusOne(w);
-        const R redBlue = _mm256_mullo_epi16(_mm256_and_si256(w, set1(0x00FF00FFu)), factor);
-        const R green = _mm256_mulhi_epu16(_mm256_and_si256(w, set1(0x0000FF00u)), factor);
-        const R fromRedBlue = _mm256_setr_epi8(3, -1, 1, 7, -1, 5, 11, -1, 9, 15, -1, 13, -1, -1, -1, -1, //
-                                               3, -1, 1, 7, -1, 5, 11, -1, 9, 15, -1, 13, -1, -1, -1, -1);
-        const R fromGreen = _mm256_setr_epi8(-1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, //
-                                             -1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1);
+        const R highBytes = set1(0xFF00FF00u);
+        const R redBlue = _mm256_mullo_epi16(_mm256_andnot_si256(highBytes, w), factor);
+        const R greenAlpha = _mm256_mulhi_epu16(_mm256_and_si256(w, highBytes), factor);
+        const R folded = _mm256_or_si256(_mm256_and_si256(redBlue, highBytes), greenAlpha);
         const R inLane =
-            _mm256_or_si256(_mm256_shuffle_epi8(redBlue, fromRedBlue), _mm256_shuffle_epi8(green, fromGreen));
+            _mm256_shuffle_epi8(folded, _mm256_setr_epi8(3, 0, 1, 7, 4, 5, 11, 8, 9, 15, 12, 13, -1, -1, -1, -1, //
+                                                         3, 0, 1, 7, 4, 5, 11, 8, 9, 15, 12, 13, -1, -1, -1, -1));
         storePacked24(p, inLane);
     }
 
