@@ -71,9 +71,51 @@ struct Avx2Upload {
         const R inLane =
             _mm256_shuffle_epi8(v, _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4,
                                                     5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+        storePacked24(p, inLane);
+    }
+    // The alpha bytes (byte 3) of eight RGBA pixels into the first byte of
+    // the eight 3-byte pixels at p, their two other bytes kept: the 24 bytes
+    // are loaded and stored as they lie.
+    static void storeAlphaFirst24(uint8_t* p, R w)
+    {
+        const R alphaInLane =
+            _mm256_shuffle_epi8(w, _mm256_setr_epi8(3, -1, -1, 7, -1, -1, 11, -1, -1, 15, -1, -1, -1, -1, -1, -1, 3, -1,
+                                                    -1, 7, -1, -1, 11, -1, -1, 15, -1, -1, -1, -1, -1, -1));
+        const R alpha = _mm256_permutevar8x32_epi32(alphaInLane, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+        const R old =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16)), 1);
+        const R kept = _mm256_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, //
+                                        -1, -1, 0, -1, -1, 0, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
+        const R merged = _mm256_or_si256(_mm256_and_si256(old, kept), alpha);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(merged));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(merged, 1));
+    }
+    // The first 12 bytes of each 128-bit half, as 24 bytes.
+    static void storePacked24(uint8_t* p, R inLane)
+    {
         const R packed = _mm256_permutevar8x32_epi32(inLane, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
+    }
+
+    // Eight RGBA pixels folded by alpha, c (a + 1) >> 8, stored as 24 bytes
+    // blue, green, red. Red and blue are folded in place (each in the high
+    // byte of its 16-bit lane); green and alpha, with their lanes' low bytes
+    // cleared, are the high halves of (c << 8) (a + 1), so they land in the
+    // low bytes. Both together hold green, red, alpha, blue in bytes 0-3 of
+    // each pixel, which one byte shuffle puts in place, packed.
+    static void storeFoldedRgba24(uint8_t* p, R w)
+    {
+        const R factor = alphaPlusOne(w);
+        const R highBytes = set1(0xFF00FF00u);
+        const R redBlue = _mm256_mullo_epi16(_mm256_andnot_si256(highBytes, w), factor);
+        const R greenAlpha = _mm256_mulhi_epu16(_mm256_and_si256(w, highBytes), factor);
+        const R folded = _mm256_or_si256(_mm256_and_si256(redBlue, highBytes), greenAlpha);
+        const R inLane =
+            _mm256_shuffle_epi8(folded, _mm256_setr_epi8(3, 0, 1, 7, 4, 5, 11, 8, 9, 15, 12, 13, -1, -1, -1, -1, //
+                                                         3, 0, 1, 7, 4, 5, 11, 8, 9, 15, 12, 13, -1, -1, -1, -1));
+        storePacked24(p, inLane);
     }
 
     static R load16(const uint8_t* p)

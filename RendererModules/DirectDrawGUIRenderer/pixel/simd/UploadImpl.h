@@ -21,7 +21,10 @@
 // pixels), set1, and_, or_, add16, srli32/slli32/srli16/slli16, mullo16
 // (16-bit lanes), alphaPlusOne (a + 1 in both 16-bit halves of each lane,
 // a = byte 3) and keepWhereNonzero(test, value) (value in the lanes where
-// test is not 0).
+// test is not 0). A V may also give storeFoldedRgba24(p, w) (RGBA pixels
+// folded by alpha and stored as 3-byte pixels in one go) and
+// storeAlphaFirst24(p, w) (their alpha bytes into the first byte of 3-byte
+// pixels), used in place of the generic fold, loadRgb and storeRgb.
 //
 // Results equal the per-pixel conversions bit for bit: c (a + 1) >> 8 is at
 // most 255 x 256 and is computed exactly in a 16-bit lane.
@@ -189,12 +192,19 @@ template <class V> struct UploadVectors {
                     V::storeRgb(r.c + 3 * x, V::template loadRgb<true>(r.src + 3 * x));
                 } else {
                     const R w = V::load(r.src + srcBytes * x);
-                    V::storeRgb(r.c + 3 * x, colourBytes(channels<true>(w)));
+                    if constexpr (requires { V::storeFoldedRgba24(r.c, w); })
+                        V::storeFoldedRgba24(r.c + 3 * x, w);
+                    else
+                        V::storeRgb(r.c + 3 * x, colourBytes(channels<true>(w)));
                     if constexpr (Separate) {
                         // Alpha goes into the first byte; the other two stay.
                         uint8_t* at = r.alpha + 3 * x;
-                        const R kept = V::and_(V::template loadRgb<false>(at), V::set1(0x00FFFF00u));
-                        V::storeRgb(at, V::or_(kept, V::template srli32<24>(w)));
+                        if constexpr (requires { V::storeAlphaFirst24(at, w); }) {
+                            V::storeAlphaFirst24(at, w);
+                        } else {
+                            const R kept = V::and_(V::template loadRgb<false>(at), V::set1(0x00FFFF00u));
+                            V::storeRgb(at, V::or_(kept, V::template srli32<24>(w)));
+                        }
                     }
                 }
             }

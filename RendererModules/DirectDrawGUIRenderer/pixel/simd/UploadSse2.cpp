@@ -74,6 +74,24 @@ struct Sse2Upload {
         store32(p + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 8))));
     }
 
+    // The alpha bytes (byte 3) of four RGBA pixels into the first byte of the
+    // four 3-byte pixels at p, their two other bytes kept: the twelve bytes
+    // are loaded and stored as they lie, as 8 + 4.
+    static void storeAlphaFirst24(uint8_t* p, R w)
+    {
+        const R a = _mm_srli_epi32(w, 24); // bytes 0, 4, 8 and 12
+        // Pixels 0 and 1 at bytes 0 and 3, 2 and 3 at bytes 8 and 11.
+        const R pairs = _mm_or_si128(_mm_and_si128(a, _mm_set1_epi64x(0xFF)), _mm_srli_epi64(a, 8));
+        const R alpha = _mm_or_si128(_mm_and_si128(pairs, _mm_set_epi64x(0, -1)),
+                                     _mm_srli_si128(_mm_and_si128(pairs, _mm_set_epi64x(-1, 0)), 2));
+        const R old = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                         _mm_cvtsi32_si128(static_cast<int>(load32(p + 8))));
+        const R kept = _mm_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, 0, 0, 0);
+        const R merged = _mm_or_si128(_mm_and_si128(old, kept), alpha);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), merged);
+        store32(p + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(merged, 8))));
+    }
+
     static R load16(const uint8_t* p)
     {
         return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
