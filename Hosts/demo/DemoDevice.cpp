@@ -54,8 +54,8 @@ std::string describeResult(const std::string& call, HRESULT result)
     return call + " failed (" + hex + ")";
 }
 
-DemoDevice::DemoDevice(TargetFormat format, uint32_t width, uint32_t height, int32_t blendMode)
-    : d_format(format), d_width(width), d_height(height), d_blendMode(blendMode)
+DemoDevice::DemoDevice(TargetFormat format, uint32_t width, uint32_t height, int32_t blendMode, bool clipper)
+    : d_format(format), d_width(width), d_height(height), d_blendMode(blendMode), d_clipper(clipper)
 {
     check("DirectDrawCreate", DirectDrawCreate(nullptr, &d_directDraw, nullptr));
     if (d_directDraw == nullptr) {
@@ -107,6 +107,41 @@ void DemoDevice::createTarget()
     if (d_target == nullptr) {
         throw std::runtime_error("DirectDraw: CreateSurface gave no target surface");
     }
+    if (d_clipper) {
+        try {
+            attachClipper();
+        } catch (...) {
+            releaseTarget();
+            throw;
+        }
+    }
+}
+
+void DemoDevice::attachClipper()
+{
+    // One rectangle, the whole target: the frames stay the same, but copies
+    // onto the target meet a clipper as they do in a window.
+    struct {
+        RGNDATAHEADER header;
+        RECT rect;
+    } region{};
+    region.header.dwSize = sizeof(RGNDATAHEADER);
+    region.header.iType = RDH_RECTANGLES;
+    region.header.nCount = 1;
+    region.header.nRgnSize = sizeof(RECT);
+    region.header.rcBound = RECT{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
+    region.rect = region.header.rcBound;
+    IDirectDrawClipper* clipper = nullptr;
+    check("CreateClipper", d_directDraw->CreateClipper(0, &clipper, nullptr));
+    if (clipper == nullptr) {
+        throw std::runtime_error("DirectDraw: CreateClipper gave no clipper");
+    }
+    HRESULT result = clipper->SetClipList(reinterpret_cast<LPRGNDATA>(&region), 0);
+    if (result == DD_OK) {
+        result = d_target->SetClipper(clipper);
+    }
+    clipper->Release(); // the target holds it from here
+    check("SetClipper (target)", result);
 }
 
 void DemoDevice::releaseTarget()

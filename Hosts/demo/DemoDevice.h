@@ -16,9 +16,10 @@ namespace zivdemo {
 class DemoDevice final : public ZorvUISystem::RenderDevice {
 public:
     // Creates the DirectDraw object, sets the display mode for the format and
-    // makes a width x height target surface. Throws std::runtime_error naming
-    // the DirectDraw call that failed.
-    DemoDevice(TargetFormat format, uint32_t width, uint32_t height, int32_t blendMode);
+    // makes a width x height target surface, with a clipper that covers it
+    // when asked (as a windowed host's target has one). Throws
+    // std::runtime_error naming the DirectDraw call that failed.
+    DemoDevice(TargetFormat format, uint32_t width, uint32_t height, int32_t blendMode, bool clipper = false);
     ~DemoDevice();
     DemoDevice(const DemoDevice&) = delete;
     DemoDevice& operator=(const DemoDevice&) = delete;
@@ -47,12 +48,14 @@ public:
 
 private:
     void createTarget();
+    void attachClipper();
     void releaseTarget();
 
     TargetFormat d_format;
     uint32_t d_width;
     uint32_t d_height;
     int32_t d_blendMode;
+    bool d_clipper;
     IDirectDraw* d_directDraw = nullptr;
     IDirectDrawSurface* d_target = nullptr;
 };

@@ -231,7 +231,7 @@ std::string compareOverlap(const Image& earlier, const Image& later)
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings)
 {
-    DemoDevice device(settings.format, settings.width, settings.height, settings.blendMode);
+    DemoDevice device(settings.format, settings.width, settings.height, settings.blendMode, settings.clipper);
     Renderer* created = module.createRenderer(&device, 0, false, nullptr, 0, 0);
     if (created == nullptr) {
         const char* error = module.getLastErrorString();

@@ -41,7 +41,8 @@ struct RunSettings {
     int32_t blendMode = 0; // asked of the renderer through the device
     uint32_t width = 0;
     uint32_t height = 0;
-    uint32_t repeat = 1; // renders per frame, for the timing
+    uint32_t repeat = 1;  // renders per frame, for the timing
+    bool clipper = false; // the target carries a clipper that covers it
 };
 
 struct FrameResult {

@@ -34,6 +34,8 @@ Options:
   --module PATH    the renderer module to load (default: libziv.so beside
                    the program, else the one built with it)
   --repeat N       render each frame N times for the timing (default 5)
+  --clipper        give the target a clipper that covers it, as a windowed
+                   host's target has one (the frames stay the same)
   --window         show the scene in a window instead, driven by the mouse
                    (ziv-demo --window --help tells more)
   -h, --help       show this help and exit
@@ -137,10 +139,12 @@ Options parseOptions(const std::vector<std::string>& args)
             }
         } else if (name == "--repeat") {
             options.repeat = parseNumber(value(), "--repeat", 1, 100000);
+        } else if (name == "--clipper") {
+            options.clipper = true;
         } else {
             throw UsageError("unknown option '" + args[i] + "'");
         }
-        if (inlineValue && (name == "-h" || name == "--help" || name == "--print-scene")) {
+        if (inlineValue && (name == "-h" || name == "--help" || name == "--print-scene" || name == "--clipper")) {
             throw UsageError(name + " takes no value");
         }
     }

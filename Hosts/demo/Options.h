@@ -23,6 +23,7 @@ struct Options {
     std::string scene;  // empty: the built-in scene
     std::string module; // empty: libziv.so beside the program, else the build's
     uint32_t repeat = 5;
+    bool clipper = false; // the target carries a clipper, as a windowed host's does
 };
 
 // A mistake on the command line; main prints it with a pointer to --help.

@@ -170,6 +170,7 @@ int main(int argc, char** argv)
             settings.width = options.width.value_or(scene.width);
             settings.height = options.height.value_or(scene.height);
             settings.repeat = options.repeat;
+            settings.clipper = options.clipper;
             PageRun run;
             run.title = std::string(formatInfo(format).label) + ", blend mode " + std::to_string(blendMode);
             try {

@@ -1,7 +1,10 @@
 #include "Behaviour.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "DirectDraw.h"
 #include "ddraw_test.h"
@@ -25,9 +28,47 @@ Shared& shared()
 
 } // namespace
 
+namespace {
+
+// A program run as it is (a host, the demo) cannot call the test controls;
+// ZIV_DDRAW_BEHAVIOUR puts behaviours on for its whole process instead: a
+// comma-separated list of "garbage", "lost-usable", "wrong-mode", "busy=N"
+// and "budget=BYTES". Unknown words are ignored.
+Behaviour fromEnvironment()
+{
+    Behaviour b;
+    const char* list = std::getenv("ZIV_DDRAW_BEHAVIOUR");
+    if (list == nullptr)
+        return b;
+    std::string text(list);
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(',', start), text.size());
+        const std::string word = text.substr(start, end - start);
+        const size_t equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        const unsigned long long number =
+            equals == std::string::npos ? 0 : std::strtoull(word.c_str() + equals + 1, nullptr, 10);
+        if (name == "garbage")
+            b.garbageMemory = true;
+        else if (name == "lost-usable")
+            b.lostSurfacesUsable = true;
+        else if (name == "wrong-mode")
+            b.wrongModeOnRestore = true;
+        else if (name == "busy")
+            b.busyCalls = static_cast<unsigned>(std::min<unsigned long long>(number, 1000));
+        else if (name == "budget")
+            b.videoMemoryBudget = static_cast<size_t>(number);
+        start = end + 1;
+    }
+    return b;
+}
+
+} // namespace
+
 Behaviour& behaviour()
 {
-    static Behaviour instance;
+    static Behaviour instance = fromEnvironment();
     return instance;
 }
 

@@ -66,6 +66,9 @@ ZIV_DDRAW_API size_t liveDirectDrawCount();
 // lost surface and has unlimited video memory. Each switch below puts on one
 // harsher behaviour that drivers show; all are off until set, and
 // resetBehaviours() puts them all off again (reset() leaves them alone).
+// A program that cannot call these (a host run as it is) gets some of them
+// from the environment: ZIV_DDRAW_BEHAVIOUR="garbage,lost-usable,wrong-mode,
+// busy=N,budget=BYTES" (any of them, comma-separated).
 
 // Loses every surface of a DirectDraw object at once, at any moment, as on
 // Windows another program taking the focus from an exclusive-mode program

@@ -68,11 +68,23 @@ protected:
                                     "' --repeat 1 > '" + (s_out.string() + ".log") + "' 2>&1";
         s_status = std::system(command.c_str());
         s_log = readAll(s_out.string() + ".log");
+        // Again on a DirectDraw as harsh as a real one can be without losing
+        // surfaces (garbage in new memory, a blitter busy for three calls
+        // after every blit, a video-memory budget), onto a target with a
+        // clipper.
+        s_harsh = s_out.string() + "-harsh";
+        fs::remove_all(s_harsh);
+        const std::string harsh = std::string("ZIV_DDRAW_BEHAVIOUR=garbage,busy=3,budget=67108864 '") + ZIV_DEMO_EXE +
+                                  "' --clipper --format 565,24,32 --out '" + s_harsh.string() + "' --repeat 1 > '" +
+                                  (s_harsh.string() + ".log") + "' 2>&1";
+        s_harshStatus = std::system(harsh.c_str());
     }
     static void TearDownTestSuite()
     {
         fs::remove_all(s_out);
         fs::remove(s_out.string() + ".log");
+        fs::remove_all(s_harsh);
+        fs::remove(s_harsh.string() + ".log");
     }
 
     static Image frame(TargetFormat format, int blend, const std::string& name)
@@ -83,11 +95,15 @@ protected:
     static fs::path s_out;
     static int s_status;
     static std::string s_log;
+    static fs::path s_harsh;
+    static int s_harshStatus;
 };
 
 fs::path DemoOutput::s_out;
 int DemoOutput::s_status = -1;
 std::string DemoOutput::s_log;
+fs::path DemoOutput::s_harsh;
+int DemoOutput::s_harshStatus = -1;
 
 // The pixel a texel becomes on a target of the format when it is copied.
 uint32_t copied(TargetFormat format, uint32_t texel)
@@ -178,6 +194,17 @@ TEST_F(DemoOutput, FramesEqualTheGoldenImages)
             ADD_FAILURE() << name << ": " << d.pixels << " pixels differ, the first at " << d.firstX << "," << d.firstY
                           << "; see " << (diffs / (stem + ".diff.png")).string();
         }
+    }
+}
+
+TEST_F(DemoOutput, AHarshDirectDrawAndAClippedTargetChangeNoFrame)
+{
+    ASSERT_EQ(s_harshStatus, 0) << readAll(s_harsh.string() + ".log");
+    const std::set<std::string> made = pngNames(s_harsh);
+    ASSERT_EQ(made.size(), 36u);
+    for (const std::string& name : made) {
+        const ImageDifference d = compareImages(readPng((s_out / name).string()), readPng((s_harsh / name).string()));
+        EXPECT_EQ(d.pixels, 0u) << name << ": the first difference at " << d.firstX << "," << d.firstY;
     }
 }
 
