@@ -39,7 +39,8 @@ constexpr Layout kLayouts[] = {
     {"24", DDS_RGBMODE_24, 3, false},   {"32", DDS_RGBMODE_32, 4, false},   {"32a", DDS_RGBMODE_32, 4, true},
 };
 
-constexpr KernelLevel kLevels[] = {KernelLevel::None, KernelLevel::Sse2, KernelLevel::Avx2, KernelLevel::Avx512};
+constexpr KernelLevel kLevels[] = {KernelLevel::None, KernelLevel::Mmx, KernelLevel::Sse2, KernelLevel::Avx2,
+                                   KernelLevel::Avx512};
 
 // A skin-like image: mostly opaque, soft edges, some fully transparent texels.
 const std::vector<uint8_t>& sourceImage(bool rgba)

@@ -199,11 +199,12 @@ std::string paramName(const testing::TestParamInfo<Param>& info)
            ZorvUISystem::kernelLevelName(level);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllKernels, BlendKernelProperty,
-    testing::Combine(testing::Values(Kernel::Modulated, Kernel::Half, Kernel::AlphaMmx, Kernel::HalfMmx),
-                     testing::Values(0u, 1u, 2u, 3u, 4u),
-                     testing::Values(KernelLevel::None, KernelLevel::Sse2, KernelLevel::Avx2, KernelLevel::Avx512)),
-    paramName);
+INSTANTIATE_TEST_SUITE_P(AllKernels, BlendKernelProperty,
+                         testing::Combine(testing::Values(Kernel::Modulated, Kernel::Half, Kernel::AlphaMmx,
+                                                          Kernel::HalfMmx),
+                                          testing::Values(0u, 1u, 2u, 3u, 4u),
+                                          testing::Values(KernelLevel::None, KernelLevel::Mmx, KernelLevel::Sse2,
+                                                          KernelLevel::Avx2, KernelLevel::Avx512)),
+                         paramName);
 
 } // namespace

@@ -23,6 +23,8 @@ TEST(KernelLevel, ForcedLevelNeverExceedsTheProcessor)
     EXPECT_EQ(chooseKernelLevel("", KernelLevel::Avx2), KernelLevel::Avx2);
     EXPECT_EQ(chooseKernelLevel("fastest", KernelLevel::Avx512), KernelLevel::Avx512);
     EXPECT_EQ(chooseKernelLevel("none", KernelLevel::Avx512), KernelLevel::None);
+    EXPECT_EQ(chooseKernelLevel("mmx", KernelLevel::Avx512), KernelLevel::Mmx);
+    EXPECT_EQ(chooseKernelLevel("sse2", KernelLevel::Mmx), KernelLevel::Mmx);
     EXPECT_EQ(chooseKernelLevel("sse2", KernelLevel::Avx512), KernelLevel::Sse2);
     EXPECT_EQ(chooseKernelLevel("avx2", KernelLevel::Avx512), KernelLevel::Avx2);
     EXPECT_EQ(chooseKernelLevel("avx512", KernelLevel::Avx512), KernelLevel::Avx512);
@@ -34,6 +36,7 @@ TEST(KernelLevel, ForcedLevelNeverExceedsTheProcessor)
 TEST(KernelLevel, NamesAreTheFourLevels)
 {
     EXPECT_STREQ(kernelLevelName(KernelLevel::None), "none");
+    EXPECT_STREQ(kernelLevelName(KernelLevel::Mmx), "mmx");
     EXPECT_STREQ(kernelLevelName(KernelLevel::Sse2), "sse2");
     EXPECT_STREQ(kernelLevelName(KernelLevel::Avx2), "avx2");
     EXPECT_STREQ(kernelLevelName(KernelLevel::Avx512), "avx512");

@@ -238,7 +238,7 @@ TEST_P(PixelConversionTest, NothingHappensForOtherModes)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLevel, PixelConversionTest,
-                         ::testing::Values(KernelLevel::None, KernelLevel::Sse2, KernelLevel::Avx2,
+                         ::testing::Values(KernelLevel::None, KernelLevel::Mmx, KernelLevel::Sse2, KernelLevel::Avx2,
                                            KernelLevel::Avx512),
                          [](const ::testing::TestParamInfo<KernelLevel>& info) {
                              return std::string(kernelLevelName(info.param));

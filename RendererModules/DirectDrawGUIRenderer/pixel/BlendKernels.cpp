@@ -15,9 +15,7 @@ namespace {
 const KernelTable* const kDeclaredKernels[] = {
     &kPortableKernels,
 #if defined(ZIV_X86_KERNELS)
-    &kSse2Kernels,
-    &kAvx2Kernels,
-    &kAvx512Kernels,
+    &kMmxKernels,      &kSse2Kernels, &kAvx2Kernels, &kAvx512Kernels,
 #endif
 };
 

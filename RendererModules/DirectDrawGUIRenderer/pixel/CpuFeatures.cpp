@@ -67,7 +67,7 @@ KernelLevel probeCpu()
 {
     const CpuidResult leaf1 = cpuid(1, 0);
     if (!bit(leaf1.edx, 26)) // SSE2
-        return KernelLevel::None;
+        return bit(leaf1.edx, 23) ? KernelLevel::Mmx : KernelLevel::None;
 
     const bool osxsave = bit(leaf1.ecx, 27);
     const bool avx = bit(leaf1.ecx, 28);
@@ -91,6 +91,8 @@ KernelLevel probeCpu()
 const char* kernelLevelName(KernelLevel level)
 {
     switch (level) {
+    case KernelLevel::Mmx:
+        return "mmx";
     case KernelLevel::Sse2:
         return "sse2";
     case KernelLevel::Avx2:

@@ -46,6 +46,7 @@ struct KernelTable {
 // The tables as each instruction set defines them (entries may be empty).
 // The vector tables are built only for x86 processors (ZIV_X86_KERNELS).
 extern const KernelTable kPortableKernels;
+extern const KernelTable kMmxKernels;
 extern const KernelTable kSse2Kernels;
 extern const KernelTable kAvx2Kernels;
 extern const KernelTable kAvx512Kernels;

@@ -14,9 +14,7 @@ namespace {
 const UploadTable* const kDeclaredUpload[] = {
     &kPortableUpload,
 #if defined(ZIV_X86_KERNELS)
-    &kSse2Upload,
-    &kAvx2Upload,
-    &kAvx512Upload,
+    &kMmxUpload,      &kSse2Upload, &kAvx2Upload, &kAvx512Upload,
 #endif
 };
 

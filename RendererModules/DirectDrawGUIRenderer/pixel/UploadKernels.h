@@ -58,6 +58,7 @@ struct UploadTable {
 // The tables as each instruction set defines them (entries may be empty).
 // The vector tables are built only for x86 processors (ZIV_X86_KERNELS).
 extern const UploadTable kPortableUpload;
+extern const UploadTable kMmxUpload;
 extern const UploadTable kSse2Upload;
 extern const UploadTable kAvx2Upload;
 extern const UploadTable kAvx512Upload;

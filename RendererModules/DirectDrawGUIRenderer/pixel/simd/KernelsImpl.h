@@ -1,5 +1,5 @@
-// The vector blend kernels, written once over a vector type `Vec` (SSE2,
-// AVX2 or AVX-512 BW) and compiled once per instruction set by the
+// The vector blend kernels, written once over a vector type `Vec` (MMX,
+// SSE2, AVX2 or AVX-512 BW) and compiled once per instruction set by the
 // Kernels*.cpp files. Everything has internal linkage, so no copy compiled
 // for one instruction set can be picked for another.
 //
@@ -15,13 +15,14 @@
 // for 24-bit rows): vectors are loaded and stored unaligned. Source pixels
 // whose colour bits are all 0 leave their destination as it was (in a whole
 // vector the lane may be written back with its own old value). A 24-bit
-// vector also reads the first byte of the pixel after its own and writes it
-// back as read; it is used only where that byte is in the row, and the next
-// vector, which starts at that byte, is loaded before it is stored. Besides the
-// loads and stores there are prefetch hints, for rows of the same two
-// rectangles only; a hint reads nothing and cannot fault. Inner
-// loops hold their constants in registers, allocate nothing and call
-// nothing.
+// vector also reads the first byte (with MMX the first two bytes) of the
+// pixel after its own and writes them back as read; it is used only where
+// those bytes are in the row, and the next vector, which starts at the first
+// of them, is loaded before it is stored. Besides the loads and stores there
+// are prefetch hints (not with MMX), for rows of the same two rectangles
+// only; a hint reads nothing and cannot fault. Inner loops hold their
+// constants in registers, allocate nothing and call nothing. MMX kernels end
+// with EMMS.
 //
 // Results equal the portable kernels bit for bit. The pair and group
 // structure is relative to the rectangle's row start, and every vector starts
@@ -44,6 +45,31 @@ template <class V> struct SimdKernels {
 
     // -- the row walker ----------------------------------------------------
 
+    // Whether V has prefetch hints (the first MMX processors have none).
+    static constexpr bool kPrefetch = [] {
+        if constexpr (requires { V::kPrefetch; })
+            return V::kPrefetch;
+        else
+            return true;
+    }();
+
+    // After the last vector of a call: MMX hands its registers back to the
+    // floating-point unit (EMMS); the wider sets have nothing to do.
+    static void leave()
+    {
+        if constexpr (requires { V::leave(); })
+            V::leave();
+    }
+
+    // The bytes a 24-bit vector reads and writes back: its whole pixels and,
+    // unless V says otherwise, the first byte of the next pixel.
+    static constexpr uint32_t kSpan24 = [] {
+        if constexpr (requires { V::kSpan24; })
+            return V::kSpan24;
+        else
+            return 3 * V::kPixels24 + 1;
+    }();
+
     // Applies op to the first vectorBytes bytes of every row (whole vectors,
     // then one partial vector), then calls rest(sourcePixel, destinationPixel)
     // with the pointers just after them for the pixels that follow.
@@ -55,9 +81,10 @@ template <class V> struct SimdKernels {
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
             // Prefetch hints for the source and destination rows two ahead
             // (at the first row also the next one), while this one is worked on.
-            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
-                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
-                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
+            if constexpr (kPrefetch)
+                for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
+                    prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                                dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
             uint32_t left = vectorBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
                 const R s = V::load(sp);
@@ -80,20 +107,22 @@ template <class V> struct SimdKernels {
             }
             rest(sp, dp);
         }
+        leave();
     }
 
     // 24-bit rows, bytes as they lie: op(s, t) gives every byte's result
     // (the 24-bit ops below). A vector covers V::kPixels24 whole pixels, each
-    // 128-bit part five of them from its first byte, and the byte after them,
-    // which is always written back as read; the next vector starts at that
-    // byte, so it is loaded before this vector is stored. A pixel is written
+    // 128-bit part five of them from its first byte, and the byte after them
+    // (the two bytes after two pixels with MMX), which are always written back
+    // as read; the next vector starts at the first of them, so it is loaded
+    // before this vector is stored. A pixel is written
     // where one of its source bytes is not 0 (V::Written24). The rest of the
     // row (at most V::kPixels24 pixels) goes through one vector in stack
     // buffers, copied in exact pieces; their zero padding is transparent.
     template <class Op> static void rows24(const BlendJob& job, const Op& op)
     {
         constexpr uint32_t kStep = 3 * V::kPixels24;
-        constexpr uint32_t kSpan = kStep + 1; // the bytes a vector reads and writes
+        constexpr uint32_t kSpan = kSpan24; // the bytes a vector reads and writes
         const typename V::Written24 written;
         const auto blend = [&](uint8_t* at, R s, R t) {
             const R write = written(s);
@@ -104,9 +133,10 @@ template <class V> struct SimdKernels {
         for (uint32_t y = 0; y < job.height; ++y) {
             const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
-            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
-                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
-                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+            if constexpr (kPrefetch)
+                for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead)
+                    prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                                dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
             uint32_t left = rowBytes;
             if (left >= kSpan) {
                 R s = V::load24(sp), t = V::load24(dp);
@@ -131,6 +161,7 @@ template <class V> struct SimdKernels {
                 copySmall<kSpan>(dp, destinationBytes, left);
             }
         }
+        leave();
     }
 
     static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)

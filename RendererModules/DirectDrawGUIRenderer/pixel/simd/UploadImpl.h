@@ -1,6 +1,7 @@
 // The vector upload kernels, written once over a vector type `V` (the
 // Upload*.cpp files define one per instruction set and compile this header
-// with its flags). Everything has internal linkage.
+// with its flags). Everything has internal linkage. A V may give leave(),
+// which every kernel calls after its last vector (EMMS for MMX).
 //
 // Memory contract: a kernel reads width pixels of each source row and writes
 // the width pixels of each colour row, and for a separate alpha surface reads
@@ -41,6 +42,14 @@ namespace {
 template <class V> struct UploadVectors {
     using R = typename V::R;
     static constexpr uint32_t N = V::kPixels;
+
+    // After a call's last vector: MMX hands its registers back to the
+    // floating-point unit (EMMS); the wider sets have nothing to do.
+    static void leave()
+    {
+        if constexpr (requires { V::leave(); })
+            V::leave();
+    }
 
     // The colour channels of a source vector w, folded by alpha for RGBA:
     // e holds red in bits 8-15 and blue in bits 24-31, o green in bits 8-15
@@ -179,6 +188,7 @@ template <class V> struct UploadVectors {
             }
             tail<Mode, Rgba, Separate>(r, x, job.width);
         }
+        leave();
     }
 
     template <bool Rgba, bool Separate> static void rows24(const UploadJob& job)
@@ -210,6 +220,7 @@ template <class V> struct UploadVectors {
             }
             tail<Upload24, Rgba, Separate>(r, x, job.width);
         }
+        leave();
     }
 
     template <bool Rgba, bool Separate> static void rows32(const UploadJob& job)
@@ -241,6 +252,7 @@ template <class V> struct UploadVectors {
             }
             tail<Upload32, Rgba, Separate>(r, x, job.width);
         }
+        leave();
     }
 };
 

@@ -109,6 +109,6 @@ struct Sse2Upload {
 } // namespace
 
 // Built at compile time: no code of this instruction set runs before the table is chosen.
-constinit const UploadTable kSse2Upload = makeUploadTable<Sse2Upload>(KernelLevel::Sse2, &kPortableUpload);
+constinit const UploadTable kSse2Upload = makeUploadTable<Sse2Upload>(KernelLevel::Sse2, &kMmxUpload);
 
 } // namespace ZorvUISystem
