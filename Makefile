@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build build-asan demo test test-release test-asan bench install clean fuzz valgrind
+.PHONY: deps build build-asan demo test test-release test-asan test-m32 bench install clean fuzz valgrind
 .PHONY: deps-windows windows test-windows
 
 deps:
@@ -35,7 +35,7 @@ install: deps
 
 # The suite runs in an optimised build, again there with the vector kernels
 # forced off, and in an AddressSanitizer + UndefinedBehaviourSanitizer build.
-test: test-release test-asan
+test: test-release test-asan test-m32
 
 test-release: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
@@ -43,6 +43,14 @@ test-release: build
 
 test-asan: build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# The 32-bit x86 build (m32/): the kernel, upload and frame tests natively,
+# with ZIV_SIMD=none and on an emulated Pentium II (MMX, no SSE), and the
+# check that no SSE instruction is outside the kernels compiled for it.
+test-m32: deps
+	cmake -S m32 -B build-m32 -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build-m32 -j $(JOBS)
+	ctest --test-dir build-m32 --output-on-failure -j $(JOBS)
 
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviourSanitizer) in
 # build-fuzz, each run for FUZZ_SECONDS on its corpus in fuzz/corpus; then the
@@ -75,7 +83,7 @@ bench: build
 	else echo "ziv-bench is not built yet"; fi
 
 clean:
-	rm -rf build build-asan build-fuzz out
+	rm -rf build build-asan build-m32 build-fuzz out
 
 # Windows: ziv.dll, dll_logger.dll and the test programs for 32- and 64-bit
 # Windows, cross-built with mingw-w64 (build-win32, build-win64).

@@ -3,7 +3,10 @@
 # dpkg first and only calls apt-get for what is missing. Not root: prints the
 # apt-get line and stops.
 #
-#   scripts/install-deps.sh           the Linux build
+#   scripts/install-deps.sh           the Linux build (with the 32-bit x86
+#                                     build: g++-multilib, GoogleTest's
+#                                     sources, qemu-user for the emulated
+#                                     Pentium II)
 #   scripts/install-deps.sh windows   also the Windows build: the mingw-w64
 #                                     cross compilers, GoogleTest's sources
 #                                     and Wine for 32- and 64-bit programs
@@ -22,7 +25,8 @@ PACKAGES="cmake ninja-build g++ make pkg-config python3
   libsdl2-dev libpixman-1-dev
   libfreetype-dev fonts-dejavu-core nlohmann-json3-dev
   chromium clang libclang-rt-14-dev valgrind
-  imagemagick x11-apps x11-utils xdotool xvfb"
+  imagemagick x11-apps x11-utils xdotool xvfb
+  g++-multilib qemu-user googletest binutils"
 
 WINDOWS_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest
   wine wine64 wine32:i386"

@@ -25,4 +25,16 @@ endif()
 add_library(ziv SHARED ${ZIV_MODULE_DIR}/entry/Exports.cpp ${CMAKE_CURRENT_LIST_DIR}/ziv.def)
 set_target_properties(ziv PROPERTIES PREFIX "" OUTPUT_NAME ziv)
 target_link_libraries(ziv PRIVATE ziv_core)
+# The link map tells which object each piece of code came from, for the
+# check of the instructions per kernel level (scripts/check-instructions.py).
+target_link_options(ziv PRIVATE -Wl,-Map=$<TARGET_FILE_DIR:ziv>/ziv.map)
 ziv_windows_runtime(ziv)
+
+# 32-bit: no SSE outside the SSE kernel files, plain MMX in the MMX ones, so
+# that ziv.dll runs on a Pentium II.
+if(ZIV_BUILD_TESTS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME ziv_instruction_check
+    COMMAND Python3::Interpreter ${ZIV_ROOT}/scripts/check-instructions.py linked
+      $<TARGET_FILE:ziv> $<TARGET_FILE_DIR:ziv>/ziv.map)
+endif()
