@@ -25,7 +25,7 @@ import re
 import subprocess
 import sys
 
-LEVEL_OF_FILE = re.compile(r"(?:Kernels|Upload)(Mmx|Sse2|Avx2|Avx512)\.cpp\.(?:o|obj)$")
+LEVEL_OF_FILE = re.compile(r"(?:Kernels|Upload)(Mmx|Sse2|Avx2|Avx512)\.cpp\.(?:o|obj)\)?$")
 
 # MMX instructions that came with SSE (the "MMX extensions") or with 3DNow!.
 MMX_EXTENSIONS = {
@@ -85,7 +85,9 @@ def disassemble(path):
             function = m.group(2)
             continue
         m = INSTRUCTION.match(line)
-        if m:
+        # Only code sections: objdump also decodes data sections that a PE
+        # file marks as code (such as .gcc_except_table).
+        if m and section.startswith(".text"):
             operands = m.group(3).split("#")[0].strip()
             yield section, function, int(m.group(1), 16), m.group(2), operands
 
@@ -143,12 +145,13 @@ def check_objects(arguments):
 
 # A link map's input sections: ".text  0xADDRESS  0xSIZE  object", the name
 # alone on its line when it is long.
-MAP_SECTION = re.compile(r"^ (\.text\S*)\s*$|^ (\.text\S*)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
+MAP_SECTION = re.compile(r"^ (\.[\w.$]\S*)\s*$|^ (\.[\w.$]\S*)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
 MAP_CONTINUED = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
 
 
 def map_ranges(map_path):
-    """(start, end, level) of every code input section in the link map."""
+    """(start, end, level, object) of every input section in the link map;
+    level None for data (exception tables) that the linker put among the code."""
     ranges = []
     pending = None
     with open(map_path, encoding="utf-8", errors="replace") as f:
@@ -172,9 +175,14 @@ def map_ranges(map_path):
             if size == 0:
                 continue
             level_match = LEVEL_OF_FILE.search(source.strip())
-            level = level_match.group(1) if level_match and own_section(name) else "general"
+            if not name.startswith(".text"):
+                level = None
+            elif level_match and own_section(name):
+                level = level_match.group(1)
+            else:
+                level = "general"
             ranges.append((start, start + size, level, source.strip()))
-    ranges.sort()
+    ranges.sort(key=lambda r: r[0])
     return ranges
 
 
@@ -187,6 +195,8 @@ def check_linked(module, map_path):
         i = bisect.bisect_right(starts, address) - 1
         if i >= 0 and address < ranges[i][1]:
             level, source = ranges[i][2], os.path.basename(ranges[i][3])
+            if level is None:
+                continue
         else:
             level, source = "general", "?"
         report.judge(level, f"{os.path.basename(module)} ({source})", function, address, mnemonic, operands)
