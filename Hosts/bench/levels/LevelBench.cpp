@@ -253,11 +253,11 @@ int main(int argc, char** argv)
             for (size_t i = 0; i < levels.all.size(); ++i) {
                 const UploadTable& table = *uploadTableFor(levels.all[i]);
                 rates.push_back(uploadRate(table, c, rgba));
-                bool equal = i > 0;
-                const UploadTable& lower = *uploadTableFor(levels.all[i > 0 ? i - 1 : 0]);
-                for (uint32_t layout = 0; equal && layout < kUploadLayoutCount; ++layout)
-                    equal = table.rows[c.mode][layout] == lower.rows[c.mode][layout];
-                same.push_back(equal);
+                const UploadLayout layout = !rgba             ? UPLOAD_RGB
+                                            : c.alphaInColour ? UPLOAD_RGBA_IN_COLOUR
+                                                              : UPLOAD_RGBA_SEPARATE;
+                same.push_back(i > 0 &&
+                               table.rows[c.mode][layout] == uploadTableFor(levels.all[i - 1])->rows[c.mode][layout]);
             }
             printLine(rgba ? "RGBA" : "RGB", c.name, rates, same);
         }

@@ -1,12 +1,12 @@
 // The AVX-512 kernel table: the vector kernels of KernelsImpl.h on 512-bit
-// vectors, plus 24-bit rows, falling back to AVX2.
+// vectors, falling back to AVX2. The 24-bit modes are the AVX2 table's: its
+// rows of ten pixels a vector are faster than 63-byte masked chunks
+// (ziv-bench-levels), so this table leaves them empty.
 //
 // Memory contract: as stated at the top of KernelsImpl.h. Partial vectors at
 // the end of a row are masked loads and stores, which touch no byte outside
-// their mask; transparent 16-bit and 24-bit pixels are not written at all. 24-bit rows go in
-// chunks of 63 bytes (21 whole pixels) loaded and stored under a byte mask,
-// so the byte after a row's last pixel is never read or written. Any address
-// (2-byte aligned for 16- and 32-bit pixels).
+// their mask; transparent 16-bit pixels are not written at all. Any address
+// 2-byte aligned.
 
 #include "pixel/simd/VecAvx512.h"
 
@@ -18,58 +18,6 @@ namespace {
 
 using K = SimdKernels<Vec>;
 using R = Vec::R;
-
-// Bytes 0, 3, 6, ... 60: the first byte of each of the 21 pixels of a chunk.
-constexpr uint64_t kPixelStarts = 0x1249249249249249ull;
-constexpr uint32_t kChunkBytes = 63;
-
-// The bytes of the pixels whose three bytes are all 0.
-inline __mmask64 transparentPixelBytes(R s)
-{
-    const uint64_t zero = _mm512_testn_epi8_mask(s, s);
-    const uint64_t starts = zero & (zero >> 1) & (zero >> 2) & kPixelStarts;
-    return starts | (starts << 1) | (starts << 2);
-}
-
-// Applies op (a function of source and destination bytes) to every 24-bit
-// pixel of every row whose source is not transparent.
-template <class Op> void rows24(const BlendJob& job, const Op& op)
-{
-    const uint32_t rowBytes = job.width * 3;
-    for (uint32_t y = 0; y < job.height; ++y) {
-        const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
-        uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
-        for (uint32_t done = 0; done < rowBytes; done += kChunkBytes) {
-            const uint32_t bytes = rowBytes - done < kChunkBytes ? rowBytes - done : kChunkBytes;
-            const __mmask64 chunk = Vec::byteMask(bytes);
-            const R s = _mm512_maskz_loadu_epi8(chunk, sp + done);
-            const __mmask64 write = chunk & ~transparentPixelBytes(s);
-            if (write == 0)
-                continue;
-            const R t = _mm512_maskz_loadu_epi8(chunk, dp + done);
-            _mm512_mask_storeu_epi8(dp + done, write, op(s, t));
-        }
-    }
-}
-
-// The 24-bit ops of KernelsImpl.h on these chunks.
-void alpha24(const BlendJob& job)
-{
-    if (job.alpha >= 256)
-        rows24(job, K::Opaque24());
-    else
-        rows24(job, K::Alpha24(job.alpha));
-}
-
-void half24(const BlendJob& job)
-{
-    rows24(job, K::Half24());
-}
-
-void modulated24(const BlendJob& job)
-{
-    rows24(job, K::Modulated24(job));
-}
 
 // The 16-bit lane values -32 to 63, from which the per-call tables are made.
 struct LaneValues {
@@ -179,12 +127,8 @@ constexpr KernelTable makeAvx512Table()
     KernelTable t = makeKernelTable<Vec>(KernelLevel::Avx512, &kAvx2Kernels);
     t.modulated[0] = K::modulated16With<Format555, Modulated16Lookup<Format555>>;
     t.modulated[1] = K::modulated16With<Format565, Modulated16Lookup<Format565>>;
-    t.modulated[3] = modulated24;
     t.alphaMmx[0] = alphaFixedLookup16<Format555>;
     t.alphaMmx[1] = alphaFixedLookup16<Format565>;
-    t.half[3] = half24;
-    t.alphaMmx[3] = alpha24;
-    t.halfMmx[3] = half24;
     return t;
 }
 
