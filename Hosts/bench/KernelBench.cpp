@@ -294,12 +294,14 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
     out << "Blend kernels, median Mpixels/s (row = one L1-resident row, tiles = 1024x768 covered by 256x256 tiles,\n"
            "quads = 64x32 quads at random places); ratios on tiles: /floor = ziv / (dst ^= src), /pixman = ziv /\n"
            "pixman OVER with a solid mask, /SDL2 = ziv / SDL2's best blit with the same modulation, /SDL2x = ziv /\n"
-           "SDL2's best exact (colour-keyed) blit.\n"
+           "SDL2's best exact (colour-keyed) blit; /below = this level / the level below it on tiles, '!' where it\n"
+           "is under 0.95 with code of its own.\n"
            "'<' marks a level that serves the mode through a lower level's code.\n\n";
     out << std::left << std::setw(16) << "kernel" << std::setw(6) << "mode" << std::setw(8) << "level" << std::right
         << std::setw(9) << "row" << std::setw(9) << "tiles" << std::setw(9) << "quads" << std::setw(9) << "/floor"
-        << std::setw(9) << "/pixman" << std::setw(9) << "/SDL2" << std::setw(9) << "/SDL2x"
+        << std::setw(9) << "/pixman" << std::setw(9) << "/SDL2" << std::setw(9) << "/SDL2x" << std::setw(9) << "/below"
         << "\n";
+    int slower = 0;
     for (Kernel k : kKernels) {
         for (uint32_t mode = 0; mode < 5; ++mode) {
             const int bpp = bytesOf(mode);
@@ -330,6 +332,14 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
                 }
                 if (std::isnan(rates[0]) && std::isnan(rates[1]) && std::isnan(rates[2]))
                     continue;
+                // Each level against the level below it, on tiles.
+                const double below =
+                    lower ? rates[1] /
+                                rateOf(results, kernelBenchName(k, mode, static_cast<KernelLevel>(l - 1), Shape::Tiles))
+                          : NAN;
+                const bool slow = !inherited && below < 0.95;
+                slower += slow ? 1 : 0;
+                entry["per_level_below"] = numberOrNull(below);
                 json["kernels"].push_back(entry);
                 const nlohmann::json& tiles = entry["tiles"];
                 auto ratio = [&](const char* key) {
@@ -339,10 +349,14 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
                     << (std::string(kernelLevelName(level)) + (inherited ? "<" : "")) << std::right << std::setw(9)
                     << fixed(rates[0], 0) << std::setw(9) << fixed(rates[1], 0) << std::setw(9) << fixed(rates[2], 0)
                     << std::setw(9) << ratio("per_floor") << std::setw(9) << ratio("per_pixman") << std::setw(9)
-                    << ratio("per_sdl2") << std::setw(9) << ratio("per_sdl2_exact") << "\n";
+                    << ratio("per_sdl2") << std::setw(9) << ratio("per_sdl2_exact") << std::setw(8) << fixed(below, 2)
+                    << (slow ? "!" : " ") << "\n";
             }
         }
     }
+
+    out << slower << " kernel x mode x level entries slower than the level below (under 0.95)\n";
+    json["slower_than_below"] = slower;
 
     out << "\nFloors and peers, median Mpixels/s\n";
     out << std::left << std::setw(40) << "" << std::right << std::setw(9) << "row" << std::setw(9) << "tiles"

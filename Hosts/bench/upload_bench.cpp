@@ -150,7 +150,8 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
     for (KernelLevel level : kLevels)
         out << std::setw(9) << kernelLevelName(level);
     out << std::setw(9) << "memcpy" << std::setw(8) << "share"
-        << "\n";
+        << "  each level / the level below ('!' under 0.95)\n";
+    int slower = 0;
     for (bool rgba : {true, false}) {
         const double floor = rateOf(results, rgba ? "upload/memcpy/rgba" : "upload/memcpy/rgb");
         for (const Layout& layout : kLayouts) {
@@ -159,7 +160,9 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
             out << std::left << std::setw(8) << (rgba ? "RGBA" : "RGB") << std::setw(9) << layout.name << std::right
                 << std::fixed << std::setprecision(0);
             nlohmann::json entry = {{"memcpy_mpix_s", std::isnan(floor) ? nlohmann::json() : nlohmann::json(floor)}};
-            double best = NAN;
+            double best = NAN, previous = NAN;
+            std::ostringstream ratios;
+            ratios << std::fixed;
             for (KernelLevel level : kLevels) {
                 const double rate = rateOf(results, uploadName(rgba, layout, level));
                 if (std::isnan(rate)) {
@@ -168,6 +171,27 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
                 }
                 out << std::setw(9) << rate;
                 entry[std::string(kernelLevelName(level)) + "_mpix_s"] = rate;
+                if (!std::isnan(previous)) {
+                    const double ratio = rate / previous;
+                    // An entry the level takes from the one below measures the same code twice.
+                    const UploadLayout used = !rgba                  ? UPLOAD_RGB
+                                              : layout.alphaInColour ? UPLOAD_RGBA_IN_COLOUR
+                                                                     : UPLOAD_RGBA_SEPARATE;
+                    const UploadTable* mine = uploadTableFor(level);
+                    const UploadTable* lower =
+                        uploadTableFor(static_cast<KernelLevel>(static_cast<uint32_t>(level) - 1));
+                    const bool inherited =
+                        mine && lower && mine->rows[layout.mode][used] == lower->rows[layout.mode][used];
+                    const bool slow = !inherited && ratio < 0.95;
+                    slower += slow ? 1 : 0;
+                    ratios << ' ' << kernelLevelName(level) << ' ' << std::setprecision(2) << ratio
+                           << (inherited ? "="
+                               : slow    ? "!"
+                                         : "")
+                           << std::setprecision(0);
+                    entry[std::string(kernelLevelName(level)) + "_per_level_below"] = ratio;
+                }
+                previous = rate;
                 if (std::isnan(best) || rate > best)
                     best = rate;
             }
@@ -176,10 +200,12 @@ nlohmann::json summarise(const std::vector<Result>& results, std::ostream& out)
                 share << std::fixed << std::setprecision(2) << best / floor;
             else
                 share << "-";
-            out << std::setw(9) << floor << std::setw(8) << share.str() << "\n";
+            out << std::setw(9) << floor << std::setw(8) << share.str() << " " << ratios.str() << "\n";
             json[std::string(rgba ? "rgba/" : "rgb/") + layout.name] = entry;
         }
     }
+    out << slower << " uploads slower at a level than at the level below (under 0.95)\n";
+    json["slower_than_below"] = slower;
     return json;
 }
 
