@@ -5,7 +5,7 @@
 // is marked '='. It needs nothing but the module, so the 32-bit build has it
 // too, where it measures MMX against portable and SSE2.
 //
-//   ziv-bench-levels [--quick]
+//   ziv-bench-levels [--quick] [FILTER]   (FILTER: part of "blendAlphaMmx 565", "RGBA 24", ...)
 //
 // Blends: 256 x 256 tiles covering a 1024 x 768 target, alpha 128, colour
 // 200, 150, 100; mode 2 as a 4-4-4 layout. Uploads: a 512 x 512 image, as in
@@ -213,10 +213,19 @@ void printHeader(const Levels& levels, const char* first, const char* second)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-        gRuns = 3;
-        gRunSeconds = 0.005;
+    const char* filter = "";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            gRuns = 3;
+            gRunSeconds = 0.005;
+        } else {
+            filter = argv[i];
+        }
     }
+    // Only the lines whose "kernel mode" or "upload to" holds the filter.
+    const auto wanted = [&](const char* what, const char* mode) {
+        return (std::string(what) + " " + mode).find(filter) != std::string::npos;
+    };
     const Levels levels;
     std::printf("ziv-bench-levels, %zu-bit build; Mpixels/s (best of %d), then each level / the level below\n"
                 "('=' the level takes the lower level's code, '!' slower than the level below by more than 5 %%)\n\n",
@@ -225,6 +234,8 @@ int main(int argc, char** argv)
     std::vector<double> mmxOverNone, mmxOverSse2On565;
     for (Kernel k : kKernels)
         for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
+            if (!wanted(kKernelNames[int(k)], kModeNames[mode]))
+                continue;
             BlendScene scene(mode);
             std::vector<double> rates;
             std::vector<bool> same;
@@ -246,7 +257,7 @@ int main(int argc, char** argv)
     printHeader(levels, "upload", "to");
     for (bool rgba : {true, false})
         for (const UploadCase& c : kUploads) {
-            if (!rgba && c.alphaInColour)
+            if ((!rgba && c.alphaInColour) || !wanted(rgba ? "RGBA" : "RGB", c.name))
                 continue;
             std::vector<double> rates;
             std::vector<bool> same;

@@ -53,6 +53,15 @@ template <class V> struct SimdKernels {
             return true;
     }();
 
+    // Whether V composes the unsigned 16-bit high half of several
+    // instructions (plain MMX has only the signed one).
+    static constexpr bool kSlowUnsignedMulHigh = [] {
+        if constexpr (requires { V::kSlowUnsignedMulHigh; })
+            return V::kSlowUnsignedMulHigh;
+        else
+            return false;
+    }();
+
     // After the last vector of a call: MMX hands its registers back to the
     // floating-point unit (EMMS); the wider sets have nothing to do.
     static void leave()
@@ -233,7 +242,11 @@ template <class V> struct SimdKernels {
                 return V::add16(tField, V::mullo16(d, redScale));
             } else {
                 // s a + t (256 - a) from the fields in place, then placed.
-                const R x = V::add16(V::mulhu16(V::bitAnd(s, redMask), redScale), V::mulhu16(tField, redScaleInverse));
+                // Every factor is below 2^15 (the field below bit 15, the
+                // scales at most 256 << 6), where the signed high half is the
+                // unsigned one.
+                static_assert(kR.position >= 10, "scales below 2^15");
+                const R x = V::add16(V::mulhi16(V::bitAnd(s, redMask), redScale), V::mulhi16(tField, redScaleInverse));
                 return V::template slli16<kR.position - 8>(x);
             }
         }
@@ -533,7 +546,10 @@ template <class V> struct SimdKernels {
     // which is r = t + floor((m - t + 64) a / 256) - floor(a / 4). Per field:
     //   m + 64 = floor((s f + 64 (f mod 4) + 2^14) / 256), one product below 2^15;
     //   g = floor((m + 64 - t) a / 256) is the high half of (m + 64 - t) (a << 8),
-    //       as m + 64 - t is 1 to 127 (a = 256 gives r = m: Opaque);
+    //       as m + 64 - t is 1 to 127 (a = 256 gives r = m: Opaque), and also
+    //       the signed high half of ((m + 64 - t) << 1) (a << 7), both factors
+    //       below 2^15 (for a V whose unsigned high half is composed of several
+    //       instructions);
     // and r = t + g - floor(a / 4). The fields of t are added back and the
     // floor(a / 4) of every field taken off once for the whole pixel, after
     // the fields' g are placed: every field's r is 0 or more, so the 16-bit
@@ -541,10 +557,11 @@ template <class V> struct SimdKernels {
     template <class Format, bool Opaque> struct Modulated16 {
         static constexpr uint32_t kFieldOnes =
             1u << Format::kRed.position | 1u << Format::kGreen.position | 1u << Format::kBlue.position;
-        R factor[3], factorBias[3], values[3], alphaHigh, colour, taken;
+        R factor[3], factorBias[3], values[3], alphaHigh, alphaHalf, colour, taken;
 
         explicit Modulated16(const BlendJob& job)
-            : alphaHigh(V::set16(job.alpha << 8)), colour(V::set16(Format::kColourMask)),
+            : alphaHigh(V::set16(job.alpha << 8)), alphaHalf(V::set16(job.alpha << 7)),
+              colour(V::set16(Format::kColourMask)),
               taken(V::set16(((Opaque ? 64 : job.alpha / 4) * kFieldOnes) & 0xFFFFu))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
@@ -565,7 +582,10 @@ template <class V> struct SimdKernels {
             if constexpr (Opaque)
                 return placeField<Position>(m64);
             const R tv = fieldValue<Position, Width>(t, values[c]);
-            return placeField<Position>(V::mulhu16(V::sub16(m64, tv), alphaHigh));
+            if constexpr (kSlowUnsignedMulHigh)
+                return placeField<Position>(V::mulhi16(V::template slli16<1>(V::sub16(m64, tv)), alphaHalf));
+            else
+                return placeField<Position>(V::mulhu16(V::sub16(m64, tv), alphaHigh));
         }
         R operator()(R s, R t) const
         {

@@ -42,6 +42,8 @@ struct Vec {
     static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 3; }
     // The first MMX processors have no prefetch instruction.
     static constexpr bool kPrefetch = false;
+    // mulhu16 below takes six instructions besides the multiply.
+    static constexpr bool kSlowUnsignedMulHigh = true;
 
     struct Keep16 {
         R v;
