@@ -35,6 +35,6 @@ ziv_windows_runtime(ziv)
 if(ZIV_BUILD_TESTS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME ziv_instruction_check
-    COMMAND Python3::Interpreter ${ZIV_ROOT}/scripts/check-instructions.py linked
+    COMMAND ${Python3_EXECUTABLE} ${ZIV_ROOT}/scripts/check-instructions.py linked
       $<TARGET_FILE:ziv> $<TARGET_FILE_DIR:ziv>/ziv.map)
 endif()
