@@ -9,7 +9,8 @@
 //
 // Blends: 256 x 256 tiles covering a 1024 x 768 target, alpha 128, colour
 // 200, 150, 100; mode 2 as a 4-4-4 layout. Uploads: a 512 x 512 image, as in
-// ziv-bench. Rates are the best of several runs, in Mpixels/s.
+// ziv-bench. Rates are the best of several runs, the levels taking turns
+// within each run, in Mpixels/s.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -28,24 +29,32 @@ namespace {
 using namespace ZorvUISystem;
 using Clock = std::chrono::steady_clock;
 
-int gRuns = 7;
-double gRunSeconds = 0.02;
+int gRuns = 15;
+double gRunSeconds = 0.01;
 
-// The best rate of op (which handles `pixels` pixels a call) over the runs.
-template <class Op> double bestRate(double pixels, const Op& op)
+// The rate of op (which handles `pixels` pixels a call) in one run.
+template <class Op> double rateOfRun(double pixels, const Op& op)
 {
-    double best = 0;
-    for (int run = 0; run < gRuns; ++run) {
-        uint64_t calls = 0;
-        const auto start = Clock::now();
-        double seconds = 0;
-        do {
-            op();
-            ++calls;
-            seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        } while (seconds < gRunSeconds);
-        best = std::max(best, pixels * static_cast<double>(calls) / seconds * 1e-6);
-    }
+    uint64_t calls = 0;
+    const auto start = Clock::now();
+    double seconds = 0;
+    do {
+        op();
+        ++calls;
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (seconds < gRunSeconds);
+    return pixels * static_cast<double>(calls) / seconds * 1e-6;
+}
+
+// The best rate of each level's op(level) over the runs; the levels take
+// turns within every run, so that a machine busy with other work slows them
+// alike.
+template <class Op> std::vector<double> bestRates(size_t levels, double pixels, const Op& op)
+{
+    std::vector<double> best(levels, 0.0);
+    for (int run = 0; run < gRuns; ++run)
+        for (size_t i = 0; i < levels; ++i)
+            best[i] = std::max(best[i], rateOfRun(pixels, [&] { op(i); }));
     return best;
 }
 
@@ -167,7 +176,7 @@ double uploadRate(const UploadTable& table, const UploadCase& c, bool rgba)
     target.width = kSide;
     target.height = kSide;
     const UploadSource from{image.data(), size_t(kSide) * (rgba ? 4 : 3), rgba};
-    return bestRate(double(kSide) * kSide, [&] { convertPixels(table, c.mode, from, target); });
+    return rateOfRun(double(kSide) * kSide, [&] { convertPixels(table, c.mode, from, target); });
 }
 
 struct Levels {
@@ -237,12 +246,12 @@ int main(int argc, char** argv)
             if (!wanted(kKernelNames[int(k)], kModeNames[mode]))
                 continue;
             BlendScene scene(mode);
-            std::vector<double> rates;
+            const std::vector<double> rates =
+                bestRates(levels.all.size(), double(BlendScene::kWidth) * BlendScene::kHeight,
+                          [&](size_t i) { scene.draw(*kernelTableFor(levels.all[i]), k, mode); });
             std::vector<bool> same;
             for (size_t i = 0; i < levels.all.size(); ++i) {
                 const KernelTable& table = *kernelTableFor(levels.all[i]);
-                rates.push_back(
-                    bestRate(double(BlendScene::kWidth) * BlendScene::kHeight, [&] { scene.draw(table, k, mode); }));
                 same.push_back(i > 0 &&
                                entryOf(table, k, mode) == entryOf(*kernelTableFor(levels.all[i - 1]), k, mode));
             }
@@ -259,11 +268,13 @@ int main(int argc, char** argv)
         for (const UploadCase& c : kUploads) {
             if ((!rgba && c.alphaInColour) || !wanted(rgba ? "RGBA" : "RGB", c.name))
                 continue;
-            std::vector<double> rates;
+            std::vector<double> rates(levels.all.size(), 0.0);
+            for (int run = 0; run < gRuns; ++run)
+                for (size_t i = 0; i < levels.all.size(); ++i)
+                    rates[i] = std::max(rates[i], uploadRate(*uploadTableFor(levels.all[i]), c, rgba));
             std::vector<bool> same;
             for (size_t i = 0; i < levels.all.size(); ++i) {
                 const UploadTable& table = *uploadTableFor(levels.all[i]);
-                rates.push_back(uploadRate(table, c, rgba));
                 const UploadLayout layout = !rgba             ? UPLOAD_RGB
                                             : c.alphaInColour ? UPLOAD_RGBA_IN_COLOUR
                                                               : UPLOAD_RGBA_SEPARATE;

@@ -104,12 +104,17 @@ struct Avx512Upload {
 namespace {
 
 // RGBA into 24-bit pixels is the AVX2 table's: its one byte shuffle of the
-// folded channels beats the wider generic fold (ziv-bench-levels).
+// folded channels beats the wider generic fold (ziv-bench-levels). In 32-bit
+// code, with eight vector registers, so are RGB into 24- and 32-bit pixels.
 constexpr UploadTable makeAvx512Table()
 {
     UploadTable t = makeUploadTable<Avx512Upload>(KernelLevel::Avx512, &kAvx2Upload);
     t.rows[DDS_RGBMODE_24][UPLOAD_RGBA_IN_COLOUR] = nullptr;
     t.rows[DDS_RGBMODE_24][UPLOAD_RGBA_SEPARATE] = nullptr;
+#if defined(__i386__) || defined(_M_IX86)
+    t.rows[DDS_RGBMODE_24][UPLOAD_RGB] = nullptr;
+    t.rows[DDS_RGBMODE_32][UPLOAD_RGB] = nullptr;
+#endif
     return t;
 }
 
