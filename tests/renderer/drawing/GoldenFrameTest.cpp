@@ -1,5 +1,5 @@
 // A small GUI frame rendered over the software DirectDraw in each blend mode
-// into 565 and 32-bit targets, compared with stored golden pixel hashes.
+// into 565, 24-bit and 32-bit targets, compared with stored golden pixel hashes.
 //
 // A mismatch writes the frame as a PNG into ZIV_GOLDEN_PNG_DIR (default: the
 // build's golden-frames folder) for a person to look at. ZIV_UPDATE_GOLDENS=1
@@ -66,6 +66,11 @@ const uint8_t kGlyphs[5][8] = {
     {0x66, 0x66, 0x66, 0x66, 0x66, 0x3C, 0x18, 0x00}, {0x3C, 0x66, 0x66, 0x66, 0x66, 0x66, 0x3C, 0x00},
     {0x66, 0x6C, 0x78, 0x70, 0x78, 0x6C, 0x66, 0x00},
 };
+
+const char* targetName(DWORD bits)
+{
+    return bits == 16 ? "rgb565" : bits == 24 ? "rgb24" : "xrgb32";
+}
 
 class GoldenFrameTest : public ::testing::TestWithParam<std::tuple<int32_t, DWORD>> {
 protected:
@@ -187,7 +192,7 @@ protected:
 TEST_P(GoldenFrameTest, MatchesTheStoredPixels)
 {
     const auto& [blendMode, bits] = GetParam();
-    const std::string name = "mode" + std::to_string(blendMode) + "_" + (bits == 16 ? "rgb565" : "xrgb32");
+    const std::string name = "mode" + std::to_string(blendMode) + "_" + targetName(bits);
     const SurfaceImage frame = renderFrame(blendMode, bits);
     ASSERT_EQ(frame.width, kWidth);
     const std::string hash = pixelHash(frame);
@@ -220,10 +225,11 @@ TEST_P(GoldenFrameTest, MatchesTheStoredPixels)
 }
 
 INSTANTIATE_TEST_SUITE_P(BlendModesAndTargets, GoldenFrameTest,
-                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(DWORD{16}, DWORD{32})),
+                         ::testing::Combine(::testing::Values(0, 1, 2),
+                                            ::testing::Values(DWORD{16}, DWORD{24}, DWORD{32})),
                          [](const ::testing::TestParamInfo<std::tuple<int32_t, DWORD>>& info) {
                              return "mode" + std::to_string(std::get<0>(info.param)) + "_" +
-                                    (std::get<1>(info.param) == 16 ? "rgb565" : "xrgb32");
+                                    targetName(std::get<1>(info.param));
                          });
 
 TEST(GoldenImage, HashSeesEveryPixelButNotThePadding)
