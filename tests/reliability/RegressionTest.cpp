@@ -116,6 +116,52 @@ TEST_F(Regression, ReloadThatFailsWhileDrawingIsNotRaised)
     EXPECT_EQ(texture->colourSurface(), nullptr);
 }
 
+// Blend mode 0 keeps records to compose a lost buffer again. Past their cap
+// a lost buffer was composed from the oldest quads (the red under the green
+// came back); now it is cleared, and clearQueue gives the records' memory
+// back. A reset to another size starts from a cleared buffer too.
+TEST_F(Regression, BufferPastTheRecordCapOrResizedIsClearedNotComposedFromOldQuads)
+{
+    device.blendMode = 0;
+    renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setTargetSurface(target);
+    const auto solid = [this](uint8_t r, uint8_t g) {
+        Texture* texture = renderer->createTexture();
+        texture->setMemoryTexture(true);
+        const uint8_t pixel[4] = {r, g, 0, 255};
+        texture->loadFromMemory(pixel, 1, 1, ZorvUISystem::BUFFER_RGBA);
+        return texture;
+    };
+    Texture* red = solid(255, 0);
+    Texture* green = solid(0, 255);
+    const auto pixelAfterLoss = [this] {
+        ddrawtest::markLost(renderer->bufferTexture()->colourSurface());
+        DDBLTFX fill{};
+        fill.dwSize = sizeof(fill);
+        target->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+        renderer->renderQueue();
+        return ZivReliability::surfaceRows(target).at(5 * 64 * 4 + 5 * 4 + 1); // green of pixel 5, 5
+    };
+    for (size_t i = 0; i < (size_t{1} << 18); ++i)
+        renderer->queueQuad({5, 5, 6, 6}, 1.0f, red, {0, 0, 1, 1}, corners(0xFFFFFFFF), 0);
+    renderer->queueQuad({5, 5, 6, 6}, 0.0f, green, {0, 0, 1, 1}, corners(0xFFFFFFFF), 0);
+    renderer->renderQueue();
+    EXPECT_EQ(renderer->bufferedQuadCount(), 0u);
+    EXPECT_EQ(pixelAfterLoss(), 0);
+    renderer->clearQueue();
+    EXPECT_EQ(renderer->bufferedQuadCapacity(), 0u) << "the records' memory is given back";
+
+    renderer->queueQuad({5, 5, 6, 6}, 0.0f, green, {0, 0, 1, 1}, corners(0xFFFFFFFF), 0);
+    renderer->renderQueue();
+    EXPECT_EQ(pixelAfterLoss(), 0xFF) << "below the cap the buffer is composed again";
+    bool changed = false;
+    renderer->prepareForReset();
+    device.width = 80.0f;
+    renderer->postD3DReset(&changed);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(pixelAfterLoss(), 0) << "another size: the GUI is drawn anew by the host";
+}
+
 // A texture filled from pixels keeps no source: a failed load leaves it
 // restore-only, as before.
 TEST_F(Regression, PixelTextureWithoutSourceStaysRestoreOnly)

@@ -119,6 +119,9 @@ private:
     void shrinkTo(size_t count);
     void ensureOrder() const;
     void releaseSurplus(size_t keep);
+    // Room for ordering `count` quads: the order array, and for the radix
+    // sort its scratch and digit counts.
+    void reserveSortRoom(size_t count);
 
     std::vector<std::unique_ptr<QueuedQuad[]>> d_blocks;
     size_t d_size = 0;
@@ -129,6 +132,7 @@ private:
     mutable bool d_sortValid = false;
     mutable std::vector<uint64_t> d_sorted;
     mutable std::vector<uint64_t> d_sortScratch;
+    std::unique_ptr<uint32_t[]> d_radixCounts;
 };
 
 } // namespace ZorvUISystem

@@ -21,9 +21,21 @@ namespace ZivTest {
 namespace {
 
 using ZorvUISystem::CDDRender;
-using ZorvUISystem::DepthGreater;
 using ZorvUISystem::DepthQueue;
 using ZorvUISystem::QueuedQuad;
+
+// The order the queue must keep, as a comparison: largest depth first, a
+// depth that is not a number after every number.
+struct DepthGreater {
+    bool operator()(float a, float b) const
+    {
+        if (std::isnan(a))
+            return false;
+        if (std::isnan(b))
+            return true;
+        return a > b;
+    }
+};
 
 std::vector<uint32_t> auxValues(const DepthQueue& queue)
 {
