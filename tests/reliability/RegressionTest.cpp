@@ -13,6 +13,7 @@
 #include "HostHarness.h"
 #include "SurfaceAccess.h"
 #include "corona.h"
+#include "corona_test.h"
 #include "renderer/CDDRender.h"
 #include "texture/CDDTexture.h"
 
@@ -76,7 +77,8 @@ protected:
 // A failed load makes a texture restore-only, and a failed reload at a reset
 // used to as well: the texture then stayed without surfaces for good,
 // although it kept its source. Later, a failed reload raised out of every
-// frame. Now the texture skips its quads until the next reset reloads it.
+// frame. Now the texture skips its quads until a later frame or the next
+// reset reloads it.
 TEST_F(Regression, TextureWhoseReloadFailedIsReloadedByTheNextReset)
 {
     ZivTest::TempDirectory files;
@@ -91,7 +93,7 @@ TEST_F(Regression, TextureWhoseReloadFailedIsReloadedByTheNextReset)
     EXPECT_FALSE(textures[0]->restoreOnly()) << "a texture with a kept source stays reloadable";
     for (CDDTexture* texture : textures)
         EXPECT_NO_THROW(drawAtOnce(texture));
-    EXPECT_EQ(textures[0]->colourSurface(), nullptr) << "not tried again before the next reset";
+    EXPECT_EQ(textures[0]->colourSurface(), nullptr) << "not tried again before the next frame begins";
     EXPECT_NE(textures[1]->colourSurface(), nullptr);
     renderer->prepareForReset();
     bool changed = false;
@@ -114,6 +116,35 @@ TEST_F(Regression, ReloadThatFailsWhileDrawingIsNotRaised)
     EXPECT_NO_THROW(drawAtOnce(texture));
     ddrawtest::reset();
     EXPECT_EQ(texture->colourSurface(), nullptr);
+}
+
+// A reload that failed was tried again only by the next reset pair. Now a
+// reload that keeps failing is tried after 1, 2, 4 ... 64 frames (not
+// decoded on every frame), and draws again soon after its source works.
+TEST_F(Regression, FailingReloadIsRetriedWithABackoffAndDrawsAgainWithoutAReset)
+{
+    const std::vector<uint8_t> file = pngFile(4, 4, true, 54);
+    auto* texture = static_cast<CDDTexture*>(renderer->createTexture(file.data(), uint32_t(file.size())));
+    static int decodes = 0;
+    corona::test::setDecoderHook([](const void*, int) {
+        ++decodes;
+        return corona::test::makeImage(1, 1, 0x7777, "\0"); // a format nobody converts
+    });
+    ASSERT_TRUE(ddrawtest::loseAllSurfaces(directDraw.get()));
+    const auto frame = [this, texture] {
+        renderer->clearQueue();
+        renderer->queueQuad({0, 0, 4, 4}, 0.0f, texture, {0, 0, 4, 4}, corners(0xFFFFFFFF), 0);
+        renderer->renderQueue();
+    };
+    for (int n = 0; n < 200; ++n)
+        frame();
+    EXPECT_EQ(decodes, 9) << "frames 1, 2, 4, 8, 16, 32, 64, 128 and 192";
+    corona::test::setDecoderHook(nullptr);
+    int frames = 0;
+    for (; texture->colourSurface() == nullptr && frames < 100; ++frames)
+        frame();
+    EXPECT_LE(frames, int(CDDTexture::kMaxRetryDelay));
+    EXPECT_NE(texture->colourSurface(), nullptr);
 }
 
 // Blend mode 0 keeps records to compose a lost buffer again. Past their cap

@@ -263,7 +263,7 @@ TEST_F(QueueTest, HostDestroyingTheBufferTextureDoesNotLeaveADanglingReference)
     EXPECT_FALSE(dd.anyCallAfterRelease());
 }
 
-TEST_F(QueueTest, FailedReloadSkipsItsQuadsUntilTheNextReset)
+TEST_F(QueueTest, FailedReloadSkipsItsQuadsUntilARetryOnALaterFrameSucceeds)
 {
     make(0);
     CDDTexture* a = plainTexture("a");
