@@ -68,7 +68,10 @@ protected:
         ddrawtest::setWrongModeOnRestore(true);
         ZivTest::writeFile(files.path() + "/skin.png", pngFile(12, 10, true, 61));
         device.blendMode = std::get<0>(GetParam());
-        device.textureMemory = 1; // video memory: lost, refused and budgeted
+        // Video memory (lost, refused after a depth change and budgeted) for
+        // 16-bit targets; system memory, which restores in its old format after
+        // a depth change, for the others.
+        device.textureMemory = format().depth == 16 ? 1 : 0;
         device.texturePixelFormat = format().pixelFormat;
         setDepth(format().depth);
     }
@@ -109,7 +112,8 @@ protected:
     }
 
     // Every kind of texture with a source, drawn keyed, plain, stretched,
-    // translucent, modulated and tinted.
+    // translucent, modulated and tinted (the tinted quad the first to need the
+    // scratch).
     void makeScene()
     {
         const std::vector<uint8_t> bytes = pngFile(16, 12, true, 62);
@@ -136,7 +140,7 @@ protected:
         };
         static const Quad quads[] = {
             {2, {0, 0, 40, 40}, 5.0f, 0xFFFFFFFF},   {0, {4, 6, 16, 16}, 4.0f, 0xFFFFFFFF},
-            {1, {20, 4, 52, 28}, 3.0f, 0xFFFFFFFF},  {3, {50, 30, 64, 39}, 3.0f, 0xFF4080C0},
+            {1, {20, 4, 52, 28}, 3.0f, 0xFFFFFFFF},  {3, {50, 30, 64, 39}, 4.5f, 0xFF4080C0},
             {0, {30, 20, 42, 30}, 2.0f, 0x80FFFFFF}, {1, {60, 2, 76, 14}, 2.0f, 0xFF808080},
             {3, {70, 40, 98, 58}, 1.0f, 0xC0FFFFFF}, {2, {-4, 50, 6, 60}, 1.0f, 0xFFFFFFFF},
         };
@@ -357,7 +361,7 @@ TEST_P(Soak, ALossAtEveryCallIsMendedByTheNextFrame)
                         step(nth % 2 == 0);
                         settle();
                         ASSERT_EQ(frame(nth % 2 == 1), reference)
-                            << "lost at " << op << " #" << nth << (usable ? ", usable" : "")
+                            << "lost at " << (nth != 0 ? op : "the start") << " #" << nth << (usable ? ", usable" : "")
                             << (clipped ? ", clipped" : "") << ", step " << k;
                     }
             }
