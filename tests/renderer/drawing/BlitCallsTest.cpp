@@ -530,24 +530,6 @@ TEST_F(BlendPathTest, StretchedQuadIsStretchedIntoTheScratchAtItsDestinationAndB
     EXPECT_TRUE(samePixels(imageOf(target), expected));
 }
 
-TEST_F(BlendPathTest, TheClipperIsAskedForOncePerPassAndBeforeAnyLock)
-{
-    make(2);
-    CDDTexture* a = texture("a", 8, 8, solidPixels(8, 8, 40, 80, 120));
-    for (const bool queueing : {true, false}) {
-        renderer->clearQueue();
-        dd.clearCalls();
-        renderer->setQueueing(queueing);
-        for (float x : {0.0f, 10.0f})
-            renderer->queueQuad(FloatRect{x, 0, x + 8, 8}, 0, a, FloatRect{0, 0, 8, 8}, corners(0x80FFFFFF), 0);
-        renderer->renderQueue();
-        EXPECT_EQ(dd.texts(std::vector<std::string_view>{"GetClipper", "Lock"}),
-                  (Strings{"target.GetClipper()", "target.Lock(null,0x1)", "a.Lock(null,0x1)", "target.Lock(null,0x1)",
-                           "a.Lock(null,0x1)"}))
-            << (queueing ? "queued" : "drawn at once");
-    }
-}
-
 TEST_F(BlendPathTest, StretchFailureIsReportedAndDrawsNothing)
 {
     make(1);
