@@ -69,9 +69,8 @@ protected:
         ddrawtest::setClipListRefusedWhileLocked(true);
         ZivTest::writeFile(files.path() + "/skin.png", pngFile(12, 10, true, 61));
         device.blendMode = std::get<0>(GetParam());
-        // Video memory (lost, refused after a depth change and budgeted) for
-        // 16-bit targets; system memory, which restores in its old format after
-        // a depth change, for the others.
+        // Video memory (refused after a depth change, budgeted) for 16 bits,
+        // system memory (restored in its old format) for the others.
         device.textureMemory = format().depth == 16 ? 1 : 0;
         device.texturePixelFormat = format().pixelFormat;
         setDepth(format().depth);
@@ -113,8 +112,7 @@ protected:
     }
 
     // Every kind of texture with a source, drawn keyed, plain, stretched,
-    // translucent, modulated and tinted (the tinted quad the first to need the
-    // scratch).
+    // translucent, modulated and tinted (first to need the scratch).
     void makeScene()
     {
         const std::vector<uint8_t> bytes = pngFile(16, 12, true, 62);
@@ -301,11 +299,10 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     EXPECT_EQ(ddrawtest::liveSurfaceCount(), 1u) << "only the host's target is left";
 }
 
-// The loss sweep: the calls of a frame, of a frame recovering from a loss
-// and of a reset pair recovering from one are counted; then every surface is
-// lost at each of those calls in turn, and between two frames, with lost
-// surfaces refused and usable, without and with a clipper. The next frame
-// equals the first, and the clipper is asked for once per pass at most.
+// The loss sweep: every surface lost between two frames and at each call of
+// a frame, of a frame recovering from a loss and of a reset pair recovering
+// from one, with lost surfaces refused and usable, without and with a
+// clipper (asked for once per pass at most). The next frame equals the first.
 TEST_P(Soak, ALossAtEveryCallIsMendedByTheNextFrame)
 {
     ddrawtest::setBusyBlitter(2);
@@ -329,9 +326,8 @@ TEST_P(Soak, ALossAtEveryCallIsMendedByTheNextFrame)
                 ddrawtest::reset();
                 steps[k](requeue);
                 EXPECT_LE(ddrawtest::callCount("GetClipper"), 1u);
-                for (size_t i = 0; ddrawtest::countedOperation(i) != nullptr; ++i)
-                    calls[ddrawtest::countedOperation(i)] = std::max(
-                        calls[ddrawtest::countedOperation(i)], ddrawtest::callCount(ddrawtest::countedOperation(i)));
+                for (size_t i = 0; const char* op = ddrawtest::countedOperation(i); ++i)
+                    calls[op] = std::max(calls[op], ddrawtest::callCount(op));
                 ddrawtest::reset();
                 target->Restore();
                 frame(true);

@@ -9,9 +9,6 @@ namespace ZorvUISystem {
 
 namespace {
 
-// Below this many quads a comparison sort beats the radix passes' set-up.
-constexpr size_t kRadixThreshold = 1024;
-
 constexpr uint32_t kPasses = 3;
 constexpr uint32_t kDigitBits = 11;
 constexpr uint32_t kBuckets = 1u << kDigitBits;
