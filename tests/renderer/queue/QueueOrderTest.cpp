@@ -26,18 +26,8 @@ using ZorvUISystem::CDDRender;
 using ZorvUISystem::DepthQueue;
 using ZorvUISystem::QueuedQuad;
 
-// The order the queue must keep, as a comparison: largest depth first, a
-// depth that is not a number after every number.
-struct DepthGreater {
-    bool operator()(float a, float b) const
-    {
-        if (std::isnan(a))
-            return false;
-        if (std::isnan(b))
-            return true;
-        return a > b;
-    }
-};
+// The order the queue keeps: largest depth first, what is not a number last.
+const auto depthGreater = [](float a, float b) { return !std::isnan(a) && (std::isnan(b) || a > b); };
 
 std::vector<uint32_t> auxValues(const DepthQueue& queue)
 {
@@ -68,7 +58,7 @@ protected:
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = uint32_t(i);
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return DepthGreater{}(depths[a], depths[b]); });
+                         [&](uint32_t a, uint32_t b) { return depthGreater(depths[a], depths[b]); });
         return order;
     }
 
@@ -88,12 +78,12 @@ TEST_F(QueueOrderTest, BackToFrontFrontToBackAndRandomSubmissionsSortTheSame)
         for (float& z : depths)
             z = palette[std::uniform_int_distribution<size_t>(0, palette.size() - 1)(random)];
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "random, round " << round;
-        std::stable_sort(depths.begin(), depths.end(), DepthGreater{});
+        std::stable_sort(depths.begin(), depths.end(), depthGreater);
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "back to front, round " << round;
         std::reverse(depths.begin(), depths.end());
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "front to back, round " << round;
         // Back to front with a quad now and then that belongs further back.
-        std::stable_sort(depths.begin(), depths.end(), DepthGreater{});
+        std::stable_sort(depths.begin(), depths.end(), depthGreater);
         for (size_t i = 3; i < depths.size(); i += 5)
             std::swap(depths[i], depths[i - 3]);
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "mostly back to front, round " << round;
@@ -146,7 +136,7 @@ TEST(DepthQueue, QuadsAddedOrRemovedAfterAWalkTakeTheirPlace)
             if (!std::isnan(depths[i]))
                 order.push_back(i);
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return DepthGreater{}(depths[a], depths[b]); });
+                         [&](uint32_t a, uint32_t b) { return depthGreater(depths[a], depths[b]); });
         return order;
     };
     add(1500);
