@@ -16,6 +16,7 @@ namespace {
 struct Shared {
     std::mutex mutex;
     size_t videoMemoryUsed = 0;
+    unsigned lockedSurfaces = 0;
     uint32_t garbageSeed = 0x9E3779B9u;
     std::map<HWND, RECT> clientRects;
 };
@@ -99,6 +100,20 @@ size_t videoMemoryInUse()
     return s.videoMemoryUsed;
 }
 
+void countLock(int change)
+{
+    Shared& s = shared();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.lockedSurfaces = static_cast<unsigned>(static_cast<int>(s.lockedSurfaces) + change);
+}
+
+unsigned lockedSurfaces()
+{
+    Shared& s = shared();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.lockedSurfaces;
+}
+
 uint32_t nextGarbageSeed()
 {
     Shared& s = shared();
@@ -134,6 +149,11 @@ void setWrongModeOnRestore(bool on)
 void setGarbageMemory(bool on)
 {
     zivdd::behaviour().garbageMemory = on;
+}
+
+void setClipListRefusedWhileLocked(bool on)
+{
+    zivdd::behaviour().clipListRefusedWhileLocked = on;
 }
 
 void setBusyBlitter(unsigned calls)

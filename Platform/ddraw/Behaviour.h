@@ -12,11 +12,12 @@
 namespace zivdd {
 
 struct Behaviour {
-    bool lostSurfacesUsable = false; // Blt, BltFast, fills, GetDC and Lock work on lost surfaces
-    bool wrongModeOnRestore = false; // video memory made in another depth does not restore
-    bool garbageMemory = false;      // new and restored pixels hold garbage, not zeros
-    unsigned busyCalls = 0;          // calls without the wait flag refused after a blit
-    size_t videoMemoryBudget = 0;    // bytes of video memory; 0: unlimited
+    bool lostSurfacesUsable = false;         // Blt, BltFast, fills, GetDC and Lock work on lost surfaces
+    bool wrongModeOnRestore = false;         // video memory made in another depth does not restore
+    bool garbageMemory = false;              // new and restored pixels hold garbage, not zeros
+    unsigned busyCalls = 0;                  // calls without the wait flag refused after a blit
+    size_t videoMemoryBudget = 0;            // bytes of video memory; 0: unlimited
+    bool clipListRefusedWhileLocked = false; // GetClipList fails while a surface is locked
 };
 
 // The behaviours in force. Tests set them from the thread that makes the
@@ -28,6 +29,10 @@ Behaviour& behaviour();
 bool takeVideoMemory(size_t bytes);
 void giveBackVideoMemory(size_t bytes);
 size_t videoMemoryInUse();
+
+// Surfaces of the library locked right now.
+void countLock(int change);
+unsigned lockedSurfaces();
 
 // A new seed for the garbage of one surface's memory: every fill differs.
 uint32_t nextGarbageSeed();

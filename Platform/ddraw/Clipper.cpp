@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Behaviour.h"
+#include "FaultInjection.h"
 
 namespace zivdd {
 
@@ -74,6 +75,9 @@ HRESULT Clipper::clipRects(std::vector<RECT>& rects) const
 
 HRESULT Clipper::GetClipList(LPRECT rect, LPRGNDATA clipList, LPDWORD size)
 {
+    enterOperation(Operation::GetClipList);
+    if (behaviour().clipListRefusedWhileLocked && lockedSurfaces() != 0)
+        return DDERR_LOCKEDSURFACES;
     if (size == nullptr)
         return DDERR_INVALIDPARAMS;
     std::vector<RECT> rects;

@@ -35,7 +35,9 @@ constexpr const char* operationNames[operationCount] = {"DirectDrawCreate",
                                                         "GetCaps",
                                                         "AddRef",
                                                         "Release",
-                                                        "SetPixel"};
+                                                        "SetPixel",
+                                                        "GetClipper",
+                                                        "GetClipList"};
 
 struct Fault {
     unsigned operation;
@@ -170,6 +172,11 @@ bool failAlways(const char* operation, HRESULT result, IDirectDrawSurface* surfa
 const char* failableOperation(size_t index)
 {
     return index < zivdd::firstCountOnly ? zivdd::operationNames[index] : nullptr;
+}
+
+const char* countedOperation(size_t index)
+{
+    return index < zivdd::operationCount ? zivdd::operationNames[index] : nullptr;
 }
 
 size_t armedFaults()

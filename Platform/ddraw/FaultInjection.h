@@ -31,6 +31,8 @@ enum class Operation : unsigned {
     AddRef,
     Release,
     SetPixel,
+    GetClipper,
+    GetClipList,
     Count
 };
 

@@ -133,6 +133,8 @@ Surface::Surface(DirectDraw* owner, DWORD width, DWORD height, DWORD caps, const
 
 Surface::~Surface()
 {
+    if (d_locked)
+        countLock(-1);
     if (d_owner != nullptr)
         d_owner->forget(this);
     if (d_clipper != nullptr)
@@ -312,6 +314,7 @@ HRESULT Surface::Lock(LPRECT destRect, LPDDSURFACEDESC desc, DWORD flags, HANDLE
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface = pixels.row(0) + pixels.x * d_format.bits / 8;
     d_locked = true;
+    countLock(+1);
     d_lockPointer = desc->lpSurface;
     return DD_OK;
 }
@@ -326,6 +329,7 @@ HRESULT Surface::Unlock(LPVOID surfaceData)
     if (surfaceData != nullptr && surfaceData != d_lockPointer)
         return DDERR_INVALIDPARAMS;
     d_locked = false;
+    countLock(-1);
     d_lockPointer = nullptr;
     return DD_OK;
 }
@@ -626,6 +630,7 @@ HRESULT Surface::GetBltStatus(DWORD)
 }
 HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* clipper)
 {
+    enterOperation(Operation::GetClipper, this);
     if (clipper == nullptr)
         return DDERR_INVALIDPARAMS;
     *clipper = d_clipper;

@@ -9,7 +9,8 @@
 // "GetDisplayMode", "CreateSurface", "Lock", "Unlock", "Blt", "BltFast",
 // "GetDC", "ReleaseDC", "IsLost", "Restore", "SetColorKey", "GetColorKey",
 // "GetSurfaceDesc", "GetPixelFormat", "GetCaps" (those can be made to fail),
-// and "AddRef", "Release", "SetPixel" (counted only).
+// and "AddRef", "Release", "SetPixel", "GetClipper", "GetClipList" (counted
+// only).
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,10 @@ ZIV_DDRAW_API bool failAlways(const char* operation, HRESULT result, IDirectDraw
 // The name of the index-th operation that can be made to fail, in the order
 // listed above; null from index 19 on.
 ZIV_DDRAW_API const char* failableOperation(size_t index);
+
+// The name of the index-th operation that is counted: the failable ones
+// first, then the counted-only ones; null past the last.
+ZIV_DDRAW_API const char* countedOperation(size_t index);
 
 // Faults armed and not yet fired (lasting faults stay counted).
 ZIV_DDRAW_API size_t armedFaults();
@@ -129,6 +134,11 @@ ZIV_DDRAW_API size_t videoMemoryInUse();
 // mode's rectangle, 0, 0, 1024, 768. False for a null window or an inverted
 // rectangle.
 ZIV_DDRAW_API bool setClientRect(HWND window, const RECT& client);
+
+// Reading a window's clip list while a surface is locked can hang older
+// Windows (the window manager waits for the lock). On: GetClipList while any
+// surface of the library is locked fails with DDERR_LOCKEDSURFACES instead.
+ZIV_DDRAW_API void setClipListRefusedWhileLocked(bool on);
 
 // Puts every behaviour above off and forgets the client rectangles.
 ZIV_DDRAW_API void resetBehaviours();

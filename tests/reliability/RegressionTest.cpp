@@ -76,7 +76,8 @@ protected:
 // A failed load makes a texture restore-only, and a failed reload at a reset
 // used to as well: the texture then stayed without surfaces for good,
 // although it kept its source. Later, a failed reload raised out of every
-// frame. Now the texture skips its quads until the next reset reloads it.
+// frame. Now the texture skips its quads until a later frame or the next
+// reset reloads it.
 TEST_F(Regression, TextureWhoseReloadFailedIsReloadedByTheNextReset)
 {
     ZivTest::TempDirectory files;
@@ -91,7 +92,7 @@ TEST_F(Regression, TextureWhoseReloadFailedIsReloadedByTheNextReset)
     EXPECT_FALSE(textures[0]->restoreOnly()) << "a texture with a kept source stays reloadable";
     for (CDDTexture* texture : textures)
         EXPECT_NO_THROW(drawAtOnce(texture));
-    EXPECT_EQ(textures[0]->colourSurface(), nullptr) << "not tried again before the next reset";
+    EXPECT_EQ(textures[0]->colourSurface(), nullptr) << "not tried again before the next frame begins";
     EXPECT_NE(textures[1]->colourSurface(), nullptr);
     renderer->prepareForReset();
     bool changed = false;
@@ -114,6 +115,45 @@ TEST_F(Regression, ReloadThatFailsWhileDrawingIsNotRaised)
     EXPECT_NO_THROW(drawAtOnce(texture));
     ddrawtest::reset();
     EXPECT_EQ(texture->colourSurface(), nullptr);
+}
+
+// Blend mode 0 keeps records to compose a lost buffer again. Past their cap
+// a lost buffer was composed from the oldest quads (the red under the green
+// came back); now it is cleared, and clearQueue gives the records' memory
+// back. A reset to another size starts from a cleared buffer too.
+TEST_F(Regression, BufferPastTheRecordCapOrResizedIsClearedNotComposedFromOldQuads)
+{
+    device.blendMode = 0;
+    renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setTargetSurface(target);
+    Texture* texture[2];
+    for (int i = 0; i < 2; ++i) { // red, then green, kept to reload from
+        const uint8_t pixel[4] = {uint8_t(255 - 255 * i), uint8_t(255 * i), 0, 255};
+        texture[i] = renderer->createTexture();
+        texture[i]->setMemoryTexture(true);
+        texture[i]->loadFromMemory(pixel, 1, 1, ZorvUISystem::BUFFER_RGBA);
+    }
+    const auto greenAfterLoss = [this] { // of pixel 5, 5 on a black target
+        ddrawtest::markLost(renderer->bufferTexture()->colourSurface());
+        DDBLTFX fill{};
+        fill.dwSize = sizeof(fill);
+        target->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fill);
+        renderer->renderQueue();
+        return ZivReliability::surfaceRows(target).at((5 * 64 + 5) * 4 + 1);
+    };
+    for (size_t i = 0; i <= (size_t{1} << 18); ++i)
+        renderer->queueQuad({5, 5, 6, 6}, i == 0 ? 0.0f : 1.0f, texture[i == 0], {0, 0, 1, 1}, corners(0xFFFFFFFF), 0);
+    renderer->renderQueue();
+    EXPECT_EQ(greenAfterLoss(), 0) << "past the cap: cleared";
+    renderer->clearQueue();
+    EXPECT_EQ(renderer->bufferedQuadCapacity(), 0u) << "the records' memory is given back";
+    renderer->queueQuad({5, 5, 6, 6}, 0.0f, texture[1], {0, 0, 1, 1}, corners(0xFFFFFFFF), 0);
+    renderer->renderQueue();
+    EXPECT_EQ(greenAfterLoss(), 0xFF) << "below the cap: composed again";
+    renderer->prepareForReset();
+    device.width = 80.0f;
+    renderer->postD3DReset(nullptr);
+    EXPECT_EQ(greenAfterLoss(), 0) << "another size: the host draws its GUI anew";
 }
 
 // A texture filled from pixels keeps no source: a failed load leaves it

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -64,9 +66,12 @@ protected:
         ddrawtest::setGarbageMemory(true);
         ddrawtest::setLostSurfacesUsable(false);
         ddrawtest::setWrongModeOnRestore(true);
+        ddrawtest::setClipListRefusedWhileLocked(true);
         ZivTest::writeFile(files.path() + "/skin.png", pngFile(12, 10, true, 61));
         device.blendMode = std::get<0>(GetParam());
-        device.textureMemory = 1; // video memory: lost, refused and budgeted
+        // Video memory (refused after a depth change, budgeted) for 16 bits,
+        // system memory (restored in its old format) for the others.
+        device.textureMemory = format().depth == 16 ? 1 : 0;
         device.texturePixelFormat = format().pixelFormat;
         setDepth(format().depth);
     }
@@ -107,7 +112,7 @@ protected:
     }
 
     // Every kind of texture with a source, drawn keyed, plain, stretched,
-    // translucent, modulated and tinted.
+    // translucent, modulated and tinted (first to need the scratch).
     void makeScene()
     {
         const std::vector<uint8_t> bytes = pngFile(16, 12, true, 62);
@@ -134,7 +139,7 @@ protected:
         };
         static const Quad quads[] = {
             {2, {0, 0, 40, 40}, 5.0f, 0xFFFFFFFF},   {0, {4, 6, 16, 16}, 4.0f, 0xFFFFFFFF},
-            {1, {20, 4, 52, 28}, 3.0f, 0xFFFFFFFF},  {3, {50, 30, 64, 39}, 3.0f, 0xFF4080C0},
+            {1, {20, 4, 52, 28}, 3.0f, 0xFFFFFFFF},  {3, {50, 30, 64, 39}, 4.5f, 0xFF4080C0},
             {0, {30, 20, 42, 30}, 2.0f, 0x80FFFFFF}, {1, {60, 2, 76, 14}, 2.0f, 0xFF808080},
             {3, {70, 40, 98, 58}, 1.0f, 0xC0FFFFFF}, {2, {-4, 50, 6, 60}, 1.0f, 0xFFFFFFFF},
         };
@@ -294,6 +299,57 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     EXPECT_EQ(ddrawtest::liveSurfaceCount(), 1u) << "only the host's target is left";
 }
 
+// The loss sweep: every surface lost between two frames and at each call of
+// a frame, of a frame recovering from a loss and of a reset pair recovering
+// from one, with lost surfaces refused and usable, without and with a
+// clipper (asked for once per pass at most). The next frame equals the first.
+TEST_P(Soak, ALossAtEveryCallIsMendedByTheNextFrame)
+{
+    ddrawtest::setBusyBlitter(2);
+    const auto loseAll = [this] { ASSERT_TRUE(ddrawtest::loseAllSurfaces(directDraw.get())); };
+    const std::function<void(bool)> steps[] = {[this](bool requeue) { frame(requeue, true); },
+                                               [&](bool requeue) { loseAll(), frame(requeue, true); },
+                                               [&](bool) { loseAll(), hostReset(); }};
+    size_t cases = 0;
+    for (int variant = 0; variant < 4; ++variant) {
+        ddrawtest::setLostSurfacesUsable(variant % 2 == 1);
+        if (variant == 2)
+            clipTarget(RECT{0, 0, LONG(kWidth), LONG(kHeight)});
+        textures.clear();
+        renderer = std::make_unique<CDDRender>(&device, 0, false);
+        renderer->setTargetSurface(target);
+        makeScene();
+        const std::vector<uint8_t> reference = frame(true);
+        for (size_t k = 0; k < std::size(steps); ++k) {
+            std::map<std::string, unsigned long> calls; // of a frame that queues again and of one that does not
+            for (const bool requeue : {true, false}) {
+                ddrawtest::reset();
+                steps[k](requeue);
+                EXPECT_LE(ddrawtest::callCount("GetClipper"), 1u);
+                for (size_t i = 0; const char* op = ddrawtest::countedOperation(i); ++i)
+                    calls[op] = std::max(calls[op], ddrawtest::callCount(op));
+                ddrawtest::reset();
+                target->Restore();
+                frame(true);
+            }
+            for (const auto& [op, count] : calls)
+                for (unsigned nth = op == calls.begin()->first ? 0 : 1; nth <= count; ++nth, ++cases) {
+                    if (nth == 0) // between two frames
+                        loseAll();
+                    else
+                        ASSERT_TRUE(ddrawtest::loseAllSurfacesOn(op.c_str(), nth, directDraw.get()));
+                    steps[k](nth % 2 == 0);
+                    ddrawtest::reset();
+                    target->Restore(); // the host's own
+                    ASSERT_EQ(frame(nth % 2 == 1), reference)
+                        << "lost at " << op << " #" << nth << " of step " << k << ", variant " << variant;
+                }
+        }
+    }
+    EXPECT_EQ(failedResets, 0) << "a loss during the reset pair is not raised";
+    std::printf("[ sweep ] blend mode %d, %s: %zu losses\n", device.blendMode, format().name, cases);
+}
+
 // A clipped target: what lies outside the clip list keeps the host's pixels,
 // what lies inside is the unclipped frame.
 TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
@@ -317,6 +373,17 @@ TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
         ASSERT_EQ(clipped[i], inside ? reference[i] : background[i])
             << "pixel " << (i % row) / bytes << ", " << i / row << (inside ? " inside" : " outside");
     }
+    if (format().depth != 16 || format().pixelFormat != 0)
+        return;
+    // 32-bit textures on the 16-bit target: the clip list is in other pixels
+    // than the kernels', so nothing is blended, and the blends count as such.
+    ASSERT_EQ(directDraw.get()->SetDisplayMode(640, 480, 32), DD_OK);
+    hostReset();
+    const std::vector<uint8_t> wider = frame(true);
+    EXPECT_EQ(renderer->getFrameStatistics().skipped[ZorvUISystem::FrameStatistics::SKIP_UNSUPPORTED_MODE],
+              device.blendMode != 0 ? 1u : 0u);
+    for (size_t i = 0; i < wider.size(); ++i)
+        ASSERT_TRUE((i % row) / bytes < size_t(split) || wider[i] == background[i]) << "pixel " << i / bytes;
 }
 
 INSTANTIATE_TEST_SUITE_P(BlendModesAndFormats, Soak,

@@ -28,8 +28,20 @@ PlovLogger* moduleLogger()
 
 void logError(const char* text)
 {
+    if (moduleState().quietLevel > 0)
+        return;
     if (PlovLogger* logger = moduleLogger())
         logger->logMessage(text, 1);
+}
+
+QuietErrors::QuietErrors()
+{
+    ++moduleState().quietLevel;
+}
+
+QuietErrors::~QuietErrors()
+{
+    --moduleState().quietLevel;
 }
 
 const char* directDrawResultName(HRESULT result, DirectDrawResultUse use)

@@ -13,8 +13,19 @@ namespace ZorvUISystem {
 // The module's logger object, or null when logging is off.
 PlovLogger* moduleLogger();
 
-// Writes text with logMessage at level 1 when a logger object exists.
+// Writes text with logMessage at level 1 when a logger object exists and no
+// QuietErrors scope is open.
 void logError(const char* text);
+
+// While one lives, logError writes nothing: for a caller that reports the
+// failure of the calls beneath it once, in its own words.
+class QuietErrors {
+public:
+    QuietErrors();
+    ~QuietErrors();
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+};
 
 // Where a result code's name is printed. A code is named only where its
 // entry says so; elsewhere it appears as a number alone.

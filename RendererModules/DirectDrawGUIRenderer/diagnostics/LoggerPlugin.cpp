@@ -21,7 +21,7 @@ const char moduleAnchor = 0;
 
 // The directory in UTF-16. A directory whose converted length (terminator
 // included) is not between 1 and 0xFFFE units is dropped, and the plug-in is
-// then looked up by its bare name.
+// then looked up as when no directory is given: beside this module first.
 WideString widenDirectory(const char* directory)
 {
     WideString path;

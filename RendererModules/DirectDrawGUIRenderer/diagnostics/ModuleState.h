@@ -18,6 +18,9 @@ struct ModuleState {
     CreatePlovLoggerFn createLogger = nullptr;
     UnRecoveryErrorFn unRecoveryError = nullptr;
     GetLogLevelFromIniFileFn getLogLevel = nullptr;
+    // While above 0, logError writes nothing: a caller that reports a
+    // failure once itself silences the layers beneath it.
+    int quietLevel = 0;
 };
 
 ModuleState& moduleState();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "PlovLogger.h"
 #include "diagnostics/Diagnostics.h"
@@ -65,6 +66,7 @@ void CDDRender::redrawBuffer()
     d_bufferStale = d_redrawingBuffer;
     if (d_redrawingBuffer)
         return;
+    d_bufferRetryPending = false;
     d_redrawingBuffer = true;
     clearBuffer();
     // The buffer may be made again under the loop: its surface is read for
@@ -74,12 +76,63 @@ void CDDRender::redrawBuffer()
     d_redrawingBuffer = false;
 }
 
+bool CDDRender::auxiliaryFormatStale(const CDDTexture* texture) const
+{
+    IDirectDrawSurface* colour = texture != nullptr ? texture->colourSurface() : nullptr;
+    if (colour == nullptr || d_directDraw == nullptr)
+        return false;
+    DDPIXELFORMAT has;
+    std::memset(&has, 0, sizeof(has));
+    has.dwSize = sizeof(DDPIXELFORMAT);
+    if (colour->GetPixelFormat(&has) < 0)
+        return false;
+    // 565 and 555 are asked for by the host; anything else is the display's.
+    const int32_t asked = d_device->getTexturePixelFormat();
+    DDPIXELFORMAT wanted;
+    std::memset(&wanted, 0, sizeof(wanted));
+    if (asked == 565 || asked == 555) {
+        wanted.dwRGBBitCount = 16;
+        wanted.dwRBitMask = asked == 565 ? 0xF800 : 0x7C00;
+        wanted.dwGBitMask = asked == 565 ? 0x07E0 : 0x03E0;
+        wanted.dwBBitMask = 0x001F;
+    } else {
+        DDSURFACEDESC display;
+        std::memset(&display, 0, sizeof(display));
+        display.dwSize = sizeof(DDSURFACEDESC);
+        if (d_directDraw->GetDisplayMode(&display) < 0)
+            return false;
+        wanted = display.ddpfPixelFormat;
+    }
+    return has.dwRGBBitCount != wanted.dwRGBBitCount || has.dwRBitMask != wanted.dwRBitMask ||
+           has.dwGBitMask != wanted.dwGBitMask || has.dwBBitMask != wanted.dwBBitMask;
+}
+
+bool CDDRender::mendStaleFormats(bool buffer)
+{
+    bool mended = false;
+    if (auxiliaryFormatStale(d_scratchTexture)) {
+        destroyTexture(d_scratchTexture);
+        ensureAuxiliaryTextures();
+        mended = true;
+    }
+    if (buffer && auxiliaryFormatStale(d_bufferTexture)) {
+        destroyTexture(d_bufferTexture);
+        ensureAuxiliaryTextures();
+        if (d_bufferTexture != nullptr)
+            redrawBuffer();
+        mended = true;
+    }
+    return mended;
+}
+
 bool CDDRender::mendAuxiliaryTexture(CDDTexture* texture)
 {
     const bool buffer = texture == d_bufferTexture;
     // The scratch's pixels matter only within one quad; the buffer's are
-    // composed again.
-    if (texture->restoreSurfaces() < 0) {
+    // composed again. Restored surfaces of a format the display no longer
+    // has would refuse every blit with the textures, which are reloaded in
+    // the new one.
+    if (texture->restoreSurfaces() < 0 || auxiliaryFormatStale(texture)) {
         // Surfaces DirectDraw cannot give back (the display changed its
         // depth) are made again in the display's format.
         destroyTexture(texture);
@@ -188,6 +241,13 @@ void CDDRender::postD3DReset(bool* sizeChanged)
     const bool changed = updateDisplaySize(width, height);
     if (sizeChanged != nullptr)
         *sizeChanged = changed;
+    // Blend mode 0: the new buffer shows the picture composed before the
+    // reset when the display kept its size; a display of another size starts
+    // from a cleared buffer, and the host draws its GUI for the new size.
+    if (changed) {
+        std::vector<QueuedQuad>().swap(d_bufferedQuads);
+        d_bufferUnrecoverable = false;
+    }
     if (PlovLogger* logger = moduleLogger())
         logger->logFormat(4, "CDD7Render::postD3DReset (width %f, height %f)", static_cast<double>(width),
                           static_cast<double>(height));
@@ -203,9 +263,20 @@ void CDDRender::postD3DReset(bool* sizeChanged)
     d_resetPending = false;
 
     // The new scratch and buffer textures are at the end of the registry and
-    // are walked too.
-    for (Texture* texture : d_textures)
-        static_cast<CDDTexture*>(texture)->recreateAfterReset();
+    // are walked too. A texture whose surfaces were lost again while it
+    // reloaded has met a passing loss: it reloads when it is next drawn.
+    for (Texture* texture : d_textures) {
+        auto* reloading = static_cast<CDDTexture*>(texture);
+        try {
+            reloading->recreateAfterReset();
+        } catch (const std::exception&) {
+            if (reloading->reloadMetLoss())
+                continue;
+            // Raised to the host: the streak is reported.
+            reloading->d_streakReported = true;
+            throw;
+        }
+    }
 }
 
 } // namespace ZorvUISystem

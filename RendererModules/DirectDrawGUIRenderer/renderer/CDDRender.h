@@ -61,6 +61,13 @@ public:
     IDirectDrawSurface* targetSurface() const { return d_targetSurface; }
     const DepthQueue& quadQueue() const { return d_quadQueue; }
     const std::list<Texture*>& textures() const { return d_textures; }
+    // Frames begun so far: each render pass begins one, and so does a
+    // clearQueue with no render pass since the one before it (a host that
+    // draws with queueing off). Textures time their retries by it.
+    uint32_t frameNumber() const { return d_frameNumber; }
+    // Blend mode 0: the records from which a lost buffer is composed again.
+    size_t bufferedQuadCount() const { return d_bufferedQuads.size(); }
+    size_t bufferedQuadCapacity() const { return d_bufferedQuads.capacity(); }
 
 private:
     void initDisplay(float width, float height);
@@ -78,8 +85,21 @@ private:
     // (when it is drawn into) the buffer was lost; false when nothing was.
     bool mendLostSurfaces(CDDTexture* texture, bool buffer);
     // The auxiliary texture back after a loss, rebuilt in the display's
-    // format when DirectDraw cannot restore it; false when it is gone.
+    // format when DirectDraw cannot restore it or restores it in a format new
+    // surfaces no longer have; false when it is gone.
     bool mendAuxiliaryTexture(CDDTexture* texture);
+    // Whether the auxiliary texture's colour surface is in another format than
+    // a surface made now would be (the display changed its depth under it).
+    bool auxiliaryFormatStale(const CDDTexture* texture) const;
+    // Rebuilds the scratch, and the buffer when it is drawn into, when their
+    // format is stale; false when neither was.
+    bool mendStaleFormats(bool buffer);
+    // Blend mode 0: room for the records of the quads queued so far, taken
+    // when they are queued so that the render pass allocates nothing.
+    void reserveBufferedQuads();
+    // Blend mode 0: the records stop; a lost buffer can no longer be composed
+    // again and is cleared instead.
+    void dropBufferedQuads();
     // The buffer cleared to black, and its quads since the last clearQueue
     // drawn into it again.
     void redrawBuffer();
@@ -117,12 +137,22 @@ private:
     // Blend mode 0: the quads drawn into the buffer since the last
     // clearQueue, so that a buffer that lost its pixels gets its picture
     // back. A host that never clears the queue does not grow them without
-    // end: past kMaxBufferedQuads the records stop, and a lost buffer gets back
-    // only what they hold.
+    // end: past kMaxBufferedQuads the records are dropped, and a buffer lost
+    // before the next clearQueue is cleared as a device reset clears it.
     static constexpr size_t kMaxBufferedQuads = size_t{1} << 18;
     std::vector<QueuedQuad> d_bufferedQuads;
+    bool d_bufferUnrecoverable = false;
+    // Quads the last render pass drew: what the records' storage is kept for
+    // after a clearQueue.
+    size_t d_lastPassQuads = 0;
+    uint32_t d_frameNumber = 0;
+    bool d_passSinceClear = false;
     // The buffer is new and does not show d_bufferedQuads yet.
     bool d_bufferStale = false;
+    // A quad of the buffer waits for its texture to reload: the pass of
+    // d_bufferRetryFrame composes the buffer again.
+    bool d_bufferRetryPending = false;
+    uint32_t d_bufferRetryFrame = 0;
     bool d_redrawingBuffer = false;
     // The target's clip list as read in this pass.
     struct ClipState {

@@ -9,30 +9,29 @@ namespace ZorvUISystem {
 
 namespace {
 
-// Below this many quads a comparison sort beats the radix passes' set-up.
-constexpr size_t kRadixThreshold = 1024;
+constexpr uint32_t kPasses = 3;
+constexpr uint32_t kDigitBits = 11;
+constexpr uint32_t kBuckets = 1u << kDigitBits;
 
 // Sorts key << 32 | index words by their upper 32 bits, stably, in three
 // passes of 11, 11 and 10 bits from the lowest; a pass in which every key
-// has the same digit is skipped. The result ends up in `words`.
-void radixSortByKey(std::vector<uint64_t>& words, std::vector<uint64_t>& scratch)
+// has the same digit is skipped. The result ends up in `words`. `scratch`
+// holds as many words as `words` and `counts` kPasses * kBuckets entries:
+// nothing is allocated here.
+void radixSortByKey(std::vector<uint64_t>& words, std::vector<uint64_t>& scratch, uint32_t* counts)
 {
-    constexpr uint32_t kPasses = 3;
-    constexpr uint32_t kDigitBits = 11;
-    constexpr uint32_t kBuckets = 1u << kDigitBits;
     const size_t n = words.size();
-    std::vector<uint32_t> counts(kPasses * kBuckets, 0);
+    std::fill(counts, counts + kPasses * kBuckets, 0u);
     for (const uint64_t w : words) {
         const uint32_t key = static_cast<uint32_t>(w >> 32);
         ++counts[key & (kBuckets - 1)];
         ++counts[kBuckets + ((key >> kDigitBits) & (kBuckets - 1))];
         ++counts[2 * kBuckets + (key >> (2 * kDigitBits))];
     }
-    scratch.resize(n);
     uint64_t* from = words.data();
     uint64_t* to = scratch.data();
     for (uint32_t pass = 0; pass < kPasses; ++pass) {
-        uint32_t* count = counts.data() + pass * kBuckets;
+        uint32_t* count = counts + pass * kBuckets;
         const uint32_t shift = 32 + kDigitBits * pass;
         if (count[(from[0] >> shift) & (kBuckets - 1)] == n)
             continue;
@@ -71,15 +70,33 @@ void DepthQueue::push(const QueuedQuad& quad)
 {
     if (d_size >= 0xFFFFFFFFu)
         throw std::length_error("DepthQueue::push");
+    const uint32_t key = depthKey(quad.z);
+    const bool inOrder = d_inOrder && (d_size == 0 || key >= d_lastKey);
+    // What ordering needs is taken here, so that walking the queue never
+    // allocates.
+    if (!inOrder)
+        reserveSortRoom(d_size + 1);
     if ((d_size >> kBlockShift) == d_blocks.size())
         d_blocks.push_back(std::make_unique_for_overwrite<QueuedQuad[]>(kBlockSize));
     at(d_size) = quad;
-    const uint32_t key = depthKey(quad.z);
-    if (d_size > 0 && key < d_lastKey)
-        d_inOrder = false;
+    d_inOrder = inOrder;
     d_lastKey = key;
     ++d_size;
     d_sortValid = false;
+}
+
+void DepthQueue::reserveSortRoom(size_t count)
+{
+    if (d_sorted.capacity() < count) {
+        const size_t grown = 2 * d_sorted.capacity();
+        d_sorted.reserve(grown > count ? grown : count);
+    }
+    if (count < kRadixThreshold)
+        return;
+    if (d_sortScratch.capacity() < d_sorted.capacity())
+        d_sortScratch.reserve(d_sorted.capacity());
+    if (!d_radixCounts)
+        d_radixCounts = std::make_unique<uint32_t[]>(kPasses * kBuckets);
 }
 
 void DepthQueue::clear()
@@ -100,6 +117,7 @@ void DepthQueue::releaseSurplus(size_t keep)
     if (d_sorted.capacity() > 2 * keep + kRadixThreshold) {
         std::vector<uint64_t>().swap(d_sorted);
         std::vector<uint64_t>().swap(d_sortScratch);
+        d_radixCounts.reset();
     }
 }
 
@@ -127,10 +145,13 @@ void DepthQueue::ensureOrder() const
         d_sorted[i] = static_cast<uint64_t>(depthKey(at(i).z)) << 32 | i;
     // Every word is distinct (the index), so ascending words are the stable
     // order of their keys.
-    if (d_size < kRadixThreshold)
+    // Room for both was taken as the quads were pushed.
+    if (d_size < kRadixThreshold) {
         std::sort(d_sorted.begin(), d_sorted.end());
-    else
-        radixSortByKey(d_sorted, d_sortScratch);
+    } else {
+        d_sortScratch.resize(d_size);
+        radixSortByKey(d_sorted, d_sortScratch, d_radixCounts.get());
+    }
     d_sortValid = true;
 }
 

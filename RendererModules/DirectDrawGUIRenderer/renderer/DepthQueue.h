@@ -89,6 +89,15 @@ public:
     }
     const_iterator end() const { return const_iterator(this, d_size); }
 
+    // Whether walking the queue now can order it without taking memory:
+    // pushing takes what the ordering needs.
+    bool orderedWithoutAllocating() const
+    {
+        return d_inOrder || d_sortValid ||
+               (d_sorted.capacity() >= d_size &&
+                (d_size < kRadixThreshold || (d_sortScratch.capacity() >= d_size && d_radixCounts != nullptr)));
+    }
+
     // The sort key of a depth: ascending keys are descending depths. Both
     // zeros share a key, and every depth that is not a number gets the
     // largest key (after all numbers).
@@ -97,6 +106,8 @@ public:
 private:
     static constexpr size_t kBlockShift = 8; // 256 quads, 16 KiB, per block
     static constexpr size_t kBlockSize = size_t{1} << kBlockShift;
+    // Below this many quads a comparison sort beats the radix passes' set-up.
+    static constexpr size_t kRadixThreshold = 1024;
 
     QueuedQuad& at(size_t i) { return d_blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
     const QueuedQuad& at(size_t i) const { return d_blocks[i >> kBlockShift][i & (kBlockSize - 1)]; }
@@ -119,6 +130,9 @@ private:
     void shrinkTo(size_t count);
     void ensureOrder() const;
     void releaseSurplus(size_t keep);
+    // Room for ordering `count` quads: the order array, and for the radix
+    // sort its scratch and digit counts.
+    void reserveSortRoom(size_t count);
 
     std::vector<std::unique_ptr<QueuedQuad[]>> d_blocks;
     size_t d_size = 0;
@@ -129,6 +143,7 @@ private:
     mutable bool d_sortValid = false;
     mutable std::vector<uint64_t> d_sorted;
     mutable std::vector<uint64_t> d_sortScratch;
+    std::unique_ptr<uint32_t[]> d_radixCounts;
 };
 
 } // namespace ZorvUISystem

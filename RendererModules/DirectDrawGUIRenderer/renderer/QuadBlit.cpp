@@ -192,13 +192,34 @@ HRESULT skipped(FrameStatistics& statistics, FrameStatistics::SkipReason reason,
 
 void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
 {
-    if (drawQuadOnce(surface, quad) != DDERR_SURFACELOST)
-        return;
-    // A surface went while the quad was drawn: once the texture's and the
-    // renderer's own surfaces are back, the quad is drawn again.
+    HRESULT result = drawQuadOnce(surface, quad);
     const bool toBuffer = d_bufferTexture != nullptr && surface == d_bufferTexture->colourSurface();
-    if (mendLostSurfaces(static_cast<CDDTexture*>(quad.texture), toBuffer))
-        drawQuadOnce(!toBuffer ? surface : d_bufferTexture ? d_bufferTexture->colourSurface() : nullptr, quad);
+    if (result == DDERR_SURFACELOST || result == DDERR_INVALIDPIXELFORMAT) {
+        // A surface went while the quad was drawn, or the scratch or buffer
+        // is still in a format the display has left: once the texture's and
+        // the renderer's own surfaces are back, the quad is drawn again.
+        const bool mended = result == DDERR_SURFACELOST
+                                ? mendLostSurfaces(static_cast<CDDTexture*>(quad.texture), toBuffer)
+                                : mendStaleFormats(toBuffer);
+        if (mended)
+            result = drawQuadOnce(!toBuffer         ? surface
+                                  : d_bufferTexture ? d_bufferTexture->colourSurface()
+                                                    : nullptr,
+                                  quad);
+    }
+    if (!toBuffer)
+        return;
+    // The buffer keeps what is drawn into it. A quad it still lacks is there
+    // once a later pass composes it again: the next one after a surface was
+    // lost again meanwhile, the one that retries a texture waiting to reload.
+    if (result == DDERR_SURFACELOST)
+        d_bufferStale = true;
+    const auto* texture = static_cast<const CDDTexture*>(quad.texture);
+    if (texture != nullptr && texture->awaitingReload() &&
+        (!d_bufferRetryPending || static_cast<int32_t>(texture->retryFrame() - d_bufferRetryFrame) < 0)) {
+        d_bufferRetryPending = true;
+        d_bufferRetryFrame = texture->retryFrame();
+    }
 }
 
 HRESULT CDDRender::drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& quad)
@@ -298,6 +319,10 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         return result;
     }
 
+    // A lock ignores the destination's clipper, which blits honour: only the
+    // parts of D that its clip list shows are blended. The list is read once
+    // per pass, never while a surface is locked.
+    const std::vector<RECT>* visible = clipList(draw.destination);
     DDSURFACEDESC destDesc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
     const HRESULT destLocked = draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr);
     if (destLocked != 0)
@@ -319,18 +344,17 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
         const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
-        // A lock ignores the destination's clipper, which blits honour: only
-        // the parts of D that its clip list shows are blended.
-        const std::vector<RECT>* visible = clipList(draw.destination);
         // Clip rectangles are in the destination's pixels, which the kernels
         // measure in the texture's: of another size, nothing is safe to blend.
         const uint32_t destBits = destDesc.ddpfPixelFormat.dwRGBBitCount;
         const bool sameSize = destBits == 0 || destBits == bytes * 8;
         const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
+        size_t blended = 0;
         for (size_t i = 0; i < pieces; ++i) {
             const RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
             if (d.left >= d.right || d.top >= d.bottom)
                 continue;
+            ++blended;
             const RECT s = {draw.source.left + (d.left - draw.dest.left), draw.source.top + (d.top - draw.dest.top),
                             draw.source.left + (d.right - draw.dest.left),
                             draw.source.top + (d.bottom - draw.dest.top)};
@@ -340,9 +364,15 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             pointAt(sourcePiece, s.left, s.top, bytes);
             runKernel(kernel, draw, sourcePiece, destPiece, d, s, mode);
         }
-        countPath(d_frameStatistics.blend[kernel][mode], draw.dest);
-        if (draw.stretch)
-            countPath(d_frameStatistics.stretchedBlend, draw.dest);
+        if (blended != 0) {
+            countPath(d_frameStatistics.blend[kernel][mode], draw.dest);
+            if (draw.stretch)
+                countPath(d_frameStatistics.stretchedBlend, draw.dest);
+        } else {
+            // Hidden by the clip list, or clipped in another pixel size.
+            countSkip(d_frameStatistics,
+                      sameSize ? FrameStatistics::SKIP_OFF_DISPLAY : FrameStatistics::SKIP_UNSUPPORTED_MODE);
+        }
     }
     draw.destination->Unlock(nullptr);
     source->Unlock(nullptr);
@@ -377,17 +407,29 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
         effects.dwFillColor = fill;
         effects.ddckSrcColorkey.dwColorSpaceLowValue = key;
         effects.ddckSrcColorkey.dwColorSpaceHighValue = key;
-        if (scratchColour->Blt(&d, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects) >= 0 &&
-            scratchColour->Blt(&d, colour, &s, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >= 0) {
+        HRESULT tinted = scratchColour->Blt(&d, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects);
+        if (tinted >= 0)
+            tinted = scratchColour->Blt(&d, colour, &s, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects);
+        if (tinted >= 0) {
             effects.ddckSrcColorkey.dwColorSpaceLowValue = 0;
             effects.ddckSrcColorkey.dwColorSpaceHighValue = 0;
             RECT scratchRect = d;
-            if (draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >=
-                0) {
+            tinted =
+                draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects);
+            if (tinted >= 0) {
                 countPath(d_frameStatistics.tintedCopy, d);
                 return DD_OK;
             }
         }
+        // A lost surface, or a scratch left in the display's old format, is
+        // mended and the quad tinted again: the plain copy would draw it
+        // white, and nothing would mend the scratch. Other refusals get the
+        // plain copy.
+        const bool mendable = tinted == DDERR_SURFACELOST
+                                  ? scratch->surfacesLost() || texture->surfacesLost() || surfaceLost(draw.destination)
+                                  : tinted == DDERR_INVALIDPIXELFORMAT && auxiliaryFormatStale(scratch);
+        if (mendable)
+            return skipped(d_frameStatistics, failureReason(tinted, FrameStatistics::SKIP_FAILED_BLIT), tinted);
     }
 
     // Plain copy.

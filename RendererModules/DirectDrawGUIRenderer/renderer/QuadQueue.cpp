@@ -1,7 +1,10 @@
 // The render queue: quads in depth order, the buffered and direct render
 // passes, and clearing.
 #include <cstring>
+#include <new>
+#include <vector>
 
+#include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
 #include "renderer/FrameCounting.h"
@@ -12,6 +15,9 @@
 namespace ZorvUISystem {
 
 namespace {
+
+const char* const kBufferUnrecoverable = "CDDRender::renderQueue -- More than 262144 quads since the last "
+                                         "clearQueue: a lost buffer is cleared until then, not composed again.";
 
 // The buffer texture's colour surface, or null.
 IDirectDrawSurface* colourSurfaceOf(const CDDTexture* texture)
@@ -27,17 +33,50 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
     const QueuedQuad quad{texture, destRect, z, textureRect, colours, auxValue};
     if (d_queueingEnabled) {
         d_quadQueue.push(quad);
+        reserveBufferedQuads();
         return;
     }
-    // Drawn at once onto the target, in buffered mode too.
+    // Drawn at once onto the target, in buffered mode too. The target's clip
+    // list is read once until the next renderQueue or clearQueue.
     ensureAuxiliaryTextures();
-    d_clip.surface = nullptr;
     drawQuad(d_targetSurface, quad);
+}
+
+void CDDRender::reserveBufferedQuads()
+{
+    if (d_blendMode != 0 || d_bufferUnrecoverable)
+        return;
+    size_t needed = d_bufferedQuads.size() + d_quadQueue.size();
+    if (needed > kMaxBufferedQuads)
+        needed = kMaxBufferedQuads;
+    const size_t capacity = d_bufferedQuads.capacity();
+    if (needed <= capacity)
+        return;
+    const size_t grown = capacity < kMaxBufferedQuads / 2 ? 2 * capacity : kMaxBufferedQuads;
+    try {
+        d_bufferedQuads.reserve(grown > needed ? grown : needed);
+    } catch (const std::bad_alloc&) {
+        // The records only serve a lost buffer: without memory for them it
+        // is cleared instead.
+        dropBufferedQuads();
+    }
+}
+
+void CDDRender::dropBufferedQuads()
+{
+    if (d_bufferUnrecoverable)
+        return;
+    d_bufferUnrecoverable = true;
+    std::vector<QueuedQuad>().swap(d_bufferedQuads);
+    logError(kBufferUnrecoverable);
 }
 
 void CDDRender::renderQueue()
 {
     startFrameStatistics(d_frameStatistics, activeKernelLevelName());
+    ++d_frameNumber;
+    d_passSinceClear = true;
+    d_lastPassQuads = d_quadQueue.size();
     ensureAuxiliaryTextures();
     d_clip.surface = nullptr;
 
@@ -50,14 +89,19 @@ void CDDRender::renderQueue()
     }
 
     // A buffer made since the last pass shows nothing yet of what it held.
-    if (d_bufferStale)
+    if (d_bufferStale || (d_bufferRetryPending && static_cast<int32_t>(d_frameNumber - d_bufferRetryFrame) >= 0))
         redrawBuffer();
     // The buffer keeps what is drawn into it until clearQueue, and so do its
     // records: a buffer that lost its pixels is composed again from them.
+    // Room for the records was taken when the quads were queued.
     for (const QueuedQuad& queued : d_quadQueue) {
         drawQuad(colourSurfaceOf(d_bufferTexture), queued);
-        if (d_bufferedQuads.size() < kMaxBufferedQuads)
+        if (d_bufferUnrecoverable)
+            continue;
+        if (d_bufferedQuads.size() < d_bufferedQuads.capacity())
             d_bufferedQuads.push_back(queued);
+        else
+            dropBufferedQuads();
     }
     d_quadQueue.clear();
 
@@ -88,9 +132,21 @@ HRESULT CDDRender::presentBuffer()
 
 void CDDRender::clearQueue()
 {
+    if (!d_passSinceClear)
+        ++d_frameNumber;
+    d_passSinceClear = false;
+    d_clip.surface = nullptr;
     d_quadQueue.clear();
-    d_bufferedQuads.clear();
+    // The records' storage is kept for a frame like the last one; what a
+    // larger run of frames took is given back.
+    const size_t keep = 2 * d_lastPassQuads + 256;
+    if (d_bufferedQuads.capacity() > keep)
+        std::vector<QueuedQuad>().swap(d_bufferedQuads);
+    else
+        d_bufferedQuads.clear();
+    d_bufferUnrecoverable = false;
     d_bufferStale = false;
+    d_bufferRetryPending = false;
     // A busy blitter is waited for; a lost buffer is mended, and is black
     // then.
     if (clearBuffer() == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())

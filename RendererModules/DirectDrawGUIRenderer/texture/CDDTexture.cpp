@@ -6,6 +6,7 @@
 #include <string>
 
 #include "diagnostics/Diagnostics.h"
+#include "renderer/CDDRender.h"
 #include "texture/SurfaceCalls.h"
 
 namespace ZorvUISystem {
@@ -53,6 +54,8 @@ CDDTexture::~CDDTexture()
 
 void CDDTexture::releaseForReset()
 {
+    // The reset's reload is a fresh attempt.
+    endRetryStreak();
     if (!d_restoreOnly)
         releaseSurfaces();
 }
@@ -70,6 +73,7 @@ void CDDTexture::recreateAfterReset()
         return;
     }
     releaseSurfaces();
+    d_uploadResult = DD_OK;
     try {
         // Kept pixels are the texture's source even when the host has turned
         // the memory-texture flag off since they were uploaded.
@@ -86,24 +90,56 @@ void CDDTexture::recreateAfterReset()
         }
     } catch (...) {
         // A failed load leaves a texture restore-only, but a reload keeps its
-        // recorded source: the next reset tries again.
+        // recorded source: it is tried again.
         d_restoreOnly = false;
-        d_reloadFailed = true;
+        noteReloadFailure();
         throw;
     }
 }
 
+uint32_t CDDTexture::currentFrame() const
+{
+    return d_renderer != nullptr ? d_renderer->frameNumber() : 0;
+}
+
+void CDDTexture::noteReloadFailure()
+{
+    // A surface lost under the reload is tried again on the next frame; any
+    // other failure waits twice as long as the one before it.
+    if (!reloadMetLoss())
+        d_retryDelay = d_retryDelay == 0 ? 1 : d_retryDelay >= kMaxRetryDelay / 2 ? kMaxRetryDelay : 2 * d_retryDelay;
+    d_retryPending = true;
+    d_retryFrame = currentFrame() + (d_retryDelay == 0 ? 1 : d_retryDelay);
+}
+
+void CDDTexture::endRetryStreak()
+{
+    d_retryPending = false;
+    d_retryDelay = 0;
+    d_streakReported = false;
+}
+
 void CDDTexture::reloadForDrawing()
 {
-    // One attempt per reset: a source that has gone would otherwise fail,
-    // and be reported, on every frame.
-    if (d_reloadFailed)
+    // A source that keeps failing (a file gone, video memory short) costs
+    // one attempt per waiting time, not one per frame.
+    if (d_retryPending && static_cast<int32_t>(currentFrame() - d_retryFrame) < 0)
         return;
-    try {
-        recreateAfterReset();
-    } catch (const std::exception& e) {
-        logError(e.what());
+    std::string failure;
+    {
+        // The layers beneath log what they met; the streak is reported once,
+        // here.
+        QuietErrors quiet;
+        try {
+            recreateAfterReset();
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
     }
+    if (!d_retryPending || d_streakReported || reloadMetLoss())
+        return;
+    d_streakReported = true;
+    logError(failure.c_str());
 }
 
 bool CDDTexture::recoverFromLoss()
@@ -174,8 +210,6 @@ void CDDTexture::releaseSurfaces()
         dropSurface(d_ddtexture[1], false);
     d_ddtexture[1] = nullptr;
     dropSurface(d_ddtexture[0], false);
-    // New surfaces come with a new load, which may be tried again.
-    d_reloadFailed = false;
     d_pixelsLost = false;
 }
 

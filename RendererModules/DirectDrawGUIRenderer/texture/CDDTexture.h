@@ -38,9 +38,18 @@ public:
     // texture's source. Returns whether the texture can be drawn.
     bool recoverFromLoss();
     // Reloads a texture without surfaces from its source while drawing. A
-    // reload that fails is logged once and not tried again before the next
-    // device reset.
+    // reload that fails is tried again on later frames, first after 1 frame,
+    // then after 2, 4 ... up to kMaxRetryDelay frames while it keeps failing
+    // (a surface lost during the reload is tried again on the next frame);
+    // each streak of failures is logged once.
     void reloadForDrawing();
+    // The last reload failed because DirectDraw lost a surface under it: a
+    // passing loss, not a fault of the texture's source.
+    bool reloadMetLoss() const { return d_uploadResult == DDERR_SURFACELOST; }
+    static constexpr uint32_t kMaxRetryDelay = 64;
+    // Without surfaces after a failed reload; tried again from retryFrame().
+    bool awaitingReload() const { return d_retryPending && d_ddtexture[0] == nullptr; }
+    uint32_t retryFrame() const { return d_retryFrame; }
     // The texture lost pixels that it has no source for: it draws nothing.
     bool pixelsLost() const { return d_pixelsLost; }
     // Whether DirectDraw answers that the colour or alpha surface was lost.
@@ -70,6 +79,10 @@ private:
     // lost: cleared to the transparent value, or given back when DirectDraw
     // could not restore them.
     void forgetLostPixels(HRESULT restored);
+    // Starts or continues a streak of failed reloads, and ends it.
+    void noteReloadFailure();
+    void endRetryStreak();
+    uint32_t currentFrame() const;
 
     IDirectDrawSurface* d_ddtexture[2] = {nullptr, nullptr};
     bool d_restoreOnly = true;
@@ -86,8 +99,14 @@ private:
     // through it, since the narrow d_filePath loses every character that the
     // ANSI code page cannot spell.
     std::basic_string<WCHAR> d_wideFilePath;
-    // A reload from the texture's source failed since the last device reset.
-    bool d_reloadFailed = false;
+    // A streak of failed reloads: the frame from which the next attempt may
+    // run, the frames waited before it, and whether the streak was reported.
+    bool d_retryPending = false;
+    uint32_t d_retryFrame = 0;
+    uint32_t d_retryDelay = 0;
+    bool d_streakReported = false;
+    // The DirectDraw result that stopped the last upload, or DD_OK.
+    HRESULT d_uploadResult = DD_OK;
     // The surfaces lost pixels that no source can bring back.
     bool d_pixelsLost = false;
 };

@@ -22,11 +22,15 @@ const char* const kNoPixels = "CDDTexture::loadFromMemory  -- No pixels given.";
 const char* const kBadCopySize =
     "CDDTexture::loadFromMemory  -- Texture size out of range for keeping a copy of its pixels.";
 
-void lockWhole(IDirectDrawSurface* surface, DDSURFACEDESC& desc)
+// Locks the whole surface; a failure is kept in `result` and raised.
+void lockWhole(IDirectDrawSurface* surface, DDSURFACEDESC& desc, HRESULT& result)
 {
     desc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT);
-    if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK)
+    const HRESULT locked = surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    if (locked != DD_OK) {
+        result = locked;
         throw std::runtime_error(kLockFailed);
+    }
 }
 
 // Zeroes the first `rowBytes` bytes of every row of a locked surface.
@@ -48,6 +52,7 @@ void clearRows(const DDSURFACEDESC& desc, size_t rowBytes, uint32_t rows)
 void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t height, BufferFormat format, bool keepCopy)
 {
     releaseSurfaces();
+    d_uploadResult = DD_OK;
     const bool rgba = format == BUFFER_RGBA;
     // Only RGBA pixels can be kept: a reload uploads the copy as RGBA.
     if (keepCopy && rgba) {
@@ -81,7 +86,7 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
             return;
 
         DDSURFACEDESC colour;
-        lockWhole(d_ddtexture[0], colour);
+        lockWhole(d_ddtexture[0], colour, d_uploadResult);
         colourLocked = true;
 
         DDSURFACEDESC alpha = colour;
@@ -91,7 +96,7 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
                 dropSurface(d_ddtexture[0], true);
                 return;
             }
-            lockWhole(d_ddtexture[1], alpha);
+            lockWhole(d_ddtexture[1], alpha, d_uploadResult);
             alphaLocked = true;
         } else {
             d_ddtexture[1] = d_ddtexture[0];
@@ -122,8 +127,11 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
                 alphaLocked = false;
             }
             HDC dc = nullptr;
-            if (FAILED(d_ddtexture[0]->GetDC(&dc)))
+            const HRESULT gotDc = d_ddtexture[0]->GetDC(&dc);
+            if (FAILED(gotDc)) {
+                d_uploadResult = gotDc;
                 throw std::runtime_error(kGetDcFailed);
+            }
             for (uint32_t y = 0; y < rows; ++y) {
                 const uint8_t* row = source + y * sourcePitch;
                 for (uint32_t x = 0; x < columns; ++x)
@@ -167,6 +175,7 @@ void CDDTexture::uploadPixels(const void* pixels, uint32_t width, uint32_t heigh
         }
         d_width = d_imageWidth = width;
         d_height = d_imageHeight = height;
+        endRetryStreak();
     } catch (...) {
         if (d_ddtexture[1] != d_ddtexture[0])
             dropSurface(d_ddtexture[1], alphaLocked);

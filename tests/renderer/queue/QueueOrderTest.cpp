@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -21,9 +23,11 @@ namespace ZivTest {
 namespace {
 
 using ZorvUISystem::CDDRender;
-using ZorvUISystem::DepthGreater;
 using ZorvUISystem::DepthQueue;
 using ZorvUISystem::QueuedQuad;
+
+// The order the queue keeps: largest depth first, what is not a number last.
+const auto depthGreater = [](float a, float b) { return !std::isnan(a) && (std::isnan(b) || a > b); };
 
 std::vector<uint32_t> auxValues(const DepthQueue& queue)
 {
@@ -42,6 +46,7 @@ protected:
         renderer.clearQueue();
         for (size_t i = 0; i < depths.size(); ++i)
             renderer.queueQuad({0, 0, 1, 1}, depths[i], nullptr, {0, 0, 1, 1}, {0, 0, 0, 0}, uint32_t(i));
+        EXPECT_TRUE(renderer.quadQueue().orderedWithoutAllocating()) << depths.size() << " quads";
         return auxValues(renderer.quadQueue());
     }
 
@@ -53,7 +58,7 @@ protected:
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = uint32_t(i);
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return DepthGreater{}(depths[a], depths[b]); });
+                         [&](uint32_t a, uint32_t b) { return depthGreater(depths[a], depths[b]); });
         return order;
     }
 
@@ -73,12 +78,12 @@ TEST_F(QueueOrderTest, BackToFrontFrontToBackAndRandomSubmissionsSortTheSame)
         for (float& z : depths)
             z = palette[std::uniform_int_distribution<size_t>(0, palette.size() - 1)(random)];
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "random, round " << round;
-        std::stable_sort(depths.begin(), depths.end(), DepthGreater{});
+        std::stable_sort(depths.begin(), depths.end(), depthGreater);
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "back to front, round " << round;
         std::reverse(depths.begin(), depths.end());
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "front to back, round " << round;
         // Back to front with a quad now and then that belongs further back.
-        std::stable_sort(depths.begin(), depths.end(), DepthGreater{});
+        std::stable_sort(depths.begin(), depths.end(), depthGreater);
         for (size_t i = 3; i < depths.size(); i += 5)
             std::swap(depths[i], depths[i - 3]);
         EXPECT_EQ(queueOrder(depths), expectedOrder(depths)) << "mostly back to front, round " << round;
@@ -131,7 +136,7 @@ TEST(DepthQueue, QuadsAddedOrRemovedAfterAWalkTakeTheirPlace)
             if (!std::isnan(depths[i]))
                 order.push_back(i);
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return DepthGreater{}(depths[a], depths[b]); });
+                         [&](uint32_t a, uint32_t b) { return depthGreater(depths[a], depths[b]); });
         return order;
     };
     add(1500);
