@@ -693,6 +693,139 @@ template <class V> struct SimdKernels {
         else
             rows(job, job.width * 2, ModulatedMasks16<false, false>(job), NoRest{});
     }
+
+    // -- blendTexelAlpha -------------------------------------------------------
+
+    // Like rows, with the texel-alpha surface read beside the source:
+    // op.keep(alphas) marks the lanes of texels of alpha 0, and op(s, alphas, t)
+    // gives the blended lanes. Every pixel has the same formula (no pairs, no
+    // rest pixels); lanes beyond the row in the partial vector have alpha 0.
+    template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
+    {
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
+                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+                if (job.alphaSource != job.source)
+                    prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
+            }
+            uint32_t left = rowBytes;
+            for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, ap += V::kBytes, dp += V::kBytes) {
+                const R a = V::load(ap);
+                const auto keep = op.keep(a);
+                if (V::all(keep))
+                    continue;
+                const R s = V::load(sp);
+                R t = V::load(dp);
+                keepInRegister(t);
+                V::storeKeeping(dp, keep, t, op(s, a, t));
+            }
+            if (left != 0) {
+                const R a = V::loadPartial(ap, left);
+                const auto keep = op.keep(a);
+                if (!V::all(keep)) {
+                    const R t = V::loadPartial(dp, left);
+                    V::storePartialKeeping(dp, left, keep, t, op(V::loadPartial(sp, left), a, t));
+                }
+            }
+        }
+    }
+
+    // round(x / 255) for x from 0 to 65 025, per 16-bit lane: with y = x + 128,
+    // floor(y 257 / 65 536) = floor((y + floor(y / 256)) / 256).
+    struct Divide255 {
+        R bias = V::set16(128), scale = V::set16(257);
+        R operator()(R x) const
+        {
+            const R y = V::add16(x, bias);
+            if constexpr (requires(R v) { V::mulhu16(v, v); })
+                return V::mulhu16(y, scale);
+            else
+                return V::template srli16<8>(V::add16(y, V::template srli16<8>(y)));
+        }
+    };
+
+    // min(x, largest) for lanes below 2^16.
+    static R atMost(R x, R largest) { return V::sub16(x, V::subsU16(x, largest)); }
+
+    // Modes 0 and 1: per field r = min(v, round(s G / 255) + round(t (255 - beta) / 255)),
+    // beta = round(b A / 255) from the low byte b of the texel's alpha pixel.
+    // Every product is at most 63 x 255 or 255 x 255.
+    template <class Format> struct TexelAlpha16 {
+        Divide255 divide;
+        R weight[3], values[3], constantAlpha, full, alphaByte;
+
+        explicit TexelAlpha16(const BlendJob& job)
+            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), alphaByte(V::set16(0x00FF))
+        {
+            const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
+            const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
+            for (int c = 0; c < 3; ++c) {
+                weight[c] = V::set16(divideRounded255(f[c] * job.alpha));
+                values[c] = V::set16(fields[c].valueMask());
+            }
+        }
+        Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
+
+        template <uint32_t Position, uint32_t Width> R channel(R s, R t, R rest, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(s, values[c]);
+            const R tv = fieldValue<Position, Width>(t, values[c]);
+            const R sum = V::add16(divide(V::mullo16(sv, weight[c])), divide(V::mullo16(tv, rest)));
+            return placeField<Position>(atMost(sum, values[c]));
+        }
+        R operator()(R s, R a, R t) const
+        {
+            const R beta = divide(V::mullo16(V::bitAnd(a, alphaByte), constantAlpha));
+            const R rest = V::sub16(full, beta);
+            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, rest, 0),
+                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, rest, 1),
+                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, rest, 2));
+        }
+    };
+
+    template <class Format> static void texelAlpha16(const BlendJob& job)
+    {
+        rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format>(job));
+    }
+
+    // Mode 4: the bytes in two sets of 16-bit lanes, blue and red (even bytes)
+    // and green and the fourth byte (odd bytes). The texel's alpha b (byte 3
+    // of its alpha pixel) is the source of the fourth byte, weighted by A,
+    // and beta = round(b A / 255) goes to both lanes of its pixel.
+    struct TexelAlpha32 {
+        Divide255 divide;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes, lowLane, alphaBytes;
+
+        explicit TexelAlpha32(const BlendJob& job)
+            : evenWeight(V::set32(divideRounded255(job.blueFactor * job.alpha) |
+                                  divideRounded255(job.redFactor * job.alpha) << 16)),
+              oddWeight(V::set32(divideRounded255(job.greenFactor * job.alpha) | job.alpha << 16)),
+              constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF)),
+              lowLane(V::set32(0x0000FFFF)), alphaBytes(V::set32(0xFF000000))
+        {
+        }
+        Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
+        R blend(R s, R t, R weight, R rest) const
+        {
+            return atMost(V::add16(divide(V::mullo16(s, weight)), divide(V::mullo16(t, rest))), full);
+        }
+        R operator()(R s, R a, R t) const
+        {
+            const R low = V::template srli32<24>(a);
+            const R high = V::template slli32<16>(low);
+            const R rest = V::sub16(full, divide(V::mullo16(V::bitOr(low, high), constantAlpha)));
+            const R even = blend(V::bitAnd(s, lowBytes), V::bitAnd(t, lowBytes), evenWeight, rest);
+            const R odd =
+                blend(V::andOr(V::template srli16<8>(s), lowLane, high), V::template srli16<8>(t), oddWeight, rest);
+            return V::bitOr(even, V::template slli16<8>(odd));
+        }
+    };
+
+    static void texelAlpha32(const BlendJob& job) { rowsWithAlpha(job, job.width * 4, TexelAlpha32(job)); }
 };
 
 // The table of one instruction set: every kernel and mode; the 24-bit rows
@@ -701,7 +834,7 @@ template <class V> struct SimdKernels {
 template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, const KernelTable* fallback)
 {
     using K = SimdKernels<V>;
-    KernelTable t{level, fallback, {}, {}, {}, {}};
+    KernelTable t{level, fallback, {}, {}, {}, {}, {}};
     t.modulated[0] = K::template modulated16<Format555>;
     t.modulated[1] = K::template modulated16<Format565>;
     t.modulated[2] = K::modulatedMasks16;
@@ -718,6 +851,9 @@ template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, cons
     t.halfMmx[1] = K::template halfMmx16<1>;
     t.halfMmx[2] = K::template halfMmx16<2>;
     t.halfMmx[4] = K::half32;
+    t.texelAlpha[0] = K::template texelAlpha16<Format555>;
+    t.texelAlpha[1] = K::template texelAlpha16<Format565>;
+    t.texelAlpha[4] = K::texelAlpha32;
     if constexpr (V::kPixels24 != 0) {
         t.modulated[3] = K::modulated24;
         t.half[3] = K::half24;
