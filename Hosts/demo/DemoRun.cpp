@@ -228,6 +228,12 @@ std::string compareOverlap(const Image& earlier, const Image& later)
     return {};
 }
 
+void applySoftEdges(const ModuleApi& module, Renderer* renderer, int32_t blendMode, bool softEdges)
+{
+    if (softEdges && blendMode != 0 && module.setSoftEdges != nullptr)
+        module.setSoftEdges(renderer, 1);
+}
+
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings)
 {
@@ -239,6 +245,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
                                  (error != nullptr && *error ? error : "no reason given"));
     }
     RendererHandle renderer(module, created);
+    applySoftEdges(module, created, settings.blendMode, settings.softEdges);
     renderer->setTargetSurface(device.target());
 
     RunResult result;
