@@ -751,10 +751,17 @@ template <class V> struct SimdKernels {
     // min(x, largest) for lanes below 2^16.
     static R atMost(R x, R largest) { return V::sub16(x, V::subsU16(x, largest)); }
 
+    // Whether a call is plain: white factors at constant alpha 255, where
+    // G = 255 and beta = b, so round(s G / 255) = s.
+    static bool plainTexelAlpha(const BlendJob& job)
+    {
+        return job.alpha == 255 && job.redFactor == 255 && job.greenFactor == 255 && job.blueFactor == 255;
+    }
+
     // Modes 0 and 1: per field r = min(v, round(s G / 255) + round(t (255 - beta) / 255)),
     // beta = round(b A / 255) from the low byte b of the texel's alpha pixel.
     // Every product is at most 63 x 255 or 255 x 255.
-    template <class Format> struct TexelAlpha16 {
+    template <class Format, bool Plain> struct TexelAlpha16 {
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte;
 
@@ -772,14 +779,17 @@ template <class V> struct SimdKernels {
 
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, R rest, int c) const
         {
-            const R sv = fieldValue<Position, Width>(s, values[c]);
+            R sv = fieldValue<Position, Width>(s, values[c]);
+            if constexpr (!Plain)
+                sv = divide(V::mullo16(sv, weight[c]));
             const R tv = fieldValue<Position, Width>(t, values[c]);
-            const R sum = V::add16(divide(V::mullo16(sv, weight[c])), divide(V::mullo16(tv, rest)));
-            return placeField<Position>(atMost(sum, values[c]));
+            return placeField<Position>(atMost(V::add16(sv, divide(V::mullo16(tv, rest))), values[c]));
         }
         R operator()(R s, R a, R t) const
         {
-            const R beta = divide(V::mullo16(V::bitAnd(a, alphaByte), constantAlpha));
+            R beta = V::bitAnd(a, alphaByte);
+            if constexpr (!Plain)
+                beta = divide(V::mullo16(beta, constantAlpha));
             const R rest = V::sub16(full, beta);
             return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, rest, 0),
                              channel<Format::kGreen.position, Format::kGreen.width>(s, t, rest, 1),
@@ -789,43 +799,58 @@ template <class V> struct SimdKernels {
 
     template <class Format> static void texelAlpha16(const BlendJob& job)
     {
-        rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format>(job));
+        if (plainTexelAlpha(job))
+            rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, true>(job));
+        else
+            rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, false>(job));
     }
 
-    // Mode 4: the bytes in two sets of 16-bit lanes, blue and red (even bytes)
-    // and green and the fourth byte (odd bytes). The texel's alpha b (byte 3
-    // of its alpha pixel) is the source of the fourth byte, weighted by A,
-    // and beta = round(b A / 255) goes to both lanes of its pixel.
-    struct TexelAlpha32 {
+    // Mode 4, the four bytes of a pixel as channels: blue, green, red, and the
+    // fourth byte, whose source is the texel's alpha b (byte 3 of its alpha
+    // pixel) at weight A. The two terms are formed as bytes, source
+    // round(s G / 255) and destination round(t (255 - beta) / 255), the latter
+    // in two sets of 16-bit lanes, blue and red (even bytes) and green and the
+    // fourth byte (odd bytes), with beta in both lanes of its pixel; a
+    // saturating byte addition gives min(255, sum).
+    template <bool Plain> struct TexelAlpha32 {
         Divide255 divide;
-        R evenWeight, oddWeight, constantAlpha, full, lowBytes, lowLane, alphaBytes;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
 
         explicit TexelAlpha32(const BlendJob& job)
             : evenWeight(V::set32(divideRounded255(job.blueFactor * job.alpha) |
                                   divideRounded255(job.redFactor * job.alpha) << 16)),
               oddWeight(V::set32(divideRounded255(job.greenFactor * job.alpha) | job.alpha << 16)),
               constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF)),
-              lowLane(V::set32(0x0000FFFF)), alphaBytes(V::set32(0xFF000000))
+              colourBytes(V::set32(0x00FFFFFF)), alphaBytes(V::set32(0xFF000000))
         {
         }
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
-        R blend(R s, R t, R weight, R rest) const
-        {
-            return atMost(V::add16(divide(V::mullo16(s, weight)), divide(V::mullo16(t, rest))), full);
-        }
+        // Bytes from their values in the even and the odd lanes.
+        R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         R operator()(R s, R a, R t) const
         {
             const R low = V::template srli32<24>(a);
-            const R high = V::template slli32<16>(low);
-            const R rest = V::sub16(full, divide(V::mullo16(V::bitOr(low, high), constantAlpha)));
-            const R even = blend(V::bitAnd(s, lowBytes), V::bitAnd(t, lowBytes), evenWeight, rest);
-            const R odd =
-                blend(V::andOr(V::template srli16<8>(s), lowLane, high), V::template srli16<8>(t), oddWeight, rest);
-            return V::bitOr(even, V::template slli16<8>(odd));
+            R beta = V::bitOr(low, V::template slli32<16>(low));
+            if constexpr (!Plain)
+                beta = divide(V::mullo16(beta, constantAlpha));
+            const R rest = V::sub16(full, beta);
+            const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest)),
+                                 divide(V::mullo16(V::template srli16<8>(t), rest)));
+            R source = V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes));
+            if constexpr (!Plain)
+                source = bytes(divide(V::mullo16(V::bitAnd(source, lowBytes), evenWeight)),
+                               divide(V::mullo16(V::template srli16<8>(source), oddWeight)));
+            return V::addsU8(source, kept);
         }
     };
 
-    static void texelAlpha32(const BlendJob& job) { rowsWithAlpha(job, job.width * 4, TexelAlpha32(job)); }
+    static void texelAlpha32(const BlendJob& job)
+    {
+        if (plainTexelAlpha(job))
+            rowsWithAlpha(job, job.width * 4, TexelAlpha32<true>(job));
+        else
+            rowsWithAlpha(job, job.width * 4, TexelAlpha32<false>(job));
+    }
 };
 
 // The table of one instruction set: every kernel and mode; the 24-bit rows
