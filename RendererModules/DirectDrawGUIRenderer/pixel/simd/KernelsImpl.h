@@ -700,6 +700,8 @@ template <class V> struct SimdKernels {
     // op.keep(alphas) marks the lanes of texels of alpha 0, and op(s, alphas, t)
     // gives the blended lanes. Every pixel has the same formula (no pairs, no
     // rest pixels); lanes beyond the row in the partial vector have alpha 0.
+    // A whole vector of opaque texels (op.opaque) is op.copy(s) in the plain
+    // form, as the formula gives at beta 255.
     template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
     {
         for (uint32_t y = 0; y < job.height; ++y) {
@@ -719,6 +721,12 @@ template <class V> struct SimdKernels {
                 if (V::all(keep))
                     continue;
                 const R s = V::load(sp);
+                if constexpr (Op::kPlain) {
+                    if (op.opaque(a)) {
+                        V::store(dp, op.copy(s));
+                        continue;
+                    }
+                }
                 R t = V::load(dp);
                 keepInRegister(t);
                 V::storeKeeping(dp, keep, t, op(s, a, t));
@@ -762,11 +770,13 @@ template <class V> struct SimdKernels {
     // beta = round(b A / 255) from the low byte b of the texel's alpha pixel.
     // Every product is at most 63 x 255 or 255 x 255.
     template <class Format, bool Plain> struct TexelAlpha16 {
+        static constexpr bool kPlain = Plain;
         Divide255 divide;
-        R weight[3], values[3], constantAlpha, full, alphaByte;
+        R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 
         explicit TexelAlpha16(const BlendJob& job)
-            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), alphaByte(V::set16(0x00FF))
+            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), alphaByte(V::set16(0x00FF)),
+              colour(V::set16(Format::kColourMask))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
             const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
@@ -776,6 +786,8 @@ template <class V> struct SimdKernels {
             }
         }
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
+        bool opaque(R a) const { return V::all(V::zero16(V::andNot(a, alphaByte))); }
+        R copy(R s) const { return Format::kColourMask == 0xFFFFu ? s : V::bitAnd(s, colour); }
 
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, R rest, int c) const
         {
@@ -813,6 +825,7 @@ template <class V> struct SimdKernels {
     // fourth byte (odd bytes), with beta in both lanes of its pixel; a
     // saturating byte addition gives min(255, sum).
     template <bool Plain> struct TexelAlpha32 {
+        static constexpr bool kPlain = Plain;
         Divide255 divide;
         R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
 
@@ -825,6 +838,8 @@ template <class V> struct SimdKernels {
         {
         }
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
+        bool opaque(R a) const { return V::all(V::zero32(V::andNot(a, alphaBytes))); }
+        R copy(R s) const { return V::bitOr(s, alphaBytes); }
         // Bytes from their values in the even and the odd lanes.
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         R operator()(R s, R a, R t) const
