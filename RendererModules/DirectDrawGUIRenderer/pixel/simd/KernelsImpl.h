@@ -859,6 +859,104 @@ template <class V> struct SimdKernels {
         }
     };
 
+    // Mode 3 on bytes as they lie (rows24's vectors): beta and the weights
+    // per byte, from the texel's alpha (byte 0 of its alpha pixel, spread
+    // over its three bytes) and the factor of the byte's channel; the terms
+    // as in mode 4.
+    template <bool Plain> struct TexelAlpha24 {
+        Divide255 divide;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes;
+
+        explicit TexelAlpha24(const BlendJob& job)
+            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF))
+        {
+            const uint16_t byChannel[3] = {static_cast<uint16_t>(divideRounded255(job.blueFactor * job.alpha)),
+                                           static_cast<uint16_t>(divideRounded255(job.greenFactor * job.alpha)),
+                                           static_cast<uint16_t>(divideRounded255(job.redFactor * job.alpha))};
+            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
+                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            }
+            evenWeight = V::loadConstant(even);
+            oddWeight = V::loadConstant(odd);
+        }
+        R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
+        R rest(R alphas) const
+        {
+            if constexpr (Plain)
+                return V::sub16(full, alphas);
+            else
+                return V::sub16(full, divide(V::mullo16(alphas, constantAlpha)));
+        }
+        // alphas: each byte's texel alpha.
+        R operator()(R s, R alphas, R t) const
+        {
+            const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest(V::bitAnd(alphas, lowBytes)))),
+                                 divide(V::mullo16(V::template srli16<8>(t), rest(V::template srli16<8>(alphas)))));
+            if constexpr (Plain)
+                return V::addsU8(s, kept);
+            else
+                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight)),
+                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight))),
+                                 kept);
+        }
+    };
+
+    // rows24 with the alpha surface beside the source: a pixel is written
+    // where its texel's alpha is not 0.
+    template <class Op> static void rowsWithAlpha24(const BlendJob& job, const Op& op)
+    {
+        constexpr uint32_t kStep = 3 * V::kPixels24;
+        constexpr uint32_t kSpan = kStep + 1;
+        const typename V::Written24 written;
+        const typename V::Spread24 spread;
+        const auto blend = [&](uint8_t* at, R s, R a, R t) {
+            const R alphas = spread(a);
+            const R write = written(alphas);
+            if (!V::none(write))
+                V::store24(at, V::select(write, op(s, alphas, t), t));
+        };
+        const uint32_t rowBytes = job.width * 3;
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            uint32_t left = rowBytes;
+            if (left >= kSpan) {
+                R t = V::load24(dp);
+                for (; left >= kSpan + kStep; left -= kStep, sp += kStep, ap += kStep, dp += kStep) {
+                    const R tNext = V::load24(dp + kStep);
+                    blend(dp, V::load24(sp), V::load24(ap), t);
+                    t = tNext;
+                }
+                blend(dp, V::load24(sp), V::load24(ap), t);
+                left -= kStep;
+                sp += kStep;
+                ap += kStep;
+                dp += kStep;
+            }
+            if (left != 0) {
+                alignas(64) uint8_t sourceBytes[kSpan] = {};
+                alignas(64) uint8_t alphaBytes[kSpan] = {};
+                alignas(64) uint8_t destinationBytes[kSpan] = {};
+                copySmall<kSpan>(sourceBytes, sp, left);
+                copySmall<kSpan>(alphaBytes, ap, left);
+                copySmall<kSpan>(destinationBytes, dp, left);
+                blend(destinationBytes, V::load24(sourceBytes), V::load24(alphaBytes), V::load24(destinationBytes));
+                copySmall<kSpan>(dp, destinationBytes, left);
+            }
+        }
+    }
+
+    static void texelAlpha24(const BlendJob& job)
+    {
+        if (plainTexelAlpha(job))
+            rowsWithAlpha24(job, TexelAlpha24<true>(job));
+        else
+            rowsWithAlpha24(job, TexelAlpha24<false>(job));
+    }
+
     static void texelAlpha32(const BlendJob& job)
     {
         if (plainTexelAlpha(job))
@@ -899,6 +997,7 @@ template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, cons
         t.half[3] = K::half24;
         t.alphaMmx[3] = K::alpha24;
         t.halfMmx[3] = K::half24;
+        t.texelAlpha[3] = K::texelAlpha24;
     }
     return t;
 }

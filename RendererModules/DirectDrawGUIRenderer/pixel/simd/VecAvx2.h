@@ -67,6 +67,13 @@ struct Vec {
             return _mm256_andnot_si256(_mm256_cmpeq_epi8(any, _mm256_setzero_si256()), pixelBytes);
         }
     };
+    // Every byte of a 24-bit vector given the first byte of its pixel; the
+    // byte after the five pixels of each half becomes 0.
+    struct Spread24 {
+        R first = _mm256_setr_epi8(0, 0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, -128, 0, 0, 0, 3, 3, 3, 6, 6, 6, 9,
+                                   9, 9, 12, 12, 12, -128);
+        R operator()(R a) const { return _mm256_shuffle_epi8(a, first); }
+    };
     static bool none(R mask) { return _mm256_testz_si256(mask, mask) != 0; }
     static R loadConstant(const void* p) { return _mm256_load_si256(static_cast<const __m256i*>(p)); }
 

@@ -53,6 +53,16 @@ struct Vec {
             return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
         }
     };
+    // Every byte of a 24-bit vector given the first byte of its pixel; the
+    // byte after the five pixels becomes 0.
+    struct Spread24 {
+        R starts = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+        R operator()(R a) const
+        {
+            const R first = _mm_and_si128(a, starts);
+            return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
+        }
+    };
     static bool none(R mask) { return _mm_movemask_epi8(mask) == 0; }
     static R loadConstant(const void* p) { return _mm_load_si128(static_cast<const __m128i*>(p)); }
 
