@@ -2,8 +2,9 @@
 // kernel-table chain, complete for every kernel and mode.
 //
 // Memory contract (every kernel here): reads the width x height source
-// rectangle and reads and writes the width x height destination rectangle,
-// rows stepped by each description's pitch; nothing in the pitch padding is
+// rectangle (the texel-alpha kernel also that of the alpha surface) and reads
+// and writes the width x height destination rectangle, rows stepped by each
+// description's pitch; nothing in the pitch padding is
 // read or written, and no byte after a 24-bit pixel. Pixels are accessed
 // through memcpy at any address.
 

@@ -3,9 +3,10 @@
 // Kernels*.cpp files. Everything has internal linkage, so no copy compiled
 // for one instruction set can be picked for another.
 //
-// Memory contract: a kernel reads the width x height source rectangle and
-// reads and writes the width x height destination rectangle at the two
-// first-pixel pointers, rows stepped by each pitch. It reads and writes
+// Memory contract: a kernel reads the width x height source rectangle (and
+// the texel-alpha kernel the rectangle of the same pixel size on the alpha
+// surface) and reads and writes the width x height destination rectangle at
+// the first-pixel pointers, rows stepped by each pitch. It reads and writes
 // nothing in the pitch padding and no byte after a row's last pixel: whole
 // vectors are used while a whole vector fits in the row, the rest of the row
 // goes through one partial vector, assembled from and written back to
