@@ -171,6 +171,8 @@ std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
     for (uint32_t k = 0; k < FS::KERNEL_COUNT; ++k)
         for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
             path(std::string("blend ") + kernels[k] + " " + modes[m], s.blend[k][m]);
+    for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
+        path(std::string("blend texel alpha ") + modes[m], s.texelAlphaBlend[m]);
     path("of them stretched first", s.stretchedBlend);
     path("buffer copy", s.bufferCopy);
     const char* const reasons[FS::SKIP_REASON_COUNT] = {"transparent", "off display", "no texture", "lost surface",

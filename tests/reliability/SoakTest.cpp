@@ -65,7 +65,7 @@ protected:
         ddrawtest::setLostSurfacesUsable(false);
         ddrawtest::setWrongModeOnRestore(true);
         ZivTest::writeFile(files.path() + "/skin.png", pngFile(12, 10, true, 61));
-        device.blendMode = std::get<0>(GetParam());
+        device.blendMode = std::get<0>(GetParam()) % 10; // 11 and 12: modes 1 and 2 with soft edges
         device.textureMemory = 1; // video memory: lost, refused and budgeted
         device.texturePixelFormat = format().pixelFormat;
         setDepth(format().depth);
@@ -210,6 +210,7 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     if (std::get<1>(GetParam()) % 2 == 1)
         clipTarget(RECT{0, 0, LONG(kWidth), LONG(kHeight)});
     renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setSoftEdges(std::get<0>(GetParam()) >= 10);
     renderer->setTargetSurface(target);
     makeScene();
     const std::vector<uint8_t> reference = frame(true);
@@ -299,6 +300,7 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
 TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
 {
     renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setSoftEdges(std::get<0>(GetParam()) >= 10);
     renderer->setTargetSurface(target);
     makeScene();
     const std::vector<uint8_t> reference = frame(true);
@@ -320,9 +322,10 @@ TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
 }
 
 INSTANTIATE_TEST_SUITE_P(BlendModesAndFormats, Soak,
-                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1, 2, 3)),
+                         ::testing::Combine(::testing::Values(0, 1, 2, 11, 12), ::testing::Values(0, 1, 2, 3)),
                          [](const ::testing::TestParamInfo<std::tuple<int32_t, int>>& info) {
-                             return "mode" + std::to_string(std::get<0>(info.param)) + "_" +
+                             const int32_t mode = std::get<0>(info.param);
+                             return "mode" + std::to_string(mode % 10) + (mode >= 10 ? "_soft_" : "_") +
                                     kFormats[std::get<1>(info.param)].name;
                          });
 

@@ -331,12 +331,11 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
 
     const uint32_t mode = inUse->d_rgbMode;
     const uint32_t bytes = bytesPerPixel(mode);
-    const RECT sourceExtent = intersectRects(lockedExtent(sourceDesc, bytes), lockedExtent(alphaDesc, bytes));
     // No kernel reads or writes outside the locked surfaces.
     if (bytes == 0 || alphaDesc.ddpfPixelFormat.dwRGBBitCount != sourceDesc.ddpfPixelFormat.dwRGBBitCount) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_UNSUPPORTED_MODE);
     } else if (!clipBlit(draw.dest, draw.source, intersectRects(lockedExtent(destDesc, bytes), d_displayArea),
-                         sourceExtent)) {
+                         intersectRects(lockedExtent(sourceDesc, bytes), lockedExtent(alphaDesc, bytes)))) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
         const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
