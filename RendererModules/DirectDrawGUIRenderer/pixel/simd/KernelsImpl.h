@@ -703,6 +703,8 @@ template <class V> struct SimdKernels {
     // rest pixels); lanes beyond the row in the partial vector have alpha 0.
     // A whole vector of opaque texels (op.opaque) is op.copy(s) in the plain
     // form, as the formula gives at beta 255.
+    // Op::kAlphaInSource: the alpha surface is the source itself (32-bit
+    // texels with their alpha in the fourth byte), read once.
     template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
     {
         for (uint32_t y = 0; y < job.height; ++y) {
@@ -717,11 +719,11 @@ template <class V> struct SimdKernels {
             }
             uint32_t left = rowBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, ap += V::kBytes, dp += V::kBytes) {
-                const R a = V::load(ap);
+                const R a = V::load(Op::kAlphaInSource ? sp : ap);
                 const auto keep = op.keep(a);
                 if (V::all(keep))
                     continue;
-                const R s = V::load(sp);
+                const R s = Op::kAlphaInSource ? a : V::load(sp);
                 if constexpr (Op::kPlain) {
                     if (op.opaque(a)) {
                         V::store(dp, op.copy(s));
@@ -772,6 +774,7 @@ template <class V> struct SimdKernels {
     // Every product is at most 63 x 255 or 255 x 255.
     template <class Format, bool Plain> struct TexelAlpha16 {
         static constexpr bool kPlain = Plain;
+        static constexpr bool kAlphaInSource = false;
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 
@@ -825,8 +828,9 @@ template <class V> struct SimdKernels {
     // in two sets of 16-bit lanes, blue and red (even bytes) and green and the
     // fourth byte (odd bytes), with beta in both lanes of its pixel; a
     // saturating byte addition gives min(255, sum).
-    template <bool Plain> struct TexelAlpha32 {
+    template <bool Plain, bool AlphaInSource> struct TexelAlpha32 {
         static constexpr bool kPlain = Plain;
+        static constexpr bool kAlphaInSource = AlphaInSource;
         Divide255 divide;
         R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
 
@@ -852,7 +856,7 @@ template <class V> struct SimdKernels {
             const R rest = V::sub16(full, beta);
             const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest)),
                                  divide(V::mullo16(V::template srli16<8>(t), rest)));
-            R source = V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes));
+            R source = AlphaInSource ? s : V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes));
             if constexpr (!Plain)
                 source = bytes(divide(V::mullo16(V::bitAnd(source, lowBytes), evenWeight)),
                                divide(V::mullo16(V::template srli16<8>(source), oddWeight)));
@@ -958,12 +962,20 @@ template <class V> struct SimdKernels {
             rowsWithAlpha24(job, TexelAlpha24<false>(job));
     }
 
-    static void texelAlpha32(const BlendJob& job)
+    template <bool AlphaInSource> static void texelAlpha32With(const BlendJob& job)
     {
         if (plainTexelAlpha(job))
-            rowsWithAlpha(job, job.width * 4, TexelAlpha32<true>(job));
+            rowsWithAlpha(job, job.width * 4, TexelAlpha32<true, AlphaInSource>(job));
         else
-            rowsWithAlpha(job, job.width * 4, TexelAlpha32<false>(job));
+            rowsWithAlpha(job, job.width * 4, TexelAlpha32<false, AlphaInSource>(job));
+    }
+
+    static void texelAlpha32(const BlendJob& job)
+    {
+        if (job.alphaSource == job.source && job.alphaPitch == job.sourcePitch)
+            texelAlpha32With<true>(job);
+        else
+            texelAlpha32With<false>(job);
     }
 };
 
