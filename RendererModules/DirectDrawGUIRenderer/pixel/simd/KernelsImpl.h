@@ -701,8 +701,8 @@ template <class V> struct SimdKernels {
     // op.keep(alphas) marks the lanes of texels of alpha 0, and op(s, alphas, t)
     // gives the blended lanes. Every pixel has the same formula (no pairs, no
     // rest pixels); lanes beyond the row in the partial vector have alpha 0.
-    // A whole vector of opaque texels (op.opaque) is op.copy(s) in the plain
-    // form, as the formula gives at beta 255.
+    // At constant alpha 255, a whole vector of opaque texels (op.opaque) is
+    // op.copy(s), the source term alone, as the formula gives at beta 255.
     // Op::kAlphaInSource: the alpha surface is the source itself (32-bit
     // texels with their alpha in the fourth byte), read once.
     template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
@@ -724,7 +724,7 @@ template <class V> struct SimdKernels {
                 if (V::all(keep))
                     continue;
                 const R s = Op::kAlphaInSource ? a : V::load(sp);
-                if constexpr (Op::kPlain) {
+                if constexpr (Op::kForm != TexelForm::General) {
                     if (op.opaque(a)) {
                         V::store(dp, op.copy(s));
                         continue;
@@ -762,18 +762,34 @@ template <class V> struct SimdKernels {
     // min(x, largest) for lanes below 2^16.
     static R atMost(R x, R largest) { return V::sub16(x, V::subsU16(x, largest)); }
 
-    // Whether a call is plain: white factors at constant alpha 255, where
-    // G = 255 and beta = b, so round(s G / 255) = s.
-    static bool plainTexelAlpha(const BlendJob& job)
+    // The forms of a call: at constant alpha 255 (Full) beta = b; with white
+    // factors too (Plain) also G = 255, so round(s G / 255) = s.
+    enum class TexelForm { General, Full, Plain };
+    static TexelForm texelFormOf(const BlendJob& job)
     {
-        return job.alpha == 255 && job.redFactor == 255 && job.greenFactor == 255 && job.blueFactor == 255;
+        if (job.alpha != 255)
+            return TexelForm::General;
+        const bool white = job.redFactor == 255 && job.greenFactor == 255 && job.blueFactor == 255;
+        return white ? TexelForm::Plain : TexelForm::Full;
+    }
+    // Runs a kernel template in the call's form.
+    template <template <TexelForm> class Run> static void inTexelForm(const BlendJob& job)
+    {
+        switch (texelFormOf(job)) {
+        case TexelForm::Plain:
+            return Run<TexelForm::Plain>::run(job);
+        case TexelForm::Full:
+            return Run<TexelForm::Full>::run(job);
+        default:
+            return Run<TexelForm::General>::run(job);
+        }
     }
 
     // Modes 0 and 1: per field r = min(v, round(s G / 255) + round(t (255 - beta) / 255)),
     // beta = round(b A / 255) from the low byte b of the texel's alpha pixel.
     // Every product is at most 63 x 255 or 255 x 255.
-    template <class Format, bool Plain> struct TexelAlpha16 {
-        static constexpr bool kPlain = Plain;
+    template <class Format, TexelForm Form> struct TexelAlpha16 {
+        static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = false;
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte, colour;
@@ -791,20 +807,34 @@ template <class V> struct SimdKernels {
         }
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
         bool opaque(R a) const { return V::all(V::zero16(V::andNot(a, alphaByte))); }
-        R copy(R s) const { return Format::kColourMask == 0xFFFFu ? s : V::bitAnd(s, colour); }
+        // The source term of a field, round(s G / 255), at most v.
+        template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(s, values[c]);
+            return Form == TexelForm::Plain ? sv : divide(V::mullo16(sv, weight[c]));
+        }
+        R copy(R s) const
+        {
+            if constexpr (Form == TexelForm::Plain)
+                return Format::kColourMask == 0xFFFFu ? s : V::bitAnd(s, colour);
+            else
+                return V::bitOr3(
+                    placeField<Format::kRed.position>(sourceTerm<Format::kRed.position, Format::kRed.width>(s, 0)),
+                    placeField<Format::kGreen.position>(
+                        sourceTerm<Format::kGreen.position, Format::kGreen.width>(s, 1)),
+                    placeField<Format::kBlue.position>(sourceTerm<Format::kBlue.position, Format::kBlue.width>(s, 2)));
+        }
 
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, R rest, int c) const
         {
-            R sv = fieldValue<Position, Width>(s, values[c]);
-            if constexpr (!Plain)
-                sv = divide(V::mullo16(sv, weight[c]));
             const R tv = fieldValue<Position, Width>(t, values[c]);
-            return placeField<Position>(atMost(V::add16(sv, divide(V::mullo16(tv, rest))), values[c]));
+            return placeField<Position>(
+                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide(V::mullo16(tv, rest))), values[c]));
         }
         R operator()(R s, R a, R t) const
         {
             R beta = V::bitAnd(a, alphaByte);
-            if constexpr (!Plain)
+            if constexpr (Form == TexelForm::General)
                 beta = divide(V::mullo16(beta, constantAlpha));
             const R rest = V::sub16(full, beta);
             return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, rest, 0),
@@ -813,12 +843,14 @@ template <class V> struct SimdKernels {
         }
     };
 
+    template <class Format> struct TexelAlpha16Rows {
+        template <TexelForm Form> struct In {
+            static void run(const BlendJob& job) { rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, Form>(job)); }
+        };
+    };
     template <class Format> static void texelAlpha16(const BlendJob& job)
     {
-        if (plainTexelAlpha(job))
-            rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, true>(job));
-        else
-            rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, false>(job));
+        inTexelForm<TexelAlpha16Rows<Format>::template In>(job);
     }
 
     // Mode 4, the four bytes of a pixel as channels: blue, green, red, and the
@@ -828,8 +860,8 @@ template <class V> struct SimdKernels {
     // in two sets of 16-bit lanes, blue and red (even bytes) and green and the
     // fourth byte (odd bytes), with beta in both lanes of its pixel; a
     // saturating byte addition gives min(255, sum).
-    template <bool Plain, bool AlphaInSource> struct TexelAlpha32 {
-        static constexpr bool kPlain = Plain;
+    template <TexelForm Form, bool AlphaInSource> struct TexelAlpha32 {
+        static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = AlphaInSource;
         Divide255 divide;
         R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
@@ -844,23 +876,29 @@ template <class V> struct SimdKernels {
         }
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
         bool opaque(R a) const { return V::all(V::zero32(V::andNot(a, alphaBytes))); }
-        R copy(R s) const { return V::bitOr(s, alphaBytes); }
         // Bytes from their values in the even and the odd lanes.
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
+        // The source term of every byte, round(s G / 255), its fourth byte's
+        // source being the texel's alpha.
+        R sourceTerm(R source) const
+        {
+            if constexpr (Form == TexelForm::Plain)
+                return source;
+            else
+                return bytes(divide(V::mullo16(V::bitAnd(source, lowBytes), evenWeight)),
+                             divide(V::mullo16(V::template srli16<8>(source), oddWeight)));
+        }
+        R copy(R s) const { return sourceTerm(V::bitOr(s, alphaBytes)); }
         R operator()(R s, R a, R t) const
         {
             const R low = V::template srli32<24>(a);
             R beta = V::bitOr(low, V::template slli32<16>(low));
-            if constexpr (!Plain)
+            if constexpr (Form == TexelForm::General)
                 beta = divide(V::mullo16(beta, constantAlpha));
             const R rest = V::sub16(full, beta);
             const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest)),
                                  divide(V::mullo16(V::template srli16<8>(t), rest)));
-            R source = AlphaInSource ? s : V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes));
-            if constexpr (!Plain)
-                source = bytes(divide(V::mullo16(V::bitAnd(source, lowBytes), evenWeight)),
-                               divide(V::mullo16(V::template srli16<8>(source), oddWeight)));
-            return V::addsU8(source, kept);
+            return V::addsU8(sourceTerm(AlphaInSource ? s : V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes))), kept);
         }
     };
 
@@ -956,26 +994,26 @@ template <class V> struct SimdKernels {
 
     static void texelAlpha24(const BlendJob& job)
     {
-        if (plainTexelAlpha(job))
+        if (texelFormOf(job) == TexelForm::Plain)
             rowsWithAlpha24(job, TexelAlpha24<true>(job));
         else
             rowsWithAlpha24(job, TexelAlpha24<false>(job));
     }
 
-    template <bool AlphaInSource> static void texelAlpha32With(const BlendJob& job)
-    {
-        if (plainTexelAlpha(job))
-            rowsWithAlpha(job, job.width * 4, TexelAlpha32<true, AlphaInSource>(job));
-        else
-            rowsWithAlpha(job, job.width * 4, TexelAlpha32<false, AlphaInSource>(job));
-    }
-
+    template <bool AlphaInSource> struct TexelAlpha32Rows {
+        template <TexelForm Form> struct In {
+            static void run(const BlendJob& job)
+            {
+                rowsWithAlpha(job, job.width * 4, TexelAlpha32<Form, AlphaInSource>(job));
+            }
+        };
+    };
     static void texelAlpha32(const BlendJob& job)
     {
         if (job.alphaSource == job.source && job.alphaPitch == job.sourcePitch)
-            texelAlpha32With<true>(job);
+            inTexelForm<TexelAlpha32Rows<true>::template In>(job);
         else
-            texelAlpha32With<false>(job);
+            inTexelForm<TexelAlpha32Rows<false>::template In>(job);
     }
 };
 
