@@ -702,9 +702,7 @@ template <class V> struct SimdKernels {
     // gives the blended lanes. Every pixel has the same formula (no pairs, no
     // rest pixels); lanes beyond the row in the partial vector have alpha 0.
     // At constant alpha 255, a whole vector of opaque texels (op.opaque) is
-    // op.copy(s), the source term alone, as the formula gives at beta 255;
-    // so is every texel of a vector whose texels are opaque or transparent
-    // (op.hard), the transparent ones kept.
+    // op.copy(s), the source term alone, as the formula gives at beta 255.
     // Op::kAlphaInSource: the alpha surface is the source itself (32-bit
     // texels with their alpha in the fourth byte), read once.
     template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
@@ -734,24 +732,14 @@ template <class V> struct SimdKernels {
                 }
                 R t = V::load(dp);
                 keepInRegister(t);
-                if constexpr (Op::kForm != TexelForm::General) {
-                    if (op.hard(a)) {
-                        V::storeKeeping(dp, keep, t, op.copy(s));
-                        continue;
-                    }
-                }
                 V::storeKeeping(dp, keep, t, op(s, a, t));
             }
             if (left != 0) {
                 const R a = V::loadPartial(ap, left);
                 const auto keep = op.keep(a);
                 if (!V::all(keep)) {
-                    const R s = V::loadPartial(sp, left);
                     const R t = V::loadPartial(dp, left);
-                    bool hard = false;
-                    if constexpr (Op::kForm != TexelForm::General)
-                        hard = op.hard(a);
-                    V::storePartialKeeping(dp, left, keep, t, hard ? op.copy(s) : op(s, a, t));
+                    V::storePartialKeeping(dp, left, keep, t, op(V::loadPartial(sp, left), a, t));
                 }
             }
         }
@@ -804,11 +792,11 @@ template <class V> struct SimdKernels {
         static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = false;
         Divide255 divide;
-        R weight[3], values[3], constantAlpha, full, alphaByte, colour, one, evenHigh;
+        R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 
         explicit TexelAlpha16(const BlendJob& job)
             : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), alphaByte(V::set16(0x00FF)),
-              colour(V::set16(Format::kColourMask)), one(V::set16(1)), evenHigh(V::set16(0x00FE))
+              colour(V::set16(Format::kColourMask))
         {
             const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
             const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
@@ -819,8 +807,6 @@ template <class V> struct SimdKernels {
         }
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
         bool opaque(R a) const { return V::all(V::zero16(V::andNot(a, alphaByte))); }
-        // Every alpha 0 or 255: (b + 1) AND 0xFE is 0.
-        bool hard(R a) const { return V::all(V::zero16(V::bitAnd(V::add16(a, one), evenHigh))); }
         // The source term of a field, round(s G / 255), at most v.
         template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
         {
@@ -879,7 +865,6 @@ template <class V> struct SimdKernels {
         static constexpr bool kAlphaInSource = AlphaInSource;
         Divide255 divide;
         R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
-        R alphaOne = V::set32(0x01000000), alphaEvenHigh = V::set32(0xFE000000);
 
         explicit TexelAlpha32(const BlendJob& job)
             : evenWeight(V::set32(divideRounded255(job.blueFactor * job.alpha) |
@@ -891,8 +876,6 @@ template <class V> struct SimdKernels {
         }
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
         bool opaque(R a) const { return V::all(V::zero32(V::andNot(a, alphaBytes))); }
-        // Every alpha 0 or 255: (b + 1) AND 0xFE is 0 (in the fourth byte).
-        bool hard(R a) const { return V::all(V::zeroMasked32(V::add16(a, alphaOne), alphaEvenHigh)); }
         // Bytes from their values in the even and the odd lanes.
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         // The source term of every byte, round(s G / 255), its fourth byte's
