@@ -363,7 +363,7 @@ void streamCorpus(const fs::path& folder)
 void kernelCorpus(const fs::path& folder)
 {
     const uint8_t sizes[][2] = {{0, 0}, {6, 2}, {22, 4}};
-    for (uint8_t kernel = 0; kernel < 4; ++kernel) {
+    for (uint8_t kernel = 0; kernel < 5; ++kernel) {
         for (uint8_t mode = 0; mode < 5; ++mode) {
             for (int size = 0; size < 3; ++size) {
                 zivfuzz::Writer w;

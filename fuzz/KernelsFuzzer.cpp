@@ -6,6 +6,8 @@
 //
 // Input: kernel, mode, width, height, layout flags, row padding, alpha,
 // three colour factors, channel masks, then pixel bytes (used cyclically).
+// The texel-alpha kernel reads its alpha from a third buffer of the same
+// pixel size, or in mode 4 (when the padding byte is odd) from the source.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -138,7 +140,7 @@ uint32_t fieldWidth(uint32_t mask)
 
 int32_t runKernel(const KernelTable& table, const reference::Call& call, Buffer& source, Buffer& destination,
                   const std::array<uint32_t, 3>& sourceMasks, const std::array<uint32_t, 3>& destinationMasks,
-                  bool passRect)
+                  bool passRect, Buffer& alphas)
 {
     const DDSURFACEDESC src = describe(source, sourceMasks);
     DDSURFACEDESC dst = describe(destination, destinationMasks);
@@ -154,6 +156,11 @@ int32_t runKernel(const KernelTable& table, const reference::Call& call, Buffer&
         return blendAlphaMmx(table, &src, &dst, 3, 4, r, call.alpha, call.mode);
     case reference::Kernel::HalfMmx:
         return blendHalfMmx(table, &src, &dst, 3, 4, r, call.mode);
+    case reference::Kernel::TexelAlpha: {
+        const DDSURFACEDESC alphaDesc = describe(alphas, sourceMasks);
+        return blendTexelAlpha(table, &src, &alphaDesc, &dst, 3, 4, r, call.alpha, call.mode, call.red, call.green,
+                               call.blue);
+    }
     }
     return -2;
 }
@@ -186,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     zivfuzz::Reader in(data, size);
     reference::Call call{};
-    call.kernel = static_cast<reference::Kernel>(in.byte() % 4);
+    call.kernel = static_cast<reference::Kernel>(in.byte() % 5);
     call.mode = in.byte() % 7; // 5 and 6 are refused
     call.width = 1 + in.byte() % 67;
     call.height = 1 + in.byte() % 9;
@@ -257,16 +264,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                pixels, fillPosition, pattern);
     Buffer destination = makeBuffer(call.width, call.height, bpp, (layout >> 5) & 3, (padding >> 4) * unit,
                                     (layout & 2) != 0, pixels, fillPosition, pattern);
+    Buffer ownAlphas = makeBuffer(call.width, call.height, bpp, (layout >> 4) & 3, (padding >> 2) * unit,
+                                  (layout & 8) != 0, pixels, fillPosition, pattern);
+    Buffer& alphas = call.mode == 4 && (padding & 1) != 0 ? source : ownAlphas;
     const std::vector<uint8_t> sourceBefore = source.bytes;
+    const std::vector<uint8_t> alphasBefore = ownAlphas.bytes;
     const std::vector<uint8_t> destinationBefore = destination.bytes;
 
     // The portable table first: it is what the others are held to.
     const KernelTable* portable = kernelTableFor(KernelLevel::None);
     check(portable != nullptr, "the portable kernel table exists");
     const int32_t portableResult =
-        runKernel(*portable, call, source, destination, sourceMasks, destinationMasks, passRect);
+        runKernel(*portable, call, source, destination, sourceMasks, destinationMasks, passRect, alphas);
     const std::vector<uint8_t> portableBytes = destination.bytes;
-    check(source.bytes == sourceBefore, "kernels never write the source", describeCall(call, KernelLevel::None));
+    check(source.bytes == sourceBefore && ownAlphas.bytes == alphasBefore, "kernels never write the source",
+          describeCall(call, KernelLevel::None));
     check(portableResult == (call.mode <= 4 ? 0 : -1), "kernel result",
           describeCall(call, KernelLevel::None) + " gave " + std::to_string(portableResult));
     for (size_t i = 0; i < destination.bytes.size(); ++i) {
@@ -286,7 +298,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (inDomain) {
         std::vector<uint8_t> expected = destinationBefore;
         std::vector<uint8_t> sourceCopy = sourceBefore;
+        std::vector<uint8_t> alphaCopy = alphas.bytes;
         const reference::View sourceView{&sourceCopy, source.origin, source.pitch};
+        call.alphaSurface = reference::View{&alphaCopy, alphas.origin, alphas.pitch};
         const reference::View destinationView{&expected, destination.origin, destination.pitch};
         reference::apply(call, sourceView, destinationView);
         for (size_t i = 0; i < expected.size(); ++i) {
@@ -305,10 +319,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (table == nullptr)
             continue;
         destination.bytes = destinationBefore;
-        const int32_t result = runKernel(*table, call, source, destination, sourceMasks, destinationMasks, passRect);
+        const int32_t result =
+            runKernel(*table, call, source, destination, sourceMasks, destinationMasks, passRect, alphas);
         const std::string what = describeCall(call, static_cast<KernelLevel>(level));
         check(result == portableResult, "every level gives the portable result", what);
-        check(source.bytes == sourceBefore, "kernels never write the source", what);
+        check(source.bytes == sourceBefore && ownAlphas.bytes == alphasBefore, "kernels never write the source", what);
         if (!inDomain && call.mode <= 4) {
             // Outside the domain only the bytes outside the rectangle are
             // held to the portable table's.

@@ -315,9 +315,11 @@ std::string fixed(double value, int digits)
 
 // The counts of one frame, as a host reads them after renderQueue.
 nlohmann::json frameStatistics(const char* sceneName, const FrameScene& scene, TargetFormat format, int32_t mode,
-                               std::ostream& out)
+                               std::ostream& out, bool softEdges = false)
 {
     ZivFrame frame(zivModule(), scene, format, mode);
+    if (softEdges && zivModule().setSoftEdges != nullptr)
+        zivModule().setSoftEdges(&frame.renderer(), 1);
     frame.draw();
     const ZorvUISystem::FrameStatistics& s = frame.renderer().getFrameStatistics();
     using FS = ZorvUISystem::FrameStatistics;
@@ -330,7 +332,7 @@ nlohmann::json frameStatistics(const char* sceneName, const FrameScene& scene, T
             << std::setw(9) << count.pixels << " px\n";
     };
     out << "  " << sceneName << ", " << zivdemo::formatInfo(format).label << ", blend mode " << mode
-        << " (kernels: " << s.simdLevel << "):\n";
+        << (softEdges ? ", soft edges" : "") << " (kernels: " << s.simdLevel << "):\n";
     path("plain copy", s.plainCopy);
     path("keyed copy", s.keyedCopy);
     path("stretched copy", s.stretchedCopy);
@@ -340,6 +342,8 @@ nlohmann::json frameStatistics(const char* sceneName, const FrameScene& scene, T
     for (uint32_t k = 0; k < FS::KERNEL_COUNT; ++k)
         for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
             path(std::string("blend ") + kernels[k] + " " + modes[m], s.blend[k][m]);
+    for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
+        path(std::string("blend texel alpha ") + modes[m], s.texelAlphaBlend[m]);
     path("  of them stretched", s.stretchedBlend);
     path("buffer copy", s.bufferCopy);
     const char* reasons[] = {"transparent", "off display", "no texture", "lost surface",
@@ -517,6 +521,8 @@ nlohmann::json summariseFrames(const std::vector<Result>& results, std::ostream&
         json["statistics"]["synthetic/565/blend0"] =
             frameStatistics("synthetic", syntheticFrame(), TargetFormat::Rgb565, 0, out);
         json["statistics"]["demo/565/blend2"] = frameStatistics("demo", demoFrame(), TargetFormat::Rgb565, 2, out);
+        json["statistics"]["demo/565/blend2/soft"] =
+            frameStatistics("demo", demoFrame(), TargetFormat::Rgb565, 2, out, true);
     } catch (const std::exception& e) {
         out << "    (not available: " << e.what() << ")\n";
     }

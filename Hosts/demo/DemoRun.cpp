@@ -171,6 +171,8 @@ std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
     for (uint32_t k = 0; k < FS::KERNEL_COUNT; ++k)
         for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
             path(std::string("blend ") + kernels[k] + " " + modes[m], s.blend[k][m]);
+    for (uint32_t m = 0; m < FS::kPixelModeCount; ++m)
+        path(std::string("blend texel alpha ") + modes[m], s.texelAlphaBlend[m]);
     path("of them stretched first", s.stretchedBlend);
     path("buffer copy", s.bufferCopy);
     const char* const reasons[FS::SKIP_REASON_COUNT] = {"transparent", "off display", "no texture", "lost surface",
@@ -228,6 +230,12 @@ std::string compareOverlap(const Image& earlier, const Image& later)
     return {};
 }
 
+void applySoftEdges(const ModuleApi& module, Renderer* renderer, int32_t blendMode, bool softEdges)
+{
+    if (softEdges && blendMode != 0 && module.setSoftEdges != nullptr)
+        module.setSoftEdges(renderer, 1);
+}
+
 RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResources& resources,
                    const RunSettings& settings)
 {
@@ -239,6 +247,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
                                  (error != nullptr && *error ? error : "no reason given"));
     }
     RendererHandle renderer(module, created);
+    applySoftEdges(module, created, settings.blendMode, settings.softEdges);
     renderer->setTargetSurface(device.target());
 
     RunResult result;

@@ -43,7 +43,14 @@ struct RunSettings {
     uint32_t height = 0;
     uint32_t repeat = 1;  // renders per frame, for the timing
     bool clipper = false; // the target carries a clipper that covers it
+    // Blend modes 1 and 2: antialiased text and icons blended by each texel's
+    // alpha (the module's setSoftEdges), as a GUI library would ask.
+    bool softEdges = true;
 };
+
+// Switches the renderer's soft edges on for blend modes 1 and 2 when asked
+// and the module has the switch.
+void applySoftEdges(const ModuleApi& module, ZorvUISystem::Renderer* renderer, int32_t blendMode, bool softEdges);
 
 struct FrameResult {
     std::string name;  // scene, format, blend mode and frame: the file name without ".png"

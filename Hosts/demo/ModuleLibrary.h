@@ -12,11 +12,13 @@ struct ModuleApi {
     ZivCreateRendererFn createRenderer = nullptr;
     ZivDestroyRendererFn destroyRenderer = nullptr;
     ZivGetLastErrorStringFn getLastErrorString = nullptr;
+    ZivSetSoftEdgesFn setSoftEdges = nullptr; // null for a module without soft edges
 };
 
 class ModuleLibrary {
 public:
-    // Loads the module and binds its three exports. A bare name is looked up
+    // Loads the module and binds its three exports, and setSoftEdges when it
+    // has it. A bare name is looked up
     // as the dynamic loader does (the demo's run path finds the build's
     // libziv.so). Throws std::runtime_error with the loader's message.
     explicit ModuleLibrary(const std::string& path);

@@ -36,6 +36,10 @@ Options:
   --repeat N       render each frame N times for the timing (default 5)
   --clipper        give the target a clipper that covers it, as a windowed
                    host's target has one (the frames stay the same)
+  --hard-edges     blend modes 1 and 2 without soft edges: the module's
+                   default, which draws a partly transparent texel opaque
+                   (its colour already darkened by its alpha), so text and
+                   icons get dark fringes
   --window         show the scene in a window instead, driven by the mouse
                    (ziv-demo --window --help tells more)
   -h, --help       show this help and exit
@@ -141,10 +145,13 @@ Options parseOptions(const std::vector<std::string>& args)
             options.repeat = parseNumber(value(), "--repeat", 1, 100000);
         } else if (name == "--clipper") {
             options.clipper = true;
+        } else if (name == "--hard-edges") {
+            options.softEdges = false;
         } else {
             throw UsageError("unknown option '" + args[i] + "'");
         }
-        if (inlineValue && (name == "-h" || name == "--help" || name == "--print-scene" || name == "--clipper")) {
+        if (inlineValue && (name == "-h" || name == "--help" || name == "--print-scene" || name == "--clipper" ||
+                            name == "--hard-edges")) {
             throw UsageError(name + " takes no value");
         }
     }

@@ -23,7 +23,8 @@ struct Options {
     std::string scene;  // empty: the built-in scene
     std::string module; // empty: libziv.so beside the program, else the build's
     uint32_t repeat = 5;
-    bool clipper = false; // the target carries a clipper, as a windowed host's does
+    bool clipper = false;  // the target carries a clipper, as a windowed host's does
+    bool softEdges = true; // blend modes 1 and 2 blend text and icons by each texel's alpha
 };
 
 // A mistake on the command line; main prints it with a pointer to --help.

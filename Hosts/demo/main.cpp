@@ -171,6 +171,7 @@ int main(int argc, char** argv)
             settings.height = options.height.value_or(scene.height);
             settings.repeat = options.repeat;
             settings.clipper = options.clipper;
+            settings.softEdges = options.softEdges;
             PageRun run;
             run.title = std::string(formatInfo(format).label) + ", blend mode " + std::to_string(blendMode);
             try {

@@ -87,6 +87,9 @@ struct FrameStatistics {
     uint32_t skipped[SKIP_REASON_COUNT];
     PathCount bufferCopy; // blend mode 0: the buffer copied onto the target at the end of the pass
     char simdLevel[8];    // instruction set of the blend kernels: "none", "sse2", "avx2" or "avx512"
+    // Soft edges (setSoftEdges): the quads blended by each texel's own alpha,
+    // by the texture's pixel mode; counted here and not in blend.
+    PathCount texelAlphaBlend[kPixelModeCount];
 
     PathCount blended() const
     {
@@ -96,6 +99,10 @@ struct FrameStatistics {
                 sum.quads += mode.quads;
                 sum.pixels += mode.pixels;
             }
+        for (const PathCount& mode : texelAlphaBlend) {
+            sum.quads += mode.quads;
+            sum.pixels += mode.pixels;
+        }
         return sum;
     }
     // Quads drawn by any way, and the destination pixels they covered.
@@ -230,6 +237,16 @@ ZIV_EXPORT ZorvUISystem::Renderer* createRenderer(ZorvUISystem::RenderDevice* de
                                                   uint32_t loggerArg2);
 ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer);
 ZIV_EXPORT const char* getLastErrorString();
+
+// Soft edges, off by default: with enabled non-zero, a renderer in blend mode
+// 1 or 2 draws every quad whose texture has per-texel alpha (an RGBA upload)
+// by blending each texel source-over by its own alpha (its colour, already
+// scaled by that alpha, modulated by the quad's colour; both scaled by the
+// quad's alpha), so antialiased text and icons get smooth edges and opaque
+// black texels are drawn. Textures without per-texel alpha, and blend mode 0,
+// are drawn as before. Answers 1 (on) or 0 (off) as now set, or -1 for a null
+// renderer. Never throws.
+ZIV_EXPORT int32_t setSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled);
 }
 
 // The function types of the exports, for hosts that bind them at run time.
@@ -237,3 +254,4 @@ typedef ZorvUISystem::Renderer* (*ZivCreateRendererFn)(ZorvUISystem::RenderDevic
                                                        uint32_t, uint32_t);
 typedef void (*ZivDestroyRendererFn)(ZorvUISystem::Renderer*);
 typedef const char* (*ZivGetLastErrorStringFn)();
+typedef int32_t (*ZivSetSoftEdgesFn)(ZorvUISystem::Renderer*, int32_t);

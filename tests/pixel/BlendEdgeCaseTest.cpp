@@ -86,6 +86,9 @@ int32_t runRow(const KernelTable& table, Kernel kernel, uint32_t mode, Row& row,
         return blendAlphaMmx(table, &src, &dst, 0, 0, nullptr, args.alpha, mode);
     case Kernel::HalfMmx:
         return blendHalfMmx(table, &src, &dst, 0, 0, nullptr, mode);
+    case Kernel::TexelAlpha: // the texels' alpha from their own bytes (byte 3, or byte 0 of 16- and 24-bit ones)
+        return blendTexelAlpha(table, &src, &src, &dst, 0, 0, nullptr, args.alpha, mode, args.red, args.green,
+                               args.blue);
     }
     return -2;
 }
@@ -383,6 +386,27 @@ TEST(BlendAlphaMmx, AllLevelsAgreeOutsideTheNarrowFieldDomain)
             expectRow(Kernel::AlphaMmx, 2, src, dst, portable.outs(), args);
         }
     }
+}
+
+// --- blendTexelAlpha -----------------------------------------------------------
+
+TEST(BlendTexelAlpha, OpaqueTexelsCopyAndTransparentOnesLeaveTheDestination)
+{
+    // White, constant alpha 255: alpha 255 writes the texel as it is, alpha 0
+    // leaves the destination, colour 0 with alpha 255 draws black (16-bit:
+    // the alpha is the pixel's low byte here).
+    Args opaque;
+    opaque.alpha = 255;
+    expectRow(Kernel::TexelAlpha, 4, {0xFF123456, 0x00FFFFFF, 0xFF000000, 0x80808080},
+              {0x11223344, 0x11223344, 0x11223344, 0x00FFFFFF}, {0xFF123456, 0x11223344, 0xFF000000, 0x80FFFFFF},
+              opaque);
+    expectRow(Kernel::TexelAlpha, 1, {0xF8FF, 0x1200, 0x00FF}, {0x1234, 0x5678, 0xFFFF}, {0xF8FF, 0x5678, 0x00FF},
+              opaque);
+    // Half the texel: 0x80 of white over white stays white; over black it is
+    // the texel's colour scaled by the constant alpha.
+    Args half = opaque;
+    half.alpha = 128;
+    expectRow(Kernel::TexelAlpha, 4, {0xFF808080}, {0x00000000}, {0x80404040}, half);
 }
 
 } // namespace

@@ -165,12 +165,37 @@ TEST_P(BlendKernelProperty, MatchesReferenceAndTouchesOnlyTheRectangle)
                         src.setPixel(x, y, pixels.next());
                 }
 
+                // The texel-alpha kernel: an alpha surface of its own, or (32-bit)
+                // the source itself; alpha 0, 255 and anything between.
+                harness::Layout alphaLayout = srcLayout;
+                alphaLayout.startOffsetPixels = static_cast<uint32_t>(rng() % 16);
+                alphaLayout.rowPadding = align * static_cast<uint32_t>(rng() % 9);
+                harness::Surface ownAlpha = harness::makeSurface(alphaLayout, rng);
+                const bool alphaInSource = mode == 4 && rng() % 2 == 0;
+                harness::Surface& alphas = alphaInSource ? src : ownAlpha;
+                const uint32_t alphaShift = mode == 4 ? 24 : 0;
+                for (uint32_t y = 0; y < height; ++y) {
+                    const uint32_t zeroShare = static_cast<uint32_t>(rng() % 5); // 4: an opaque row
+                    for (uint32_t x = 0; x < width; ++x) {
+                        const uint32_t pick = static_cast<uint32_t>(rng() % 4);
+                        const uint32_t a = zeroShare == 4 || pick == 3 ? 255 : pick < zeroShare ? 0 : rng() & 0xFF;
+                        const uint32_t keep = ~(0xFFu << alphaShift) & (bpp == 4 ? ~0u : (1u << (8 * bpp)) - 1);
+                        alphas.setPixel(x, y, (alphas.pixel(x, y) & keep) | a << alphaShift);
+                    }
+                }
+                if (kernel == Kernel::TexelAlpha && rng() % 2 == 0) { // full alpha, half of them white
+                    call.alpha = 255;
+                    if (rng() % 2 == 0)
+                        call.red = call.green = call.blue = 255;
+                }
+                const reference::View alphaView = alphas.view();
+                call.alphaSurface = alphaView;
                 const std::vector<uint8_t> srcBefore = src.bytes;
                 std::vector<uint8_t> expected = dst.bytes;
                 reference::View expectedView{&expected, dst.origin, dst.pitch};
                 ASSERT_EQ(reference::apply(call, src.view(), expectedView), 0);
 
-                const int32_t result = harness::run(*table, call, src, dst, rng() % 4 != 0);
+                const int32_t result = harness::run(*table, call, src, dst, rng() % 4 != 0, &alphas);
                 const ptrdiff_t diff = firstDifference(dst.bytes, expected);
                 const bool sourceKept = src.bytes == srcBefore;
                 if (result != 0 || diff >= 0 || !sourceKept) {
@@ -201,7 +226,7 @@ std::string paramName(const testing::TestParamInfo<Param>& info)
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, BlendKernelProperty,
                          testing::Combine(testing::Values(Kernel::Modulated, Kernel::Half, Kernel::AlphaMmx,
-                                                          Kernel::HalfMmx),
+                                                          Kernel::HalfMmx, Kernel::TexelAlpha),
                                           testing::Values(0u, 1u, 2u, 3u, 4u),
                                           testing::Values(KernelLevel::None, KernelLevel::Mmx, KernelLevel::Sse2,
                                                           KernelLevel::Avx2, KernelLevel::Avx512)),

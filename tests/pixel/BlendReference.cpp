@@ -203,6 +203,50 @@ uint32_t alphaOnePixelBytes(uint32_t s, uint32_t t, int64_t a)
     return r;
 }
 
+// blendTexelAlpha: r = min(v, round(s G / 255) + round(t (255 - beta) / 255))
+// with G = round(f A / 255) and beta = round(alpha A / 255).
+int64_t round255(int64_t x)
+{
+    return floorDiv(2 * x + 255, 510);
+}
+
+int64_t over(int64_t s, int64_t t, int64_t g, int64_t beta, int64_t v)
+{
+    return std::min(v, round255(s * g) + round255(t * (255 - beta)));
+}
+
+uint32_t texelAlphaPixel(uint32_t s, uint32_t t, int64_t texelAlpha, const Call& call, const Params& p)
+{
+    const int64_t a = std::min<int64_t>(p.a, 255);
+    const int64_t beta = round255(texelAlpha * a);
+    int64_t g[3];
+    for (int c = 0; c < 3; ++c)
+        g[c] = round255(p.f[c] * a);
+    uint32_t r = 0;
+    if (call.mode >= 3) {
+        for (int b = 0; b < 3; ++b)
+            r |= static_cast<uint32_t>(over(byteOf(s, b), byteOf(t, b), g[2 - b], beta, 255)) << (8 * b);
+        if (call.mode == 4)
+            r |= static_cast<uint32_t>(over(texelAlpha, byteOf(t, 3), a, beta, 255)) << 24;
+        return r;
+    }
+    for (int c = 0; c < 3; ++c) {
+        ChannelField sf, df;
+        if (call.mode == 2) {
+            const uint32_t ms = call.sourceMasks[c] & 0xFFFF, md = call.destinationMasks[c] & 0xFFFF;
+            sf = {static_cast<int>(lowestBit(ms)), 16};
+            df = {static_cast<int>(lowestBit(md)), 16};
+            const int64_t sv = (s & ms) >> sf.pos, tv = (t & md) >> df.pos;
+            r |= static_cast<uint32_t>(over(sv, tv, g[c], beta, md >> df.pos) << df.pos) & md;
+        } else {
+            df = (call.mode == 0 ? kFields555 : kFields565)[c];
+            const int64_t v = (1 << df.width) - 1;
+            r |= static_cast<uint32_t>(over(field(s, df), field(t, df), g[c], beta, v)) << df.pos;
+        }
+    }
+    return r;
+}
+
 } // namespace
 
 const char* kernelName(Kernel kernel)
@@ -216,6 +260,8 @@ const char* kernelName(Kernel kernel)
         return "blendAlphaMmx";
     case Kernel::HalfMmx:
         return "blendHalfMmx";
+    case Kernel::TexelAlpha:
+        return "blendTexelAlpha";
     }
     return "?";
 }
@@ -278,6 +324,12 @@ int32_t apply(const Call& call, const View& source, const View& destination)
                     break;
                 r = mode <= 2 ? half16(s, t, call) : halfBytes(s, t);
                 break;
+            case Kernel::TexelAlpha: {
+                const int64_t texelAlpha = byteOf(readPixel(call.alphaSurface, x, y, bpp), mode == 4 ? 3 : 0);
+                if (texelAlpha != 0)
+                    r = texelAlphaPixel(s, t, texelAlpha, call, p);
+                break;
+            }
             case Kernel::AlphaMmx:
                 if (transparent)
                     break;

@@ -1,4 +1,4 @@
-// A reference model of the four blend kernels, one pixel at a time, in wide
+// A reference model of the blend kernels, one pixel at a time, in wide
 // integers with explicit floor division, written from the formulas and not
 // from the kernels.
 #pragma once
@@ -9,7 +9,7 @@
 
 namespace reference {
 
-enum class Kernel { Modulated, Half, AlphaMmx, HalfMmx };
+enum class Kernel { Modulated, Half, AlphaMmx, HalfMmx, TexelAlpha };
 
 const char* kernelName(Kernel kernel);
 
@@ -29,6 +29,7 @@ struct Call {
     uint32_t red, green, blue; // factors as passed
     uint32_t sourceMasks[3];   // red, green, blue
     uint32_t destinationMasks[3];
+    View alphaSurface{nullptr, 0, 0}; // TexelAlpha: the texels' alpha surface, same pixel size as the source
 };
 
 // Applies the call to the destination view as the formulas define it.

@@ -56,7 +56,7 @@ DDSURFACEDESC describe(Surface& surface, uint32_t width, uint32_t height, const 
 }
 
 int32_t run(const ZorvUISystem::KernelTable& kernels, const reference::Call& call, Surface& source,
-            Surface& destination, bool passRect)
+            Surface& destination, bool passRect, Surface* alpha)
 {
     using namespace ZorvUISystem;
     const DDSURFACEDESC src = describe(source, call.width, call.height, call.sourceMasks);
@@ -73,6 +73,11 @@ int32_t run(const ZorvUISystem::KernelTable& kernels, const reference::Call& cal
         return blendAlphaMmx(kernels, &src, &dst, 5, 7, r, call.alpha, call.mode);
     case reference::Kernel::HalfMmx:
         return blendHalfMmx(kernels, &src, &dst, 5, 7, r, call.mode);
+    case reference::Kernel::TexelAlpha: {
+        const DDSURFACEDESC alphas = describe(*alpha, call.width, call.height, call.sourceMasks);
+        return blendTexelAlpha(kernels, &src, &alphas, &dst, 5, 7, r, call.alpha, call.mode, call.red, call.green,
+                               call.blue);
+    }
     }
     return -2;
 }

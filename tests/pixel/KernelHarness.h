@@ -43,8 +43,9 @@ Surface makeSurface(const Layout& layout, std::mt19937& rng);
 // A description of the rectangle: lpSurface, lPitch, size and masks.
 DDSURFACEDESC describe(Surface& surface, uint32_t width, uint32_t height, const uint32_t masks[3]);
 
-// Runs one kernel call through a table, as the blit would call it.
+// Runs one kernel call through a table, as the blit would call it; the
+// texel-alpha kernel reads its alpha from `alpha`.
 int32_t run(const ZorvUISystem::KernelTable& kernels, const reference::Call& call, Surface& source,
-            Surface& destination, bool passRect = true);
+            Surface& destination, bool passRect = true, Surface* alpha = nullptr);
 
 } // namespace harness

@@ -85,26 +85,29 @@ TEST(KernelLevel, TablesExistUpToTheProcessorsLevelAndAreComplete)
 // Every vector level serves every kernel and mode with code of its own
 // instruction set, except where that code is slower than the level below's:
 // MMX keeps only blendAlphaMmx, blendHalfMmx and blendModulated on 16-bit
-// pixels, AVX-512 leaves the 24-bit mode to AVX2. An entry left empty by
+// pixels (and blendTexelAlpha on 555 and 565), AVX-512 leaves the 24-bit
+// mode to AVX2, and blendTexelAlpha has no vector code for the other 16-bit
+// layouts. An entry left empty by
 // mistake would quietly fall back to a slower level.
 TEST(KernelLevel, EveryVectorTableFillsItsEntries)
 {
     struct Declared {
         const KernelTable* table;
-        bool (*own)(uint32_t kernel, uint32_t mode); // kernels: modulated, half, alphaMmx, halfMmx
+        bool (*own)(uint32_t kernel, uint32_t mode); // kernels: modulated, half, alphaMmx, halfMmx, texelAlpha
     };
     const Declared declared[] = {
-        {&kMmxKernels, [](uint32_t kernel, uint32_t mode) { return mode <= 2 && kernel != 1; }},
-        {&kSse2Kernels, [](uint32_t, uint32_t) { return true; }},
-        {&kAvx2Kernels, [](uint32_t, uint32_t) { return true; }},
-        {&kAvx512Kernels, [](uint32_t, uint32_t mode) { return mode != 3; }},
+        {&kMmxKernels,
+         [](uint32_t kernel, uint32_t mode) { return kernel == 4 ? mode <= 1 : mode <= 2 && kernel != 1; }},
+        {&kSse2Kernels, [](uint32_t kernel, uint32_t mode) { return kernel != 4 || mode != 2; }},
+        {&kAvx2Kernels, [](uint32_t kernel, uint32_t mode) { return kernel != 4 || mode != 2; }},
+        {&kAvx512Kernels, [](uint32_t kernel, uint32_t mode) { return mode != 3 && (kernel != 4 || mode != 2); }},
     };
     for (const Declared& d : declared)
         for (uint32_t mode = 0; mode < kKernelModeCount; ++mode) {
             const char* level = kernelLevelName(d.table->level);
             const BlendRowsFn entries[] = {d.table->modulated[mode], d.table->half[mode], d.table->alphaMmx[mode],
-                                           d.table->halfMmx[mode]};
-            for (uint32_t kernel = 0; kernel < 4; ++kernel)
+                                           d.table->halfMmx[mode], d.table->texelAlpha[mode]};
+            for (uint32_t kernel = 0; kernel < 5; ++kernel)
                 EXPECT_EQ(entries[kernel] != nullptr, d.own(kernel, mode))
                     << level << " kernel " << kernel << " mode " << mode;
         }

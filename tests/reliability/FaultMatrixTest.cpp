@@ -534,6 +534,31 @@ TEST_F(FaultMatrix, QueueQuad)
     };
     runScenario(stretchedBlend);
 
+    // Soft edges: a third lock (the alpha surface) and, stretched, a second
+    // blit into the scratch (the alpha surface's). The next frame is drawn
+    // without them, as the reference is.
+    const auto softEdges = [this, &texture](Host& host) {
+        texture = host.pixelTexture(8, 8, true, 11);
+        EXPECT_EQ(loaded().module.setSoftEdges(host.renderer, 1), 1);
+    };
+    const auto hardEdges = [this](Host& host) { loaded().module.setSoftEdges(host.renderer, 0); };
+    for (bool stretched : {false, true}) {
+        Scenario soft;
+        soft.name = stretched ? "queueQuad at once: stretched soft edges" : "queueQuad at once: soft edges";
+        soft.blendMode = 2;
+        soft.setup = softEdges;
+        soft.beforeProbe = hardEdges;
+        soft.operation =
+            drawAtOnce(stretched ? FloatRect{5, 5, 29, 21} : FloatRect{3, 3, 11, 11}, {0, 0, 8, 8}, 0xFFFFFFFF);
+        soft.draws = true;
+        soft.expect = [](const Fault& f) {
+            if (f.operation == "Blt")
+                return raises("", {ZivExpect::reportLine(ZivExpect::kBlendStretchContext, f.code)}, Outcome::Nothing);
+            return orLostPixels(f, none(f.operation == "Lock" ? Outcome::Nothing : Outcome::Drawn));
+        };
+        runScenario(soft);
+    }
+
     Scenario tinted;
     tinted.name = "queueQuad at once: tinted copy of a memory texture";
     tinted.setup = [&texture](Host& host) {

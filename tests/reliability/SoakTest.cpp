@@ -68,7 +68,7 @@ protected:
         ddrawtest::setWrongModeOnRestore(true);
         ddrawtest::setClipListRefusedWhileLocked(true);
         ZivTest::writeFile(files.path() + "/skin.png", pngFile(12, 10, true, 61));
-        device.blendMode = std::get<0>(GetParam());
+        device.blendMode = std::get<0>(GetParam()) % 10; // 11 and 12: modes 1 and 2 with soft edges
         // Video memory (refused after a depth change, budgeted) for 16 bits,
         // system memory (restored in its old format) for the others.
         device.textureMemory = format().depth == 16 ? 1 : 0;
@@ -215,6 +215,7 @@ TEST_P(Soak, EveryRecoveryGivesBackTheSameFrame)
     if (std::get<1>(GetParam()) % 2 == 1)
         clipTarget(RECT{0, 0, LONG(kWidth), LONG(kHeight)});
     renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setSoftEdges(std::get<0>(GetParam()) >= 10);
     renderer->setTargetSurface(target);
     makeScene();
     const std::vector<uint8_t> reference = frame(true);
@@ -355,6 +356,7 @@ TEST_P(Soak, ALossAtEveryCallIsMendedByTheNextFrame)
 TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
 {
     renderer = std::make_unique<CDDRender>(&device, 0, false);
+    renderer->setSoftEdges(std::get<0>(GetParam()) >= 10);
     renderer->setTargetSurface(target);
     makeScene();
     const std::vector<uint8_t> reference = frame(true);
@@ -376,20 +378,24 @@ TEST_P(Soak, AClippedTargetIsWrittenOnlyInsideItsClipList)
     if (format().depth != 16 || format().pixelFormat != 0)
         return;
     // 32-bit textures on the 16-bit target: the clip list is in other pixels
-    // than the kernels', so nothing is blended, and the blends count as such.
+    // than the kernels', so nothing is blended, and the blends count as such:
+    // the translucent quad, and with soft edges two more of the skin's.
     ASSERT_EQ(directDraw.get()->SetDisplayMode(640, 480, 32), DD_OK);
     hostReset();
     const std::vector<uint8_t> wider = frame(true);
     EXPECT_EQ(renderer->getFrameStatistics().skipped[ZorvUISystem::FrameStatistics::SKIP_UNSUPPORTED_MODE],
-              device.blendMode != 0 ? 1u : 0u);
+              device.blendMode == 0           ? 0u
+              : std::get<0>(GetParam()) >= 10 ? 3u
+                                              : 1u);
     for (size_t i = 0; i < wider.size(); ++i)
         ASSERT_TRUE((i % row) / bytes < size_t(split) || wider[i] == background[i]) << "pixel " << i / bytes;
 }
 
 INSTANTIATE_TEST_SUITE_P(BlendModesAndFormats, Soak,
-                         ::testing::Combine(::testing::Values(0, 1, 2), ::testing::Values(0, 1, 2, 3)),
+                         ::testing::Combine(::testing::Values(0, 1, 2, 11, 12), ::testing::Values(0, 1, 2, 3)),
                          [](const ::testing::TestParamInfo<std::tuple<int32_t, int>>& info) {
-                             return "mode" + std::to_string(std::get<0>(info.param)) + "_" +
+                             const int32_t mode = std::get<0>(info.param);
+                             return "mode" + std::to_string(mode % 10) + (mode >= 10 ? "_soft_" : "_") +
                                     kFormats[std::get<1>(info.param)].name;
                          });
 

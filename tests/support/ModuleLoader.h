@@ -1,5 +1,5 @@
 // The module as a host sees it: the built libziv.so loaded at run time with
-// its three exports bound. Every ZivModule loads its own copy of the file, so
+// its exports bound. Every ZivModule loads its own copy of the file, so
 // each starts with fresh module state (no plug-in bound, no logger object, an
 // empty last-error text).
 #pragma once
@@ -23,6 +23,7 @@ public:
     ZivCreateRendererFn createRenderer = nullptr;
     ZivDestroyRendererFn destroyRenderer = nullptr;
     ZivGetLastErrorStringFn getLastErrorString = nullptr;
+    ZivSetSoftEdgesFn setSoftEdges = nullptr;
 
     // The libziv.so the build made.
     static std::string builtPath();

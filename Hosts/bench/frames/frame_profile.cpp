@@ -2,7 +2,7 @@
 // profilers (valgrind --tool=callgrind, perf), which want a fixed amount of
 // work rather than Google Benchmark's timed loops.
 //
-//   ziv-frame-profile [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] [blend mode] [frames]
+//   ziv-frame-profile [synthetic|demo] [565|32] [ziv|ziv-soft|ziv-uncounted|sdl2|pixman|memcpy] [blend mode] [frames]
 //   ziv-frame-profile queue <n> [walk]   queues n quads of random depth once
 //                                        (and walks them with a render pass)
 #include <chrono>
@@ -83,7 +83,7 @@ int main(int argc, char** argv)
     if ((sceneName != "synthetic" && sceneName != "demo") || (formatName != "565" && formatName != "32") ||
         blendMode < 0 || blendMode > 2 || frames < 1) {
         std::fprintf(stderr,
-                     "usage: %s [synthetic|demo] [565|32] [ziv|ziv-uncounted|sdl2|pixman|memcpy] "
+                     "usage: %s [synthetic|demo] [565|32] [ziv|ziv-soft|ziv-uncounted|sdl2|pixman|memcpy] "
                      "[blend mode 0-2] [frames]\n",
                      argv[0]);
         return 2;
@@ -93,8 +93,10 @@ int main(int argc, char** argv)
         const zivdemo::TargetFormat format =
             formatName == "565" ? zivdemo::TargetFormat::Rgb565 : zivdemo::TargetFormat::Rgb32;
         double ms = 0;
-        if (drawer == "ziv" || drawer == "ziv-uncounted") {
-            ZivFrame frame(zivModule(drawer == "ziv"), scene, format, blendMode);
+        if (drawer == "ziv" || drawer == "ziv-uncounted" || drawer == "ziv-soft") {
+            ZivFrame frame(zivModule(drawer != "ziv-uncounted"), scene, format, blendMode);
+            if (drawer == "ziv-soft" && zivModule().setSoftEdges != nullptr)
+                zivModule().setSoftEdges(&frame.renderer(), 1);
             ms = drawFrames(frame, frames);
         } else if (drawer == "sdl2") {
             SdlFrame frame(scene, format);

@@ -51,6 +51,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
         d_api.createRenderer = bind<ZivCreateRendererFn>(module, "createRenderer", path);
         d_api.destroyRenderer = bind<ZivDestroyRendererFn>(module, "destroyRenderer", path);
         d_api.getLastErrorString = bind<ZivGetLastErrorStringFn>(module, "getLastErrorString", path);
+        if (const FARPROC soft = GetProcAddress(module, "setSoftEdges"); soft != nullptr)
+            d_api.setSoftEdges = reinterpret_cast<ZivSetSoftEdgesFn>(reinterpret_cast<void (*)()>(soft));
     } catch (...) {
         FreeLibrary(module);
         throw;

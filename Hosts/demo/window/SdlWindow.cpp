@@ -73,6 +73,7 @@ public:
         SessionSettings settings;
         settings.blendMode = options.blendMode;
         settings.textureMemory = options.videoMemory ? 1 : 0;
+        settings.softEdges = options.softEdges;
         settings.formatLabel = formatInfo(sixteen ? TargetFormat::Rgb565 : TargetFormat::Rgb32).label;
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
     }

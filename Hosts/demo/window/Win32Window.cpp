@@ -84,6 +84,7 @@ public:
         SessionSettings settings;
         settings.blendMode = options.blendMode;
         settings.textureMemory = options.videoMemory ? 1 : 0;
+        settings.softEdges = options.softEdges;
         const std::optional<TargetFormat> format = parseFormat(d_format);
         settings.formatLabel = format ? formatInfo(*format).label : d_format + "-bit";
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);

@@ -18,6 +18,8 @@ Options:
   --blend N        blend mode the device asks for: 0, 1 or 2 (default 2)
   --memory WHERE   the target and textures in system or video memory
                    (default system)
+  --hard-edges     blend modes 1 and 2 without soft edges (text and icons
+                   with dark fringes, the module's default)
   --direct         draw straight onto the primary surface, through its
                    clipper, instead of an off-screen target (Windows only)
   --scene FILE     a scene file with an "interactive" part instead of the
@@ -54,6 +56,8 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& args)
             options.videoMemory = where == "video";
         } else if (name == "--direct") {
             options.direct = true;
+        } else if (name == "--hard-edges") {
+            options.softEdges = false;
         } else if (name == "--scene") {
             options.scene = value();
         } else if (name == "--module") {

@@ -16,6 +16,7 @@ struct WindowOptions {
     int32_t blendMode = 2;
     bool videoMemory = false; // the target and textures in video memory
     bool direct = false;      // draw straight onto the primary surface (Windows)
+    bool softEdges = true;    // see RunSettings
     std::string scene;        // empty: the built-in scene
     std::string module;       // empty: the module beside the program
     std::string report;       // a file the window writes its states into

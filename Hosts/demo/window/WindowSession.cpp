@@ -37,6 +37,7 @@ WindowSession::WindowSession(const ModuleApi& module, const Scene& scene, const 
                                  (error != nullptr && *error ? error : "no reason given"));
     }
     try {
+        applySoftEdges(module, d_renderer, settings.blendMode, settings.softEdges);
         d_identifier = d_renderer->getIdentifier();
         for (const TextureSpec& spec : scene.textures) {
             try {

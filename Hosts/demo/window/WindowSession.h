@@ -42,6 +42,7 @@ struct SessionSettings {
     int32_t blendMode = 2;
     int32_t textureMemory = 0; // 0 system memory, 1 video memory
     std::string formatLabel;   // {format} in texts
+    bool softEdges = true;     // see RunSettings
 };
 
 class WindowSession {

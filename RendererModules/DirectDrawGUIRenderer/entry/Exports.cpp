@@ -1,4 +1,5 @@
-// The module's three exports, the only names it shows.
+// The module's exports, the only names it shows: the three of every
+// renderer module, and the opt-in switches.
 #include "entry/RendererFactory.h"
 #include "ziv.h"
 
@@ -24,5 +25,10 @@ ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer)
 ZIV_EXPORT const char* getLastErrorString()
 {
     return ZorvUISystem::moduleLastError();
+}
+
+ZIV_EXPORT int32_t setSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled)
+{
+    return ZorvUISystem::setModuleSoftEdges(renderer, enabled != 0);
 }
 }

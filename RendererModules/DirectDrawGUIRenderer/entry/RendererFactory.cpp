@@ -121,6 +121,16 @@ void destroyModuleRenderer(Renderer* renderer)
     }
 }
 
+int32_t setModuleSoftEdges(Renderer* renderer, bool enabled) noexcept
+{
+    // Every Renderer a host holds was made by createModuleRenderer.
+    auto* module = static_cast<CDDRender*>(renderer);
+    if (module == nullptr)
+        return -1;
+    module->setSoftEdges(enabled);
+    return module->softEdges() ? 1 : 0;
+}
+
 const char* moduleLastError()
 {
     return moduleState().lastError.c_str();

@@ -17,6 +17,10 @@ Renderer* createModuleRenderer(RenderDevice* device, uint32_t reserved, bool hos
 // Destroys the renderer (null is allowed), then the module's logger object.
 void destroyModuleRenderer(Renderer* renderer);
 
+// Switches soft edges of a renderer of this module; 1 or 0 as now set, -1 for
+// null. Never throws.
+int32_t setModuleSoftEdges(Renderer* renderer, bool enabled) noexcept;
+
 // The last-error text; empty before the first failure.
 const char* moduleLastError();
 

@@ -34,6 +34,7 @@ KernelTable resolve(const KernelTable& declared)
     resolveEntries(&KernelTable::half, declared, resolved);
     resolveEntries(&KernelTable::alphaMmx, declared, resolved);
     resolveEntries(&KernelTable::halfMmx, declared, resolved);
+    resolveEntries(&KernelTable::texelAlpha, declared, resolved);
     return resolved;
 }
 
@@ -81,6 +82,8 @@ Decoded decodeJob(const DDSURFACEDESC* source, DDSURFACEDESC* destination, const
     job.destinationMasks[0] = df.dwRBitMask;
     job.destinationMasks[1] = df.dwGBitMask;
     job.destinationMasks[2] = df.dwBBitMask;
+    job.alphaSource = nullptr;
+    job.alphaPitch = 0;
     return Decoded::Run;
 }
 
@@ -167,6 +170,23 @@ int32_t blendHalfMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DD
     return runKernel(kernels.halfMmx, mode, source, destination, sourceRect, noArguments);
 }
 
+int32_t blendTexelAlpha(const KernelTable& kernels, const DDSURFACEDESC* source, const DDSURFACEDESC* alphaSource,
+                        DDSURFACEDESC* destination, int32_t, int32_t, const RECT* sourceRect, int32_t alpha,
+                        uint32_t mode, uint32_t redFactor, uint32_t greenFactor, uint32_t blueFactor)
+{
+    if (alphaSource == nullptr || alphaSource->lpSurface == nullptr)
+        return -1;
+    return runKernel(kernels.texelAlpha, mode, source, destination, sourceRect, [&](BlendJob& job) {
+        const uint32_t a = clampAlpha(alpha);
+        job.alpha = a > 255 ? 255u : a;
+        job.redFactor = clampFactor(redFactor);
+        job.greenFactor = clampFactor(greenFactor);
+        job.blueFactor = clampFactor(blueFactor);
+        job.alphaSource = static_cast<const uint8_t*>(alphaSource->lpSurface);
+        job.alphaPitch = alphaSource->lPitch;
+    });
+}
+
 int32_t blendModulated(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
                        const RECT* sourceRect, int32_t alpha, uint32_t mode, uint32_t redFactor, uint32_t greenFactor,
                        uint32_t blueFactor)
@@ -191,6 +211,14 @@ int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, in
                      const RECT* sourceRect, uint32_t mode)
 {
     return blendHalfMmx(activeKernelTable(), source, destination, destX, destY, sourceRect, mode);
+}
+
+int32_t blendTexelAlpha(const DDSURFACEDESC* source, const DDSURFACEDESC* alphaSource, DDSURFACEDESC* destination,
+                        int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode,
+                        uint32_t redFactor, uint32_t greenFactor, uint32_t blueFactor)
+{
+    return blendTexelAlpha(activeKernelTable(), source, alphaSource, destination, destX, destY, sourceRect, alpha, mode,
+                           redFactor, greenFactor, blueFactor);
 }
 
 } // namespace ZorvUISystem

@@ -28,6 +28,17 @@ int32_t blendAlphaMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, i
 int32_t blendHalfMmx(const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX, int32_t destY,
                      const RECT* sourceRect, uint32_t mode);
 
+// Soft edges: each texel blended source-over by its own alpha, read from the
+// texture's alpha surface (alphaSource, pointing at the rectangle's first
+// pixel; byte 3 of each 32-bit pixel, byte 0 of the others). The texel's
+// colour holds its alpha already; it is modulated by the factors, and both it
+// and the texel's alpha are scaled by the constant alpha (clamped to 0-255,
+// 255 meaning opaque). A texel of alpha 0 leaves its destination as it was;
+// alpha 255 with white factors and constant alpha 255 writes the texel.
+int32_t blendTexelAlpha(const DDSURFACEDESC* source, const DDSURFACEDESC* alphaSource, DDSURFACEDESC* destination,
+                        int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode,
+                        uint32_t redFactor, uint32_t greenFactor, uint32_t blueFactor);
+
 // The instruction set the vector kernels use in this process, chosen once at
 // start-up from the processor (ZIV_SIMD=none|sse2|avx2|avx512 forces one):
 // "none", "sse2", "avx2" or "avx512".
@@ -45,7 +56,7 @@ const KernelTable& activeKernelTable();
 // lower levels), or null when this processor or this build lacks the level.
 const KernelTable* kernelTableFor(KernelLevel level);
 
-// The four kernels with an explicit table; the functions above use
+// The kernels with an explicit table; the functions above use
 // activeKernelTable().
 int32_t blendModulated(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination,
                        int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode,
@@ -56,5 +67,8 @@ int32_t blendAlphaMmx(const KernelTable& kernels, const DDSURFACEDESC* source, D
                       int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha, uint32_t mode);
 int32_t blendHalfMmx(const KernelTable& kernels, const DDSURFACEDESC* source, DDSURFACEDESC* destination, int32_t destX,
                      int32_t destY, const RECT* sourceRect, uint32_t mode);
+int32_t blendTexelAlpha(const KernelTable& kernels, const DDSURFACEDESC* source, const DDSURFACEDESC* alphaSource,
+                        DDSURFACEDESC* destination, int32_t destX, int32_t destY, const RECT* sourceRect, int32_t alpha,
+                        uint32_t mode, uint32_t redFactor, uint32_t greenFactor, uint32_t blueFactor);
 
 } // namespace ZorvUISystem

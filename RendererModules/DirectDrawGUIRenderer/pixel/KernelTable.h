@@ -14,7 +14,8 @@ namespace ZorvUISystem {
 // The arguments of one kernel call, decoded once by the public entry points:
 // both first-pixel pointers, both pitches, the rectangle size (at least 1 x 1),
 // the clamped alpha (0-256), the colour factors and the channel masks of
-// both descriptions.
+// both descriptions; for the texel-alpha blend also the first pixel and pitch
+// of the texture's alpha surface (null for the other kernels).
 struct BlendJob {
     const uint8_t* source;
     uint8_t* destination;
@@ -28,6 +29,8 @@ struct BlendJob {
     uint32_t blueFactor;
     uint32_t sourceMasks[3];      // red, green, blue
     uint32_t destinationMasks[3]; // red, green, blue
+    const uint8_t* alphaSource;   // texel alpha: byte 3 of a 32-bit pixel, byte 0 of the others
+    ptrdiff_t alphaPitch;
 };
 
 using BlendRowsFn = void (*)(const BlendJob& job);
@@ -41,6 +44,7 @@ struct KernelTable {
     BlendRowsFn half[kKernelModeCount];
     BlendRowsFn alphaMmx[kKernelModeCount];
     BlendRowsFn halfMmx[kKernelModeCount];
+    BlendRowsFn texelAlpha[kKernelModeCount];
 };
 
 // The tables as each instruction set defines them (entries may be empty).

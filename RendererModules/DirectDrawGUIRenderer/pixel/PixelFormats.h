@@ -115,6 +115,23 @@ constexpr int32_t blendSplitProducts(int32_t t, int32_t s, int32_t a)
     return t + ((s * a) >> 8) - ((t * a) >> 8);
 }
 
+// The texel-alpha blend (soft edges): source-over with premultiplied colour.
+// Per call, with the constant alpha A (0-255) and a channel's factor f:
+// G = round(f A / 255), the weight of that channel's source. Per texel, with
+// its alpha b: beta = round(b A / 255), and per channel
+//   r = min(v, round(s G / 255) + round(t (255 - beta) / 255)),
+// v the channel's largest value. round(x / 255) is (x + 127) / 255 in
+// integers (x / 255 is never half-way).
+constexpr uint32_t divideRounded255(uint32_t x)
+{
+    return (x + 127) / 255;
+}
+constexpr uint32_t overChannel(uint32_t s, uint32_t t, uint32_t sourceWeight, uint32_t beta, uint32_t largest)
+{
+    const uint32_t r = divideRounded255(s * sourceWeight) + divideRounded255(t * (255 - beta));
+    return r < largest ? r : largest;
+}
+
 // The 50 % blend of three colour bytes: floor(t / 2) + floor(s / 2) per byte,
 // fourth byte 0.
 constexpr uint32_t halveColourBytes(uint32_t s, uint32_t t)

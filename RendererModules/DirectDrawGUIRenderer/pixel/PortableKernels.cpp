@@ -2,8 +2,9 @@
 // kernel-table chain, complete for every kernel and mode.
 //
 // Memory contract (every kernel here): reads the width x height source
-// rectangle and reads and writes the width x height destination rectangle,
-// rows stepped by each description's pitch; nothing in the pitch padding is
+// rectangle (the texel-alpha kernel also that of the alpha surface) and reads
+// and writes the width x height destination rectangle, rows stepped by each
+// description's pitch; nothing in the pitch padding is
 // read or written, and no byte after a 24-bit pixel. Pixels are accessed
 // through memcpy at any address.
 
@@ -351,6 +352,117 @@ void alphaMmx32(const BlendJob& job)
     }
 }
 
+// ---------------------------------------------------------------------------
+// blendTexelAlpha
+
+const uint8_t* alphaRow(const BlendJob& job, uint32_t y)
+{
+    return job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
+}
+
+// The source weight G = round(f A / 255) of each channel: red, green, blue.
+struct TexelWeights {
+    uint32_t red, green, blue;
+};
+
+TexelWeights texelWeightsOf(const BlendJob& job)
+{
+    return {divideRounded255(job.redFactor * job.alpha), divideRounded255(job.greenFactor * job.alpha),
+            divideRounded255(job.blueFactor * job.alpha)};
+}
+
+// Fixed fields; the texel's alpha is the low byte of its alpha pixel.
+template <class Format> void texelAlphaPacked16(const BlendJob& job)
+{
+    const TexelWeights g = texelWeightsOf(job);
+    const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
+    const uint32_t weights[3] = {g.red, g.green, g.blue};
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        const uint8_t* alphas = alphaRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
+        for (uint32_t x = 0; x < job.width; ++x) {
+            const uint32_t texelAlpha = alphas[2 * x];
+            if (texelAlpha == 0)
+                continue;
+            const uint32_t beta = divideRounded255(texelAlpha * job.alpha);
+            const uint32_t s = load16(srcRow + 2 * x);
+            const uint32_t t = load16(dstRow + 2 * x);
+            uint32_t r = 0;
+            for (int c = 0; c < 3; ++c)
+                r |= overChannel(fields[c].extract(s), fields[c].extract(t), weights[c], beta, fields[c].valueMask())
+                     << fields[c].position;
+            store16(dstRow + 2 * x, r);
+        }
+    }
+}
+
+// Arbitrary 16-bit masks: source fields through the source masks,
+// destination fields and the result through the destination masks.
+void texelAlphaMasks16(const BlendJob& job)
+{
+    const TexelWeights g = texelWeightsOf(job);
+    const uint32_t weights[3] = {g.red, g.green, g.blue};
+    uint32_t sourceShift[3], destinationShift[3], destinationMask[3];
+    for (int c = 0; c < 3; ++c) {
+        sourceShift[c] = lowestSetBit(job.sourceMasks[c] & 0xFFFFu);
+        destinationMask[c] = job.destinationMasks[c] & 0xFFFFu;
+        destinationShift[c] = lowestSetBit(destinationMask[c]);
+    }
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        const uint8_t* alphas = alphaRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
+        for (uint32_t x = 0; x < job.width; ++x) {
+            const uint32_t texelAlpha = alphas[2 * x];
+            if (texelAlpha == 0)
+                continue;
+            const uint32_t beta = divideRounded255(texelAlpha * job.alpha);
+            const uint32_t s = load16(srcRow + 2 * x);
+            const uint32_t t = load16(dstRow + 2 * x);
+            uint32_t r = 0;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t sv = (s & job.sourceMasks[c] & 0xFFFFu) >> sourceShift[c];
+                const uint32_t tv = (t & destinationMask[c]) >> destinationShift[c];
+                const uint32_t largest = destinationMask[c] >> destinationShift[c];
+                r |= (overChannel(sv, tv, weights[c], beta, largest) << destinationShift[c]) & destinationMask[c];
+            }
+            store16(dstRow + 2 * x, r);
+        }
+    }
+}
+
+// 24 and 32 bits. The texel's alpha is byte 0 of its 24-bit alpha pixel or
+// byte 3 of its 32-bit one. A 32-bit pixel's fourth byte is composited as an
+// alpha channel: its source is the texel's alpha, weighted by A.
+template <class Format> void texelAlphaBytes(const BlendJob& job)
+{
+    const TexelWeights g = texelWeightsOf(job);
+    uint32_t weights[4];
+    weights[Format::kBlueByte] = g.blue;
+    weights[Format::kGreenByte] = g.green;
+    weights[Format::kRedByte] = g.red;
+    weights[3] = job.alpha;
+    const uint32_t alphaByte = Format::kBytes == 4 ? 3 : 0;
+    for (uint32_t y = 0; y < job.height; ++y) {
+        const uint8_t* srcRow = sourceRow(job, y);
+        const uint8_t* alphas = alphaRow(job, y);
+        uint8_t* dstRow = destinationRow(job, y);
+        for (uint32_t x = 0; x < job.width; ++x) {
+            const uint32_t texelAlpha = alphas[Format::kBytes * x + alphaByte];
+            if (texelAlpha == 0)
+                continue;
+            const uint32_t beta = divideRounded255(texelAlpha * job.alpha);
+            const uint8_t* sp = srcRow + Format::kBytes * x;
+            uint8_t* dp = dstRow + Format::kBytes * x;
+            for (uint32_t c = 0; c < 3; ++c)
+                dp[c] = static_cast<uint8_t>(overChannel(sp[c], dp[c], weights[c], beta, 255));
+            if (Format::kBytes == 4)
+                dp[3] = static_cast<uint8_t>(overChannel(texelAlpha, dp[3], weights[3], beta, 255));
+        }
+    }
+}
+
 } // namespace
 
 constinit const KernelTable kPortableKernels = {
@@ -361,6 +473,8 @@ constinit const KernelTable kPortableKernels = {
     {halfPairs16<0>, halfPairs16<1>, halfPairs16<2>, halfBytes<Format24>, halfBytes<Format32>},
     {alphaMmx16<0>, alphaMmx16<1>, alphaMmx16<2>, alphaMmx24, alphaMmx32},
     {halfMmxPixels16<0>, halfMmxPixels16<1>, halfMmxPixels16<2>, halfBytes<Format24>, halfBytes<Format32>},
+    {texelAlphaPacked16<Format555>, texelAlphaPacked16<Format565>, texelAlphaMasks16, texelAlphaBytes<Format24>,
+     texelAlphaBytes<Format32>},
 };
 
 } // namespace ZorvUISystem

@@ -69,6 +69,11 @@ public:
     size_t bufferedQuadCount() const { return d_bufferedQuads.size(); }
     size_t bufferedQuadCapacity() const { return d_bufferedQuads.capacity(); }
 
+    // Soft edges: in blend modes 1 and 2, quads of textures with per-texel
+    // alpha are blended by that alpha (blendTexelAlpha). Off by default.
+    void setSoftEdges(bool enabled) { d_softEdges = enabled; }
+    bool softEdges() const { return d_softEdges; }
+
 private:
     void initDisplay(float width, float height);
     void createScratchTexture(uint32_t width, uint32_t height);
@@ -117,6 +122,9 @@ private:
     void ensureAuxiliaryTextures();
     // The two ways drawQuad puts a quad on a surface.
     HRESULT blendQuad(QuadDraw& draw);
+    // Soft edges: stretches the texture's alpha surface into the scratch's
+    // beside its colour; false (counted, with the failed result) when it cannot.
+    bool stretchTexelAlpha(QuadDraw& draw, CDDTexture* texture, HRESULT& result);
     HRESULT copyQuad(QuadDraw& draw);
 
     uint32_t d_displayHeight = 0;
@@ -131,6 +139,7 @@ private:
     CDDTexture* d_scratchTexture = nullptr;
     CDDTexture* d_bufferTexture = nullptr;
     bool d_hasMmx = false;
+    bool d_softEdges = false;
     // Between prepareForReset and postD3DReset: the auxiliary textures are
     // gone on purpose and are not rebuilt by drawing.
     bool d_resetPending = false;

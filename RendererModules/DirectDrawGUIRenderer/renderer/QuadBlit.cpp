@@ -22,6 +22,7 @@ struct QuadDraw {
     RECT dest;   // on the destination surface
     RECT source; // on the texture's colour surface
     bool stretch;
+    bool texelAlpha; // soft edges: blended by each texel's alpha
     uint32_t alpha;
     uint32_t red;
     uint32_t green;
@@ -266,7 +267,9 @@ HRESULT CDDRender::drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& q
     draw.stretch = isStretched(draw.dest, draw.source);
 
     const bool opaqueWhite = draw.red == 255 && draw.green == 255 && draw.blue == 255 && draw.alpha == 255;
-    if (d_blendMode != 0 && !opaqueWhite)
+    draw.texelAlpha = d_softEdges && d_blendMode != 0 && texture->d_hasAlpha && texture->d_ddtexture[1] != nullptr &&
+                      texture->d_rgbMode <= DDS_RGBMODE_32;
+    if (d_blendMode != 0 && (!opaqueWhite || draw.texelAlpha))
         return blendQuad(draw);
     return copyQuad(draw);
 }
@@ -289,6 +292,9 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             reportDirectDrawError(kBlendStretchFailed, result);
             return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
         }
+        HRESULT alphaResult = DD_OK;
+        if (draw.texelAlpha && !stretchTexelAlpha(draw, inUse, alphaResult))
+            return alphaResult;
         scratch->d_rgbMode = inUse->d_rgbMode;
         inUse = scratch;
         draw.source = draw.dest;
@@ -334,13 +340,27 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         return skipped(d_frameStatistics, failureReason(sourceLocked, FrameStatistics::SKIP_FAILED_LOCK), sourceLocked);
     }
 
+    // Soft edges read the alpha surface too; locked third, unlocked last.
+    IDirectDrawSurface* alphaSurface = draw.texelAlpha ? inUse->d_ddtexture[1] : nullptr;
+    const bool alphaLocked = alphaSurface != nullptr && alphaSurface != source;
+    DDSURFACEDESC alphaDesc = sourceDesc;
+    if (alphaLocked) {
+        alphaDesc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
+        const HRESULT locked = alphaSurface->Lock(nullptr, &alphaDesc, DDLOCK_WAIT, nullptr);
+        if (locked != 0) {
+            draw.destination->Unlock(nullptr);
+            source->Unlock(nullptr);
+            return skipped(d_frameStatistics, failureReason(locked, FrameStatistics::SKIP_FAILED_LOCK), locked);
+        }
+    }
+
     const uint32_t mode = inUse->d_rgbMode;
     const uint32_t bytes = bytesPerPixel(mode);
-    // No kernel reads or writes outside the two locked surfaces.
-    if (bytes == 0) {
+    // No kernel reads or writes outside the locked surfaces.
+    if (bytes == 0 || alphaDesc.ddpfPixelFormat.dwRGBBitCount != sourceDesc.ddpfPixelFormat.dwRGBBitCount) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_UNSUPPORTED_MODE);
     } else if (!clipBlit(draw.dest, draw.source, intersectRects(lockedExtent(destDesc, bytes), d_displayArea),
-                         lockedExtent(sourceDesc, bytes))) {
+                         intersectRects(lockedExtent(sourceDesc, bytes), lockedExtent(alphaDesc, bytes)))) {
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
         const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
@@ -362,10 +382,18 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             DDSURFACEDESC sourcePiece = sourceDesc;
             pointAt(destPiece, d.left, d.top, bytes);
             pointAt(sourcePiece, s.left, s.top, bytes);
-            runKernel(kernel, draw, sourcePiece, destPiece, d, s, mode);
+            if (draw.texelAlpha) {
+                DDSURFACEDESC alphaPiece = alphaDesc;
+                pointAt(alphaPiece, s.left, s.top, bytes);
+                blendTexelAlpha(&sourcePiece, &alphaPiece, &destPiece, d.left, d.top, &s,
+                                static_cast<int32_t>(draw.alpha), mode, draw.red, draw.green, draw.blue);
+            } else {
+                runKernel(kernel, draw, sourcePiece, destPiece, d, s, mode);
+            }
         }
         if (blended != 0) {
-            countPath(d_frameStatistics.blend[kernel][mode], draw.dest);
+            countPath(draw.texelAlpha ? d_frameStatistics.texelAlphaBlend[mode] : d_frameStatistics.blend[kernel][mode],
+                      draw.dest);
             if (draw.stretch)
                 countPath(d_frameStatistics.stretchedBlend, draw.dest);
         } else {
@@ -376,7 +404,25 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
     }
     draw.destination->Unlock(nullptr);
     source->Unlock(nullptr);
+    if (alphaLocked)
+        alphaSurface->Unlock(nullptr);
     return DD_OK;
+}
+
+bool CDDRender::stretchTexelAlpha(QuadDraw& draw, CDDTexture* texture, HRESULT& result)
+{
+    IDirectDrawSurface* scratchAlpha = d_scratchTexture->d_ddtexture[1];
+    if (scratchAlpha == nullptr || scratchAlpha == d_scratchTexture->d_ddtexture[0]) {
+        skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
+        return false;
+    }
+    result = scratchAlpha->Blt(&draw.dest, texture->d_ddtexture[1], &draw.source, DDBLT_WAIT, nullptr);
+    if (result < 0) {
+        reportDirectDrawError(kBlendStretchFailed, result);
+        skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
+        return false;
+    }
+    return true;
 }
 
 HRESULT CDDRender::copyQuad(QuadDraw& draw)

@@ -3,6 +3,8 @@
 // every frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -124,28 +126,28 @@ std::vector<std::pair<int, int>> fields(TargetFormat format)
     }
 }
 
-// A translucent source pixel over a target pixel, field by field: blend mode
-// 1 averages them (each halved first); blend mode 2 mixes them by the alpha,
-// with the rounding the renderer's kernels use for 16-bit fields and for
-// bytes.
-uint32_t blended(TargetFormat format, int blend, uint32_t sourceArgb, uint32_t targetArgb, int alpha)
+// A translucent source pixel over a target pixel, field by field. The demo
+// draws blend modes 1 and 2 with soft edges: the texel, its colour scaled by
+// its own alpha b when uploaded, goes over the target by b and the quad's
+// alpha, r = min(v, round(s A / 255) + round(t (255 - round(b A / 255)) / 255)).
+uint32_t blended(TargetFormat format, int, uint32_t sourceArgb, uint32_t targetArgb, int alpha)
 {
-    const uint32_t s = packColour(format, sourceArgb);
+    const uint32_t b = sourceArgb >> 24;
+    uint32_t premultiplied = sourceArgb & 0xFF000000u;
+    for (int shift : {0, 8, 16}) {
+        const uint32_t c = (sourceArgb >> shift) & 0xFF;
+        premultiplied |= (b == 255 ? c : c * (b + 1) >> 8) << shift;
+    }
+    const auto round255 = [](int x) { return (2 * x + 255) / 510; };
+    const int beta = round255(static_cast<int>(b) * alpha);
+    const uint32_t s = packColour(format, premultiplied);
     const uint32_t t = packColour(format, targetArgb);
     uint32_t out = 0;
     for (const auto& [shift, width] : fields(format)) {
         const int mask = (1 << width) - 1;
         const int sv = static_cast<int>(s >> shift) & mask;
         const int tv = static_cast<int>(t >> shift) & mask;
-        int r;
-        if (blend == 1) {
-            r = tv / 2 + sv / 2;
-        } else if (width < 8) {
-            r = tv + ((alpha * (sv - tv)) >> 8);
-        } else {
-            r = tv + ((sv * alpha) >> 8) - ((tv * alpha) >> 8);
-        }
-        out |= static_cast<uint32_t>(r) << shift;
+        out |= static_cast<uint32_t>(std::min(mask, round255(sv * alpha) + round255(tv * (255 - beta)))) << shift;
     }
     return unpackPixel(format, out);
 }

@@ -61,12 +61,10 @@ TEST(DemoStatistics, EveryQuadOfAFrameIsCountedOnItsPath)
             EXPECT_EQ(s.blended().quads, 0u);
             EXPECT_EQ(s.bufferCopy.pixels, 96u * 64u);
         } else {
-            // The nine slices of the panel with the alpha kernel, the button
-            // with the modulating one, all in 565.
-            EXPECT_EQ(s.blend[FS::KERNEL_ALPHA][1].quads, 9u);
-            EXPECT_EQ(s.blend[FS::KERNEL_ALPHA][1].pixels, 50u * 40u);
-            EXPECT_EQ(s.blend[FS::KERNEL_MODULATED][1].quads, 1u);
-            EXPECT_EQ(s.blend[FS::KERNEL_MODULATED][1].pixels, 40u * 20u);
+            // With soft edges: the nine slices of the panel and the button,
+            // all in 565, blended by their texels' alpha.
+            EXPECT_EQ(s.texelAlphaBlend[1].quads, 10u);
+            EXPECT_EQ(s.texelAlphaBlend[1].pixels, 50u * 40u + 40u * 20u);
             EXPECT_EQ(s.bufferCopy.quads, 0u);
         }
     }

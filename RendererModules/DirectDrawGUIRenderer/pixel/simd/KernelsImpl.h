@@ -3,9 +3,10 @@
 // Kernels*.cpp files. Everything has internal linkage, so no copy compiled
 // for one instruction set can be picked for another.
 //
-// Memory contract: a kernel reads the width x height source rectangle and
-// reads and writes the width x height destination rectangle at the two
-// first-pixel pointers, rows stepped by each pitch. It reads and writes
+// Memory contract: a kernel reads the width x height source rectangle (and
+// the texel-alpha kernel the rectangle of the same pixel size on the alpha
+// surface) and reads and writes the width x height destination rectangle at
+// the first-pixel pointers, rows stepped by each pitch. It reads and writes
 // nothing in the pitch padding and no byte after a row's last pixel: whole
 // vectors are used while a whole vector fits in the row, the rest of the row
 // goes through one partial vector, assembled from and written back to
@@ -744,6 +745,327 @@ template <class V> struct SimdKernels {
         else
             rows(job, job.width * 2, ModulatedMasks16<false, false>(job), NoRest{});
     }
+
+    // -- blendTexelAlpha -------------------------------------------------------
+
+    // Like rows, with the texel-alpha surface read beside the source:
+    // op.keep(alphas) marks the lanes of texels of alpha 0, and op(s, alphas, t)
+    // gives the blended lanes. Every pixel has the same formula (no pairs, no
+    // rest pixels); lanes beyond the row in the partial vector have alpha 0.
+    // At constant alpha 255, a whole vector of opaque texels (op.opaque) is
+    // op.copy(s), the source term alone, as the formula gives at beta 255.
+    // Op::kAlphaInSource: the alpha surface is the source itself (32-bit
+    // texels with their alpha in the fourth byte), read once.
+    template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
+    {
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
+                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+                if (job.alphaSource != job.source)
+                    prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
+            }
+            uint32_t left = rowBytes;
+            for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, ap += V::kBytes, dp += V::kBytes) {
+                const R a = V::load(Op::kAlphaInSource ? sp : ap);
+                const auto keep = op.keep(a);
+                if (V::all(keep))
+                    continue;
+                const R s = Op::kAlphaInSource ? a : V::load(sp);
+                if constexpr (Op::kForm != TexelForm::General) {
+                    if (op.opaque(a)) {
+                        V::store(dp, op.copy(s));
+                        continue;
+                    }
+                }
+                R t = V::load(dp);
+                keepInRegister(t);
+                V::storeKeeping(dp, keep, t, op(s, a, t));
+            }
+            if (left != 0) {
+                const R a = V::loadPartial(ap, left);
+                const auto keep = op.keep(a);
+                if (!V::all(keep)) {
+                    const R t = V::loadPartial(dp, left);
+                    V::storePartialKeeping(dp, left, keep, t, op(V::loadPartial(sp, left), a, t));
+                }
+            }
+        }
+    }
+
+    // round(x / 255) for x from 0 to 65 025, per 16-bit lane: with y = x + 128,
+    // floor(y 257 / 65 536) = floor((y + floor(y / 256)) / 256).
+    struct Divide255 {
+        R bias = V::set16(128), scale = V::set16(257);
+        R operator()(R x) const
+        {
+            const R y = V::add16(x, bias);
+            if constexpr (requires(R v) { V::mulhu16(v, v); })
+                return V::mulhu16(y, scale);
+            else
+                return V::template srli16<8>(V::add16(y, V::template srli16<8>(y)));
+        }
+    };
+
+    // min(x, largest) for lanes below 2^16.
+    static R atMost(R x, R largest) { return V::sub16(x, V::subsU16(x, largest)); }
+
+    // The forms of a call: at constant alpha 255 (Full) beta = b; with white
+    // factors too (Plain) also G = 255, so round(s G / 255) = s.
+    enum class TexelForm { General, Full, Plain };
+    static TexelForm texelFormOf(const BlendJob& job)
+    {
+        if (job.alpha != 255)
+            return TexelForm::General;
+        const bool white = job.redFactor == 255 && job.greenFactor == 255 && job.blueFactor == 255;
+        return white ? TexelForm::Plain : TexelForm::Full;
+    }
+    // Runs a kernel template in the call's form.
+    template <template <TexelForm> class Run> static void inTexelForm(const BlendJob& job)
+    {
+        switch (texelFormOf(job)) {
+        case TexelForm::Plain:
+            return Run<TexelForm::Plain>::run(job);
+        case TexelForm::Full:
+            return Run<TexelForm::Full>::run(job);
+        default:
+            return Run<TexelForm::General>::run(job);
+        }
+    }
+
+    // Modes 0 and 1: per field r = min(v, round(s G / 255) + round(t (255 - beta) / 255)),
+    // beta = round(b A / 255) from the low byte b of the texel's alpha pixel.
+    // Every product is at most 63 x 255 or 255 x 255.
+    template <class Format, TexelForm Form> struct TexelAlpha16 {
+        static constexpr TexelForm kForm = Form;
+        static constexpr bool kAlphaInSource = false;
+        Divide255 divide;
+        R weight[3], values[3], constantAlpha, full, alphaByte, colour;
+
+        explicit TexelAlpha16(const BlendJob& job)
+            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), alphaByte(V::set16(0x00FF)),
+              colour(V::set16(Format::kColourMask))
+        {
+            const uint32_t f[3] = {job.redFactor, job.greenFactor, job.blueFactor};
+            const Field fields[3] = {Format::kRed, Format::kGreen, Format::kBlue};
+            for (int c = 0; c < 3; ++c) {
+                weight[c] = V::set16(divideRounded255(f[c] * job.alpha));
+                values[c] = V::set16(fields[c].valueMask());
+            }
+        }
+        Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
+        bool opaque(R a) const { return V::all(V::zero16(V::andNot(a, alphaByte))); }
+        // The source term of a field, round(s G / 255), at most v.
+        template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(s, values[c]);
+            return Form == TexelForm::Plain ? sv : divide(V::mullo16(sv, weight[c]));
+        }
+        R copy(R s) const
+        {
+            if constexpr (Form == TexelForm::Plain)
+                return Format::kColourMask == 0xFFFFu ? s : V::bitAnd(s, colour);
+            else
+                return V::bitOr3(
+                    placeField<Format::kRed.position>(sourceTerm<Format::kRed.position, Format::kRed.width>(s, 0)),
+                    placeField<Format::kGreen.position>(
+                        sourceTerm<Format::kGreen.position, Format::kGreen.width>(s, 1)),
+                    placeField<Format::kBlue.position>(sourceTerm<Format::kBlue.position, Format::kBlue.width>(s, 2)));
+        }
+
+        template <uint32_t Position, uint32_t Width> R channel(R s, R t, R rest, int c) const
+        {
+            const R tv = fieldValue<Position, Width>(t, values[c]);
+            return placeField<Position>(
+                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide(V::mullo16(tv, rest))), values[c]));
+        }
+        R operator()(R s, R a, R t) const
+        {
+            R beta = V::bitAnd(a, alphaByte);
+            if constexpr (Form == TexelForm::General)
+                beta = divide(V::mullo16(beta, constantAlpha));
+            const R rest = V::sub16(full, beta);
+            return V::bitOr3(channel<Format::kRed.position, Format::kRed.width>(s, t, rest, 0),
+                             channel<Format::kGreen.position, Format::kGreen.width>(s, t, rest, 1),
+                             channel<Format::kBlue.position, Format::kBlue.width>(s, t, rest, 2));
+        }
+    };
+
+    template <class Format> struct TexelAlpha16Rows {
+        template <TexelForm Form> struct In {
+            static void run(const BlendJob& job) { rowsWithAlpha(job, job.width * 2, TexelAlpha16<Format, Form>(job)); }
+        };
+    };
+    template <class Format> static void texelAlpha16(const BlendJob& job)
+    {
+        inTexelForm<TexelAlpha16Rows<Format>::template In>(job);
+    }
+
+    // Mode 4, the four bytes of a pixel as channels: blue, green, red, and the
+    // fourth byte, whose source is the texel's alpha b (byte 3 of its alpha
+    // pixel) at weight A. The two terms are formed as bytes, source
+    // round(s G / 255) and destination round(t (255 - beta) / 255), the latter
+    // in two sets of 16-bit lanes, blue and red (even bytes) and green and the
+    // fourth byte (odd bytes), with beta in both lanes of its pixel; a
+    // saturating byte addition gives min(255, sum).
+    template <TexelForm Form, bool AlphaInSource> struct TexelAlpha32 {
+        static constexpr TexelForm kForm = Form;
+        static constexpr bool kAlphaInSource = AlphaInSource;
+        Divide255 divide;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
+
+        explicit TexelAlpha32(const BlendJob& job)
+            : evenWeight(V::set32(divideRounded255(job.blueFactor * job.alpha) |
+                                  divideRounded255(job.redFactor * job.alpha) << 16)),
+              oddWeight(V::set32(divideRounded255(job.greenFactor * job.alpha) | job.alpha << 16)),
+              constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF)),
+              colourBytes(V::set32(0x00FFFFFF)), alphaBytes(V::set32(0xFF000000))
+        {
+        }
+        Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
+        bool opaque(R a) const { return V::all(V::zero32(V::andNot(a, alphaBytes))); }
+        // Bytes from their values in the even and the odd lanes.
+        R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
+        // The source term of every byte, round(s G / 255), its fourth byte's
+        // source being the texel's alpha.
+        R sourceTerm(R source) const
+        {
+            if constexpr (Form == TexelForm::Plain)
+                return source;
+            else
+                return bytes(divide(V::mullo16(V::bitAnd(source, lowBytes), evenWeight)),
+                             divide(V::mullo16(V::template srli16<8>(source), oddWeight)));
+        }
+        R copy(R s) const { return sourceTerm(V::bitOr(s, alphaBytes)); }
+        R operator()(R s, R a, R t) const
+        {
+            const R low = V::template srli32<24>(a);
+            R beta = V::bitOr(low, V::template slli32<16>(low));
+            if constexpr (Form == TexelForm::General)
+                beta = divide(V::mullo16(beta, constantAlpha));
+            const R rest = V::sub16(full, beta);
+            const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest)),
+                                 divide(V::mullo16(V::template srli16<8>(t), rest)));
+            return V::addsU8(sourceTerm(AlphaInSource ? s : V::andOr(s, colourBytes, V::bitAnd(a, alphaBytes))), kept);
+        }
+    };
+
+    // Mode 3 on bytes as they lie (rows24's vectors): beta and the weights
+    // per byte, from the texel's alpha (byte 0 of its alpha pixel, spread
+    // over its three bytes) and the factor of the byte's channel; the terms
+    // as in mode 4.
+    template <bool Plain> struct TexelAlpha24 {
+        Divide255 divide;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes;
+
+        explicit TexelAlpha24(const BlendJob& job)
+            : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF))
+        {
+            const uint16_t byChannel[3] = {static_cast<uint16_t>(divideRounded255(job.blueFactor * job.alpha)),
+                                           static_cast<uint16_t>(divideRounded255(job.greenFactor * job.alpha)),
+                                           static_cast<uint16_t>(divideRounded255(job.redFactor * job.alpha))};
+            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
+                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            }
+            evenWeight = V::loadConstant(even);
+            oddWeight = V::loadConstant(odd);
+        }
+        R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
+        R rest(R alphas) const
+        {
+            if constexpr (Plain)
+                return V::sub16(full, alphas);
+            else
+                return V::sub16(full, divide(V::mullo16(alphas, constantAlpha)));
+        }
+        // alphas: each byte's texel alpha.
+        R operator()(R s, R alphas, R t) const
+        {
+            const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest(V::bitAnd(alphas, lowBytes)))),
+                                 divide(V::mullo16(V::template srli16<8>(t), rest(V::template srli16<8>(alphas)))));
+            if constexpr (Plain)
+                return V::addsU8(s, kept);
+            else
+                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight)),
+                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight))),
+                                 kept);
+        }
+    };
+
+    // rows24 with the alpha surface beside the source: a pixel is written
+    // where its texel's alpha is not 0.
+    template <class Op> static void rowsWithAlpha24(const BlendJob& job, const Op& op)
+    {
+        constexpr uint32_t kStep = 3 * V::kPixels24;
+        constexpr uint32_t kSpan = kStep + 1;
+        const typename V::Written24 written;
+        const typename V::Spread24 spread;
+        const auto blend = [&](uint8_t* at, R s, R a, R t) {
+            const R alphas = spread(a);
+            const R write = written(alphas);
+            if (!V::none(write))
+                V::store24(at, V::select(write, op(s, alphas, t), t));
+        };
+        const uint32_t rowBytes = job.width * 3;
+        for (uint32_t y = 0; y < job.height; ++y) {
+            const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
+            const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
+            uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
+            uint32_t left = rowBytes;
+            if (left >= kSpan) {
+                R t = V::load24(dp);
+                for (; left >= kSpan + kStep; left -= kStep, sp += kStep, ap += kStep, dp += kStep) {
+                    const R tNext = V::load24(dp + kStep);
+                    blend(dp, V::load24(sp), V::load24(ap), t);
+                    t = tNext;
+                }
+                blend(dp, V::load24(sp), V::load24(ap), t);
+                left -= kStep;
+                sp += kStep;
+                ap += kStep;
+                dp += kStep;
+            }
+            if (left != 0) {
+                alignas(64) uint8_t sourceBytes[kSpan] = {};
+                alignas(64) uint8_t alphaBytes[kSpan] = {};
+                alignas(64) uint8_t destinationBytes[kSpan] = {};
+                copySmall<kSpan>(sourceBytes, sp, left);
+                copySmall<kSpan>(alphaBytes, ap, left);
+                copySmall<kSpan>(destinationBytes, dp, left);
+                blend(destinationBytes, V::load24(sourceBytes), V::load24(alphaBytes), V::load24(destinationBytes));
+                copySmall<kSpan>(dp, destinationBytes, left);
+            }
+        }
+    }
+
+    static void texelAlpha24(const BlendJob& job)
+    {
+        if (texelFormOf(job) == TexelForm::Plain)
+            rowsWithAlpha24(job, TexelAlpha24<true>(job));
+        else
+            rowsWithAlpha24(job, TexelAlpha24<false>(job));
+    }
+
+    template <bool AlphaInSource> struct TexelAlpha32Rows {
+        template <TexelForm Form> struct In {
+            static void run(const BlendJob& job)
+            {
+                rowsWithAlpha(job, job.width * 4, TexelAlpha32<Form, AlphaInSource>(job));
+            }
+        };
+    };
+    static void texelAlpha32(const BlendJob& job)
+    {
+        if (job.alphaSource == job.source && job.alphaPitch == job.sourcePitch)
+            inTexelForm<TexelAlpha32Rows<true>::template In>(job);
+        else
+            inTexelForm<TexelAlpha32Rows<false>::template In>(job);
+    }
 };
 
 // The table of one instruction set: every kernel and mode; the 24-bit rows
@@ -752,7 +1074,7 @@ template <class V> struct SimdKernels {
 template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, const KernelTable* fallback)
 {
     using K = SimdKernels<V>;
-    KernelTable t{level, fallback, {}, {}, {}, {}};
+    KernelTable t{level, fallback, {}, {}, {}, {}, {}};
     t.modulated[0] = K::template modulated16<Format555>;
     t.modulated[1] = K::template modulated16<Format565>;
     t.modulated[2] = K::modulatedMasks16;
@@ -769,11 +1091,15 @@ template <class V> constexpr KernelTable makeKernelTable(KernelLevel level, cons
     t.halfMmx[1] = K::template halfMmx16<1>;
     t.halfMmx[2] = K::template halfMmx16<2>;
     t.halfMmx[4] = K::half32;
+    t.texelAlpha[0] = K::template texelAlpha16<Format555>;
+    t.texelAlpha[1] = K::template texelAlpha16<Format565>;
+    t.texelAlpha[4] = K::texelAlpha32;
     if constexpr (V::kPixels24 != 0) {
         t.modulated[3] = K::modulated24;
         t.half[3] = K::half24;
         t.alphaMmx[3] = K::alpha24;
         t.halfMmx[3] = K::half24;
+        t.texelAlpha[3] = K::texelAlpha24;
     }
     return t;
 }

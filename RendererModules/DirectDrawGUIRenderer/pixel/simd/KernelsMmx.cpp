@@ -18,13 +18,13 @@ namespace {
 
 // The kernels where four 16-bit lanes beat the portable code's two pixels a
 // 32-bit word (ziv-bench-levels, 32-bit): blendAlphaMmx, blendHalfMmx and
-// blendModulated on 16-bit pixels. The 24- and 32-bit modes and the pairs of
+// blendModulated on 16-bit pixels, and blendTexelAlpha on 555 and 565. The 24- and 32-bit modes and the pairs of
 // blendHalf are faster in portable code, which the table leaves them to.
 constexpr KernelTable makeMmxTable()
 {
     KernelTable t = makeKernelTable<Vec>(KernelLevel::Mmx, &kPortableKernels);
     for (uint32_t mode : {3u, 4u})
-        t.modulated[mode] = t.half[mode] = t.alphaMmx[mode] = t.halfMmx[mode] = nullptr;
+        t.modulated[mode] = t.half[mode] = t.alphaMmx[mode] = t.halfMmx[mode] = t.texelAlpha[mode] = nullptr;
     for (uint32_t mode = 0; mode < 3; ++mode)
         t.half[mode] = nullptr;
     return t;

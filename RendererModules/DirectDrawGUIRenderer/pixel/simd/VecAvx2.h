@@ -67,6 +67,13 @@ struct Vec {
             return _mm256_andnot_si256(_mm256_cmpeq_epi8(any, _mm256_setzero_si256()), pixelBytes);
         }
     };
+    // Every byte of a 24-bit vector given the first byte of its pixel; the
+    // byte after the five pixels of each half becomes 0.
+    struct Spread24 {
+        R first = _mm256_setr_epi8(0, 0, 0, 3, 3, 3, 6, 6, 6, 9, 9, 9, 12, 12, 12, -128, 0, 0, 0, 3, 3, 3, 6, 6, 6, 9,
+                                   9, 9, 12, 12, 12, -128);
+        R operator()(R a) const { return _mm256_shuffle_epi8(a, first); }
+    };
     static bool none(R mask) { return _mm256_testz_si256(mask, mask) != 0; }
     static R loadConstant(const void* p) { return _mm256_load_si256(static_cast<const __m256i*>(p)); }
 
@@ -90,6 +97,10 @@ struct Vec {
     template <int N> static R slli16(R a) { return _mm256_slli_epi16(a, N); }
     template <int N> static R srai16(R a) { return _mm256_srai_epi16(a, N); }
     static __m128i shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
+    template <int N> static R srli32(R a) { return _mm256_srli_epi32(a, N); }
+    template <int N> static R slli32(R a) { return _mm256_slli_epi32(a, N); }
+    static R subsU16(R a, R b) { return _mm256_subs_epu16(a, b); } // max(a - b, 0), unsigned 16-bit lanes
+    static R addsU8(R a, R b) { return _mm256_adds_epu8(a, b); }   // min(a + b, 255), unsigned bytes
     static R srl16(R a, __m128i count) { return _mm256_srl_epi16(a, count); }
     static R sll16(R a, __m128i count) { return _mm256_sll_epi16(a, count); }
 

@@ -58,6 +58,12 @@ struct Vec {
     template <int N> static R slli16(R a) { return _mm512_slli_epi16(a, N); }
     template <int N> static R srai16(R a) { return _mm512_srai_epi16(a, N); }
     static __m128i shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
+    // The zero-masked forms: GCC 12's plain ones start from an undefined
+    // register and warn about it.
+    template <int N> static R srli32(R a) { return _mm512_maskz_srli_epi32(__mmask16(0xFFFF), a, N); }
+    template <int N> static R slli32(R a) { return _mm512_maskz_slli_epi32(__mmask16(0xFFFF), a, N); }
+    static R subsU16(R a, R b) { return _mm512_subs_epu16(a, b); } // max(a - b, 0), unsigned 16-bit lanes
+    static R addsU8(R a, R b) { return _mm512_adds_epu8(a, b); }   // min(a + b, 255), unsigned bytes
     static R srl16(R a, __m128i count) { return _mm512_srl_epi16(a, count); }
     static R sll16(R a, __m128i count) { return _mm512_sll_epi16(a, count); }
 

@@ -86,6 +86,17 @@ struct Vec {
     static bool none(R mask) { return _mm_cvtsi64_si32(_mm_or_si64(mask, _mm_srli_si64(mask, 32))) == 0; }
     static R loadConstant(const void* p) { return load(static_cast<const uint8_t*>(p)); }
 
+    // The alpha byte at the start of each of the two pixels spread over its
+    // three bytes (the alpha surface beside 24-bit texels).
+    struct Spread24 {
+        R starts = _mm_set_pi32(0, static_cast<int>(0xFF0000FFu));
+        R operator()(R a) const
+        {
+            const R first = _mm_and_si64(a, starts);
+            return _mm_or_si64(_mm_or_si64(first, _mm_slli_si64(first, 8)), _mm_slli_si64(first, 16));
+        }
+    };
+
     static R set16(uint32_t v) { return _mm_set1_pi16(static_cast<short>(v)); }
     static R set32(uint32_t v) { return _mm_set1_pi32(static_cast<int>(v)); }
     static R zero() { return _mm_setzero_si64(); }
@@ -119,6 +130,10 @@ struct Vec {
     template <int N> static R srli16(R a) { return _mm_srli_pi16(a, N); }
     template <int N> static R slli16(R a) { return _mm_slli_pi16(a, N); }
     template <int N> static R srai16(R a) { return _mm_srai_pi16(a, N); }
+    template <int N> static R srli32(R a) { return _mm_srli_pi32(a, N); }
+    template <int N> static R slli32(R a) { return _mm_slli_pi32(a, N); }
+    static R subsU16(R a, R b) { return _mm_subs_pu16(a, b); } // max(a - b, 0), unsigned 16-bit lanes
+    static R addsU8(R a, R b) { return _mm_adds_pu8(a, b); }   // min(a + b, 255), unsigned bytes
     static R shiftCount(uint32_t n) { return _mm_cvtsi32_si64(static_cast<int>(n)); }
     static R srl16(R a, R count) { return _mm_srl_pi16(a, count); }
     static R sll16(R a, R count) { return _mm_sll_pi16(a, count); }

@@ -53,6 +53,16 @@ struct Vec {
             return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
         }
     };
+    // Every byte of a 24-bit vector given the first byte of its pixel; the
+    // byte after the five pixels becomes 0.
+    struct Spread24 {
+        R starts = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+        R operator()(R a) const
+        {
+            const R first = _mm_and_si128(a, starts);
+            return _mm_or_si128(_mm_or_si128(first, _mm_slli_si128(first, 1)), _mm_slli_si128(first, 2));
+        }
+    };
     static bool none(R mask) { return _mm_movemask_epi8(mask) == 0; }
     static R loadConstant(const void* p) { return _mm_load_si128(static_cast<const __m128i*>(p)); }
 
@@ -76,6 +86,10 @@ struct Vec {
     template <int N> static R slli16(R a) { return _mm_slli_epi16(a, N); }
     template <int N> static R srai16(R a) { return _mm_srai_epi16(a, N); }
     static R shiftCount(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
+    template <int N> static R srli32(R a) { return _mm_srli_epi32(a, N); }
+    template <int N> static R slli32(R a) { return _mm_slli_epi32(a, N); }
+    static R subsU16(R a, R b) { return _mm_subs_epu16(a, b); } // max(a - b, 0), unsigned 16-bit lanes
+    static R addsU8(R a, R b) { return _mm_adds_epu8(a, b); }   // min(a + b, 255), unsigned bytes
     static R srl16(R a, R count) { return _mm_srl_epi16(a, count); }
     static R sll16(R a, R count) { return _mm_sll_epi16(a, count); }
 
