@@ -29,14 +29,17 @@ struct Decoded {
 // Files that start with the BMP file header's "BM".
 bool isBmp(const uint8_t* data, size_t size);
 // Core (OS/2), info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32 bits, RLE4,
-// RLE8 and bitfields; bottom-up and top-down. RGBA only when the header gives
-// an alpha mask.
+// RLE8 and bitfields; bottom-up and top-down. RGBA when the header gives an
+// alpha mask, when a 32-bit BI_RGB file has a fourth byte that is not zero,
+// and when run lengths skip pixels (which stay transparent).
 bool decodeBmp(const uint8_t* data, size_t size, Decoded& out);
 
 // Files whose 18-byte TGA header names an image type this reader knows.
 bool isTga(const uint8_t* data, size_t size);
 // Types 1, 2, 3 and their run-length forms 9, 10, 11, in every orientation.
-// RGBA only when the header gives the pixels attribute (alpha) bits.
+// RGBA when the colours carry alpha: as the extension area says, or without
+// one, 32-bit colours with a fourth byte that is not zero and 16-bit colours
+// of one attribute bit set somewhere.
 bool decodeTga(const uint8_t* data, size_t size, Decoded& out);
 
 } // namespace corona::detail

@@ -1,0 +1,119 @@
+// The segments in front of a JPEG's first scan, checked before libjpeg sees
+// them. An application segment (APPn, such as EXIF) or a comment is not part
+// of the picture, but a wrong length in one makes libjpeg read its contents
+// as markers (an EXIF thumbnail's start of image, its tables) and refuse the
+// file. A segment whose length does not lead to the next segment is cut out
+// up to the next run of segments that leads to the first scan; the
+// thumbnail of an EXIF block, a whole JPEG of its own, is passed over.
+#include <algorithm>
+#include <utility>
+
+#include "decoders.h"
+
+namespace corona::detail {
+
+namespace {
+
+constexpr uint8_t kStartOfImage = 0xD8;
+constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kStartOfScan = 0xDA;
+
+size_t be16(const uint8_t* p)
+{
+    return size_t(p[0]) << 8 | p[1];
+}
+
+bool isAncillary(uint8_t marker)
+{
+    return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
+// Markers of the segments that may stand between the start of the image
+// and the first scan, each with a length: frames, tables, restart interval,
+// application segments, comments and the rarer extensions.
+bool isHeaderSegment(uint8_t marker)
+{
+    if (marker >= 0xC0 && marker <= 0xCF)
+        return marker != 0xC8;
+    return marker == 0xDB || marker == 0xDC || marker == 0xDD || marker == 0xDE || marker == 0xDF ||
+           (marker >= 0xE0 && marker <= 0xFE);
+}
+
+// Whether segments from at lead, length by length, to a start of scan whose
+// header fits in the file.
+bool leadsToScan(const uint8_t* data, size_t size, size_t at)
+{
+    while (at + 4 <= size && data[at] == 0xFF) {
+        while (at + 4 <= size && data[at + 1] == 0xFF)
+            ++at; // fill bytes
+        if (at + 4 > size)
+            return false;
+        const uint8_t marker = data[at + 1];
+        const size_t length = be16(data + at + 2);
+        if (marker == kStartOfScan)
+            return length >= 8 && at + 2 + length <= size;
+        if (!isHeaderSegment(marker) || length < 2)
+            return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
+// Where the segments resume after a damaged one that starts at from: the
+// first header segment from which the segments lead to a scan. A whole
+// JPEG inside (a thumbnail) is passed over to its end.
+size_t resumeAfter(const uint8_t* data, size_t size, size_t from)
+{
+    for (size_t q = from; q + 1 < size; ++q) {
+        if (data[q] != 0xFF)
+            continue;
+        if (data[q + 1] == kStartOfImage) {
+            const uint8_t end[2] = {0xFF, kEndOfImage};
+            const uint8_t* found = std::search(data + q + 2, data + size, end, end + 2);
+            if (found == data + size)
+                return 0;
+            q = size_t(found - data) + 1;
+            continue;
+        }
+        if (isHeaderSegment(data[q + 1]) && leadsToScan(data, size, q))
+            return q;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool repairJpegSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& repaired)
+{
+    std::vector<uint8_t> out;
+    size_t copied = 0; // bytes of data up to here are in out or cut
+    size_t at = 2;
+    while (at + 4 <= size && data[at] == 0xFF) {
+        while (at + 4 <= size && data[at + 1] == 0xFF)
+            ++at;
+        if (at + 4 > size)
+            break;
+        const uint8_t marker = data[at + 1];
+        const size_t length = be16(data + at + 2);
+        if (marker == kStartOfScan || !isHeaderSegment(marker))
+            break;
+        const size_t next = at + 2 + length;
+        if (!isAncillary(marker) || (length >= 2 && leadsToScan(data, size, next))) {
+            at = next;
+            continue;
+        }
+        const size_t resume = resumeAfter(data, size, at + 4);
+        if (resume == 0)
+            break;
+        out.insert(out.end(), data + copied, data + at);
+        copied = resume;
+        at = resume;
+    }
+    if (copied == 0)
+        return false;
+    out.insert(out.end(), data + copied, data + size);
+    repaired = std::move(out);
+    return true;
+}
+
+} // namespace corona::detail
