@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "DemoDevice.h"
+#include "ImageCheck.h"
 
 namespace zivdemo {
 
@@ -111,16 +112,29 @@ std::string blendName(const Scene& scene, const RunSettings& settings, const std
 SceneResources loadResources(const Scene& scene)
 {
     SceneResources resources;
+    // Files that the module decodes are checked here, before anything is
+    // rendered, rather than failing in every run.
+    auto decodable = [&scene](const TextureSpec& spec) {
+        const std::string path = scene.resolve(spec.path);
+        std::vector<uint8_t> bytes;
+        try {
+            bytes = readBinaryFile(path);
+        } catch (const std::runtime_error& e) {
+            throw std::runtime_error("texture '" + spec.name + "': " + e.what());
+        }
+        const std::string why = whyNotDecodable(bytes);
+        if (!why.empty()) {
+            throw std::runtime_error("texture '" + spec.name + "': cannot decode '" + path + "': " + why);
+        }
+        return bytes;
+    };
     for (const TextureSpec& spec : scene.textures) {
         switch (spec.source) {
         case TextureSource::File:
+            decodable(spec);
             break;
         case TextureSource::Bytes:
-            resources.bytes[spec.name] = readBinaryFile(scene.resolve(spec.path));
-            if (resources.bytes[spec.name].empty()) {
-                throw std::runtime_error("texture '" + spec.name + "': the file '" + scene.resolve(spec.path) +
-                                         "' is empty");
-            }
+            resources.bytes[spec.name] = decodable(spec);
             break;
         case TextureSource::Pixels:
             resources.pixels[spec.name] = readPng(scene.resolve(spec.path));
