@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "CoronaCommon.h"
 #include "corona.h"
@@ -41,5 +42,14 @@ bool isTga(const uint8_t* data, size_t size);
 // one, 32-bit colours with a fourth byte that is not zero and 16-bit colours
 // of one attribute bit set somewhere.
 bool decodeTga(const uint8_t* data, size_t size, Decoded& out);
+
+// JPEG files whose picture is whole but whose bytes around it are damaged,
+// mended before a JPEG decoder sees them (jpeg_segments.cpp): application
+// segments and comments whose lengths do not lead to the next segment are
+// cut out, and with addEnd a missing end marker is added (for a decoder that
+// still refuses a file cut inside its entropy-coded data then). When the
+// file needs mending, mended holds the copy and data and size point at it.
+// Answers whether the end marker was added.
+bool mendJpeg(const uint8_t*& data, size_t& size, std::vector<uint8_t>& mended, bool addEnd);
 
 } // namespace corona::detail

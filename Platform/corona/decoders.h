@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "CoronaCommon.h"
 #include "ImageReaders.h"
@@ -18,10 +17,6 @@ bool isPng(const uint8_t* data, size_t size);
 bool decodePng(const uint8_t* data, size_t size, Decoded& out);
 bool isJpeg(const uint8_t* data, size_t size);
 bool decodeJpeg(const uint8_t* data, size_t size, Decoded& out);
-// A copy of a JPEG file without the application segments and comments
-// whose lengths do not lead to the next segment; false, and repaired left
-// alone, when the file has none.
-bool repairJpegSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& repaired);
 bool isGif(const uint8_t* data, size_t size);
 bool decodeGif(const uint8_t* data, size_t size, Decoded& out);
 

@@ -152,19 +152,7 @@ bool decodeJpeg(const uint8_t* data, size_t size, Decoded& out)
 {
     // A copy only when the file needs mending.
     std::vector<uint8_t> mended;
-    if (repairJpegSegments(data, size, mended)) {
-        data = mended.data();
-        size = mended.size();
-    }
-    bool endAdded = false;
-    if (size < 2 || data[size - 2] != 0xFF || data[size - 1] != 0xD9) {
-        if (mended.empty())
-            mended.assign(data, data + size);
-        mended.insert(mended.end(), {0xFF, 0xD9});
-        data = mended.data();
-        size = mended.size();
-        endAdded = true;
-    }
+    const bool endAdded = mendJpeg(data, size, mended, true);
     JpegJob* job = new (std::nothrow) JpegJob();
     if (!job)
         return false;

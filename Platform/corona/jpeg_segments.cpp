@@ -4,11 +4,12 @@
 // as markers (an EXIF thumbnail's start of image, its tables) and refuse the
 // file. A segment whose length does not lead to the next segment is cut out
 // up to the next run of segments that leads to the first scan; the
-// thumbnail of an EXIF block, a whole JPEG of its own, is passed over.
+// thumbnail of an EXIF block, a whole JPEG of its own, is passed over. A
+// file that ends without its end marker gets one.
 #include <algorithm>
 #include <utility>
 
-#include "decoders.h"
+#include "ImageReaders.h"
 
 namespace corona::detail {
 
@@ -83,7 +84,11 @@ size_t resumeAfter(const uint8_t* data, size_t size, size_t from)
 
 } // namespace
 
-bool repairJpegSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& repaired)
+namespace {
+
+// A copy of the file without the application segments and comments whose
+// lengths do not lead to the next segment; false when it has none.
+bool repairSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& repaired)
 {
     std::vector<uint8_t> out;
     size_t copied = 0; // bytes of data up to here are in out or cut
@@ -113,6 +118,24 @@ bool repairJpegSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& 
         return false;
     out.insert(out.end(), data + copied, data + size);
     repaired = std::move(out);
+    return true;
+}
+
+} // namespace
+
+bool mendJpeg(const uint8_t*& data, size_t& size, std::vector<uint8_t>& mended, bool addEnd)
+{
+    if (repairSegments(data, size, mended)) {
+        data = mended.data();
+        size = mended.size();
+    }
+    if (!addEnd || (size >= 2 && data[size - 2] == 0xFF && data[size - 1] == kEndOfImage))
+        return false;
+    if (mended.empty())
+        mended.assign(data, data + size);
+    mended.insert(mended.end(), {0xFF, kEndOfImage});
+    data = mended.data();
+    size = mended.size();
     return true;
 }
 

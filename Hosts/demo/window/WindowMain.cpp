@@ -1,5 +1,6 @@
 #include "WindowMain.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -16,7 +17,10 @@ int windowMain(const std::vector<std::string>& args, const std::string& builtinA
     try {
         options = parseWindowOptions(args);
     } catch (const UsageError& e) {
-        showWindowError(std::string(e.what()) + "\nTry 'ziv-demo --window --help'.", false);
+        // A run with a report file is a script's: nothing may wait for a
+        // person, even when the rest of its command line is wrong.
+        const bool unattended = std::find(args.begin(), args.end(), "--report") != args.end();
+        showWindowError(std::string(e.what()) + "\nTry 'ziv-demo --window --help'.", unattended);
         return 2;
     }
     if (options.help) {
@@ -34,7 +38,7 @@ int windowMain(const std::vector<std::string>& args, const std::string& builtinA
         report->line(status == 0 ? "closed, every surface released" : "closed, a surface is still referenced");
         return status;
     } catch (const UsageError& e) {
-        showWindowError(e.what(), false);
+        showWindowError(e.what(), !options.report.empty());
         return 2;
     } catch (const std::exception& e) {
         if (report) {

@@ -669,6 +669,7 @@ std::vector<Case> libraryCases()
     // last scan, and EXIF blocks whose lengths are wrong, one with a
     // thumbnail (a whole JPEG of its own) inside.
     cases.push_back(flat.named("jpeg without its end marker", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 2)));
+    cases.back().libjpegOnly = true;
     for (int length : {0, 1, 8, 0x7FFF}) {
         Bytes exif = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
         if (length == 8)
