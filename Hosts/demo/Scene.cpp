@@ -601,20 +601,38 @@ std::string Scene::resolve(const std::string& path) const
     return (std::filesystem::path(folder) / p).string();
 }
 
+namespace {
+
+// The JSON library's message for people: without the "[json.exception.
+// parse_error.101] " that opens it.
+std::string plainJsonMessage(const char* what)
+{
+    const std::string text = what;
+    if (text.rfind("[json.exception.", 0) == 0) {
+        const size_t end = text.find("] ");
+        if (end != std::string::npos) {
+            return text.substr(end + 2);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
 Scene parseScene(const std::string& text, const std::string& sourceName, const std::string& folder)
 {
     json root;
     try {
         root = json::parse(text, nullptr, true, true);
     } catch (const json::parse_error& e) {
-        throw std::runtime_error(sourceName + ": not valid JSON: " + e.what());
+        throw std::runtime_error(sourceName + ": not valid JSON: " + plainJsonMessage(e.what()));
     }
     try {
         return parseDocument(root, folder);
     } catch (const SceneError& e) {
         throw std::runtime_error(sourceName + ": " + e.what());
     } catch (const json::exception& e) {
-        throw std::runtime_error(sourceName + ": " + e.what());
+        throw std::runtime_error(sourceName + ": " + plainJsonMessage(e.what()));
     }
 }
 
@@ -668,7 +686,7 @@ FontMetrics parseFontMetrics(const std::string& text, const std::string& face, c
         }
         return metrics;
     } catch (const std::exception& e) {
-        throw std::runtime_error(sourceName + ": " + e.what());
+        throw std::runtime_error(sourceName + ": " + plainJsonMessage(e.what()));
     }
 }
 
