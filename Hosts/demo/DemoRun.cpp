@@ -228,13 +228,19 @@ void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height)
     }
 }
 
-std::string compareOverlap(const Image& earlier, const Image& later)
+std::string compareOverlap(const Image& earlier, const Image& later, const std::vector<Rect>& passedOver)
 {
     const uint32_t w = std::min(earlier.width, later.width);
     const uint32_t h = std::min(earlier.height, later.height);
+    auto skipped = [&passedOver](uint32_t x, uint32_t y) {
+        const float px = static_cast<float>(x), py = static_cast<float>(y);
+        return std::any_of(passedOver.begin(), passedOver.end(), [px, py](const Rect& r) {
+            return px >= r.left && px < r.right && py >= r.top && py < r.bottom;
+        });
+    };
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
-            if (earlier.argb(x, y) != later.argb(x, y)) {
+            if (earlier.argb(x, y) != later.argb(x, y) && !skipped(x, y)) {
                 return "differs at " + std::to_string(x) + "," + std::to_string(y);
             }
         }
@@ -281,6 +287,8 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     context.variables["blend"] = std::to_string(settings.blendMode);
 
     std::map<std::string, const Image*> earlier;
+    // Where each frame's anchored groups lay, for the frames compared with it.
+    std::map<std::string, std::vector<Rect>> anchored;
     try {
         for (const FrameSpec& frame : scene.frames) {
             FrameResult out;
@@ -319,6 +327,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
             context.displayHeight = static_cast<float>(device.height());
             context.variables["frame"] = frame.name;
             const std::vector<Quad> quads = layoutFrame(scene, frame, context);
+            anchored[frame.name] = anchoredAreas(scene, frame, context);
 
             using Clock = std::chrono::steady_clock;
             Clock::duration total{};
@@ -344,7 +353,12 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
 
             if (!frame.sameAs.empty()) {
                 const Image& before = *earlier.at(frame.sameAs);
-                const std::string difference = compareOverlap(before, out.image);
+                // Anchored groups move with their corner: where they were
+                // and where they are now is not compared.
+                std::vector<Rect> passedOver = anchored.at(frame.sameAs);
+                const std::vector<Rect>& now = anchored.at(frame.name);
+                passedOver.insert(passedOver.end(), now.begin(), now.end());
+                const std::string difference = compareOverlap(before, out.image, passedOver);
                 const std::string where = std::to_string(std::min(before.width, out.image.width)) + "x" +
                                           std::to_string(std::min(before.height, out.image.height));
                 out.note += std::string(out.note.empty() ? "" : "; ");

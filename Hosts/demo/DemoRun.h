@@ -97,7 +97,8 @@ void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);
 void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height);
 
 // Compares a frame with an earlier one where both have pixels (the top-left
-// corner both share). Empty when they agree, else where they first differ.
-std::string compareOverlap(const Image& earlier, const Image& later);
+// corner both share), but for the areas passed over (where anchored groups
+// were or went). Empty when they agree, else where they first differ.
+std::string compareOverlap(const Image& earlier, const Image& later, const std::vector<Rect>& passedOver = {});
 
 } // namespace zivdemo

@@ -266,4 +266,7 @@ TEST(RunCompare, OverlapComparisonFindsTheFirstDifference)
     EXPECT_EQ(compareOverlap(a, b), "");
     b.setArgb(2, 1, 0xFFFFFFFFu);
     EXPECT_EQ(compareOverlap(a, b), "differs at 2,1");
+    // Passed over where an anchored group was or went, and only there.
+    EXPECT_EQ(compareOverlap(a, b, {Rect{2, 1, 3, 2}}), "");
+    EXPECT_EQ(compareOverlap(a, b, {Rect{0, 0, 2, 3}, Rect{3, 0, 4, 3}}), "differs at 2,1");
 }

@@ -174,6 +174,10 @@ TEST(SceneErrors, NameThePlaceAndTheProblem)
         {R"({"name": "t", "frames": []})", "test.json: frames: a scene needs a list of at least one frame"},
         {R"({"name": "t", "size": [640], "frames": []})", "test.json: size: expected [width, height]"},
         {R"([1, 2])", "test.json: the scene: expected an object, found a list"},
+        {R"({"name": "t", "groups": {"g": []}, "anchors": {"h": "top-right"}, "frames": [{"name": "f", "groups": []}]})",
+         "test.json: anchors.h: no group 'h' in \"groups\""},
+        {R"({"name": "t", "groups": {"g": []}, "anchors": {"g": "right"}, "frames": [{"name": "f", "groups": []}]})",
+         "test.json: anchors.g: expected \"top-left\", \"top-right\", \"bottom-left\" or \"bottom-right\""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(errorOf(c.text), c.message) << c.text;
