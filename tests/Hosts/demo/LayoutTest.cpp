@@ -2,8 +2,6 @@
 // estimate of software-blended pixels.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "Layout.h"
 
 using namespace zivdemo;
@@ -223,23 +221,6 @@ TEST(LayoutFrame, GroupsInTheFramesOrder)
     expectRect(quads[0].dest, 5, 6, 12, 14);
     EXPECT_FLOAT_EQ(quads[0].z, 0.25f);
     expectRect(quads[1].dest, 1, 2, 4, 6);
-
-    // Anchored to a corner, a group moves with it on a display of another
-    // size, and only its quads are anchored areas.
-    Scene anchored = s;
-    for (const auto& [corner, dx, dy] :
-         {std::tuple{Anchor::BottomRight, 160.0f, 120.0f}, std::tuple{Anchor::TopRight, 160.0f, 0.0f},
-          std::tuple{Anchor::BottomLeft, 0.0f, 120.0f}}) {
-        anchored.anchors["two"] = corner;
-        const std::vector<Quad> moved = layoutFrame(anchored, anchored.frames[0], context(800, 600));
-        ASSERT_EQ(moved.size(), 2u);
-        expectRect(moved[0].dest, 5 + dx, 6 + dy, 12 + dx, 14 + dy);
-        expectRect(moved[1].dest, 1, 2, 4, 6);
-        const std::vector<Rect> areas = anchoredAreas(anchored, anchored.frames[0], context(800, 600));
-        ASSERT_EQ(areas.size(), 1u);
-        expectRect(areas[0], 5 + dx, 6 + dy, 12 + dx, 14 + dy);
-    }
-    EXPECT_TRUE(anchoredAreas(s, s.frames[0], context(800, 600)).empty());
 }
 
 TEST(LayoutSubstitute, ReplacesKnownNamesOnly)

@@ -221,12 +221,9 @@ class Session:
 def check_usage_error(args, display, work):
     """A mistake on the command line of a run with a report file: the line on
     standard error and exit status 2, never a box that waits for a person."""
-    env = dict(os.environ, DISPLAY=display)
-    if args.wine:
-        env.update(WINEPREFIX=args.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-        command = [args.wine, args.exe, "--report", "Z:" + os.path.join(work, "usage.txt")]
-    else:
-        command = [args.demo, "--window", "--report", os.path.join(work, "usage.txt")]
+    env = dict(os.environ, DISPLAY=display, WINEPREFIX=args.prefix or "", WINEDEBUG="-all")
+    report = os.path.join(work, "usage.txt")
+    command = [args.wine, args.exe, "--report", "Z:" + report] if args.wine else [args.demo, "--window", "--report", report]
     try:
         done = subprocess.run(command + ["--bogus"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                               timeout=120)
