@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "DemoDevice.h"
-#include "ImageCheck.h"
 
 namespace zivdemo {
 
@@ -109,12 +108,12 @@ std::string blendName(const Scene& scene, const RunSettings& settings, const std
 
 } // namespace
 
-SceneResources loadResources(const Scene& scene)
+SceneResources loadResources(const Scene& scene, const ImageCheck& check)
 {
     SceneResources resources;
     // Files that the module decodes are checked here, before anything is
     // rendered, rather than failing in every run.
-    auto decodable = [&scene](const TextureSpec& spec) {
+    auto decodable = [&scene, &check](const TextureSpec& spec) {
         const std::string path = scene.resolve(spec.path);
         std::vector<uint8_t> bytes;
         try {
@@ -122,7 +121,7 @@ SceneResources loadResources(const Scene& scene)
         } catch (const std::runtime_error& e) {
             throw std::runtime_error("texture '" + spec.name + "': " + e.what());
         }
-        const std::string why = whyNotDecodable(bytes);
+        const std::string why = check ? check(bytes) : bytes.empty() ? "the file is empty" : "";
         if (!why.empty()) {
             throw std::runtime_error("texture '" + spec.name + "': cannot decode '" + path + "': " + why);
         }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "BuiltinScene.h"
+#include "ImageCheck.h"
 #include "ModuleLibrary.h"
 #include "Options.h"
 
@@ -32,7 +33,7 @@ int windowMain(const std::vector<std::string>& args, const std::string& builtinA
         report = std::make_unique<SessionReport>(options.report);
         const Scene scene = options.scene.empty() ? parseScene(kBuiltinScene, "built-in scene", builtinAssets)
                                                   : loadSceneFile(options.scene);
-        const SceneResources resources = loadResources(scene);
+        const SceneResources resources = loadResources(scene, whyNotDecodable);
         const ModuleLibrary module(options.module.empty() ? defaultModule : options.module);
         const int status = runWindow(options, scene, resources, module.api(), *report);
         report->line(status == 0 ? "closed, every surface released" : "closed, a surface is still referenced");
