@@ -40,51 +40,54 @@ bool isHeaderSegment(uint8_t marker)
            (marker >= 0xE0 && marker <= 0xFE);
 }
 
-// Whether segments from at lead, length by length, to a start of scan whose
-// header fits in the file.
-bool leadsToScan(const uint8_t* data, size_t size, size_t at)
+// Where a segment that fits in the file starts at at (after fill bytes): a
+// header segment or the start of the scan. 0 for none.
+size_t segmentStart(const uint8_t* data, size_t size, size_t at)
 {
-    while (at + 4 <= size && data[at] == 0xFF) {
-        while (at + 4 <= size && data[at + 1] == 0xFF)
-            ++at; // fill bytes
-        if (at + 4 > size)
-            return false;
-        const uint8_t marker = data[at + 1];
-        const size_t length = be16(data + at + 2);
-        if (marker == kStartOfScan)
-            return length >= 8 && at + 2 + length <= size;
-        if (!isHeaderSegment(marker) || length < 2)
-            return false;
-        at += 2 + length;
-    }
-    return false;
+    while (at + 1 < size && data[at] == 0xFF && data[at + 1] == 0xFF)
+        ++at;
+    if (at + 4 > size || data[at] != 0xFF)
+        return 0;
+    const uint8_t marker = data[at + 1];
+    const size_t length = be16(data + at + 2);
+    if (marker == kStartOfScan)
+        return length >= 8 && at + 2 + length <= size ? at : 0;
+    return isHeaderSegment(marker) && length >= 2 && at + 2 + length <= size ? at : 0;
+}
+
+// Whether the segments can go on from at: a segment starts there and, unless
+// it is the scan, another one right after it.
+bool goesOn(const uint8_t* data, size_t size, size_t at)
+{
+    at = segmentStart(data, size, at);
+    if (at == 0)
+        return false;
+    return data[at + 1] == kStartOfScan || segmentStart(data, size, at + 2 + be16(data + at + 2)) != 0;
 }
 
 // Where the segments resume after a damaged one that starts at from: the
-// first header segment from which the segments lead to a scan. A whole
-// JPEG inside (a thumbnail) is passed over to its end.
-size_t resumeAfter(const uint8_t* data, size_t size, size_t from)
+// first place where they go on. A whole JPEG inside (a thumbnail) is passed
+// over to its end, since its segments go on too.
+size_t resumeAfter(const uint8_t* data, size_t size, size_t from, bool passOverImages = true)
 {
     for (size_t q = from; q + 1 < size; ++q) {
         if (data[q] != 0xFF)
             continue;
-        if (data[q + 1] == kStartOfImage) {
+        if (passOverImages && data[q + 1] == kStartOfImage) {
             const uint8_t end[2] = {0xFF, kEndOfImage};
             const uint8_t* found = std::search(data + q + 2, data + size, end, end + 2);
             if (found == data + size)
-                return 0;
+                break;
             q = size_t(found - data) + 1;
             continue;
         }
-        if (isHeaderSegment(data[q + 1]) && leadsToScan(data, size, q))
+        if (goesOn(data, size, q))
             return q;
     }
-    return 0;
+    // A start of image without its own end (a damaged thumbnail) is taken
+    // for bytes like any other.
+    return passOverImages ? resumeAfter(data, size, from, false) : 0;
 }
-
-} // namespace
-
-namespace {
 
 // A copy of the file without the application segments and comments whose
 // lengths do not lead to the next segment; false when it has none.
@@ -103,7 +106,7 @@ bool repairSegments(const uint8_t* data, size_t size, std::vector<uint8_t>& repa
         if (marker == kStartOfScan || !isHeaderSegment(marker))
             break;
         const size_t next = at + 2 + length;
-        if (!isAncillary(marker) || (length >= 2 && leadsToScan(data, size, next))) {
+        if (!isAncillary(marker) || (length >= 2 && segmentStart(data, size, next) != 0)) {
             at = next;
             continue;
         }

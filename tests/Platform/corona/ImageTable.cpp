@@ -666,17 +666,22 @@ std::vector<Case> libraryCases()
     flat.pixels.assign(flat.pixels.size(), 0x5A);
     cases.push_back(flat.named("jpeg grey", kFlatJpeg));
     // Whole pictures with damage around them: no end marker after the
-    // last scan, and EXIF blocks whose lengths are wrong, one with a
-    // thumbnail (a whole JPEG of its own) inside.
+    // last scan, and EXIF blocks whose lengths are wrong, with a thumbnail
+    // (a whole JPEG of its own) or the start of one inside.
     cases.push_back(flat.named("jpeg without its end marker", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 2)));
     cases.back().libjpegOnly = true;
     for (int length : {0, 1, 8, 0x7FFF}) {
         Bytes exif = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
         if (length == 8)
             exif.insert(exif.end(), kFlatJpeg.begin(), kFlatJpeg.end());
+        if (length == 1) // a thumbnail that ends after its start
+            exif.insert(exif.end(), {0xFF, 0xD8, 0xFF, 0xDB, 0x12, 0x34});
         Bytes file = kFlatJpeg;
         file.insert(file.begin() + 2, exif.begin(), exif.end());
         cases.push_back(flat.named("jpeg with an EXIF block of length " + std::to_string(length), file));
+        file = kFlatJpeg; // the same just before the scan
+        file.insert(file.end() - 14, exif.begin(), exif.end());
+        cases.push_back(flat.named("jpeg with an EXIF block of length " + std::to_string(length) + " last", file));
     }
     return cases;
 }
