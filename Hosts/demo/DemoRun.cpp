@@ -57,9 +57,14 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     switch (spec.source) {
     case TextureSource::File: {
         // The module joins folder and name itself, as it does for a GUI
-        // library's skin folder.
+        // library's skin folder. The folder goes with its separator, so the
+        // module's messages, which put the two side by side, name the file.
         const bool absolute = !spec.path.empty() && spec.path[0] == '/';
-        return renderer.createTexture(spec.path.c_str(), absolute ? "" : scene.folder.c_str());
+        std::string folder = absolute ? "" : scene.folder;
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
+            folder += '/';
+        }
+        return renderer.createTexture(spec.path.c_str(), folder.c_str());
     }
     case TextureSource::Bytes: {
         const std::vector<uint8_t>& bytes = resources.bytes.at(spec.name);

@@ -119,6 +119,7 @@ TEST(RunFailures, MissingTextureFileNamesTheTextureAndTheModulesMessage)
     const std::string message = errorOf([&] { runScene(module.api(), scene, SceneResources(), settings); });
     EXPECT_EQ(message.rfind("texture 'frame' (file no-such.png): ", 0), 0u) << message;
     EXPECT_NE(message.find("load file error"), std::string::npos) << message;
+    EXPECT_NE(message.find(ZIV_DEMO_ASSETS "/no-such.png"), std::string::npos) << message;
 }
 
 TEST(RunFailures, MissingResourcesAreNamedBeforeAnyRendering)
