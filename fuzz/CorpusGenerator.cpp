@@ -125,6 +125,7 @@ void imageCorpus(const fs::path& folder)
         {"jpeg-grey-8x8.jpg", ZivTest::writeJpeg(8, 8, 1, pattern(8 * 8, 21), 75), false},
         {"jpeg-rgb-1x1.jpg", ZivTest::writeJpeg(1, 1, 3, pattern(3, 22), 50), false},
         {"jpeg-rgb-17x3.jpg", ZivTest::writeJpeg(17, 3, 3, pattern(17 * 3 * 3, 23), 30), false},
+        {"jpeg-progressive-16x8.jpg", ZivTest::writeJpeg(16, 8, 3, pattern(16 * 8 * 3, 24), 80, true), false},
         {"gif-4colours-6x4.gif", gif(6, 4, 4, -1, false, 0, 0), true},
         {"gif-transparent-5x5.gif", gif(5, 5, 8, 3, false, 0, 0), false},
         {"gif-interlaced-7x9.gif", gif(7, 9, 16, -1, true, 0, 0), false},

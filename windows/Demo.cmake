@@ -21,13 +21,14 @@ add_executable(ziv-demo WIN32
   ${ZIV_DEMO_DIR}/window/Win32Main.cpp ${ZIV_DEMO_DIR}/window/Win32Window.cpp
   ${ZIV_DEMO_DIR}/window/WindowMain.cpp ${ZIV_DEMO_DIR}/window/WindowOptions.cpp
   ${ZIV_DEMO_DIR}/window/WindowSession.cpp
-  ${ZIV_DEMO_DIR}/DemoDevice.cpp ${ZIV_DEMO_DIR}/DemoRun.cpp ${ZIV_DEMO_DIR}/Image.cpp ${ZIV_DEMO_DIR}/Layout.cpp
+  ${ZIV_DEMO_DIR}/DemoDevice.cpp ${ZIV_DEMO_DIR}/DemoRun.cpp ${ZIV_DEMO_DIR}/Image.cpp
+  ${ZIV_DEMO_DIR}/ImageCheck.cpp ${ZIV_DEMO_DIR}/Layout.cpp
   ${ZIV_DEMO_DIR}/Scene.cpp ${ZIV_DEMO_DIR}/TargetFormat.cpp ${CMAKE_BINARY_DIR}/ziv-demo/BuiltinScene.cpp
   ${ZIV_DEMO_DIR}/win32/ModuleLibraryWin.cpp ${ZIV_DEMO_DIR}/win32/wicpng/WicPng.cpp)
 target_include_directories(ziv-demo PRIVATE ${ZIV_DEMO_DIR} ${ZIV_DEMO_DIR}/window ${ZIV_DEMO_DIR}/win32/wicpng
   ${ZIV_MODULE_DIR})
 target_include_directories(ziv-demo SYSTEM PRIVATE ${ZIV_DEMO_EXE_INCLUDE_DIR})
-target_link_libraries(ziv-demo PRIVATE ddraw -lwindowscodecs -lole32 -luuid)
+target_link_libraries(ziv-demo PRIVATE ddraw corona -lwindowscodecs -lole32 -luuid)
 ziv_windows_runtime(ziv-demo)
 add_dependencies(ziv-demo ziv dll_logger)
 

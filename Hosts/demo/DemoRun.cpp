@@ -57,9 +57,14 @@ Texture* createSceneTexture(Renderer& renderer, const Scene& scene, const Textur
     switch (spec.source) {
     case TextureSource::File: {
         // The module joins folder and name itself, as it does for a GUI
-        // library's skin folder.
+        // library's skin folder. The folder goes with its separator, so the
+        // module's messages, which put the two side by side, name the file.
         const bool absolute = !spec.path.empty() && spec.path[0] == '/';
-        return renderer.createTexture(spec.path.c_str(), absolute ? "" : scene.folder.c_str());
+        std::string folder = absolute ? "" : scene.folder;
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
+            folder += '/';
+        }
+        return renderer.createTexture(spec.path.c_str(), folder.c_str());
     }
     case TextureSource::Bytes: {
         const std::vector<uint8_t>& bytes = resources.bytes.at(spec.name);
@@ -108,19 +113,32 @@ std::string blendName(const Scene& scene, const RunSettings& settings, const std
 
 } // namespace
 
-SceneResources loadResources(const Scene& scene)
+SceneResources loadResources(const Scene& scene, const ImageCheck& check)
 {
     SceneResources resources;
+    // Files that the module decodes are checked here, before anything is
+    // rendered, rather than failing in every run.
+    auto decodable = [&scene, &check](const TextureSpec& spec) {
+        const std::string path = scene.resolve(spec.path);
+        std::vector<uint8_t> bytes;
+        try {
+            bytes = readBinaryFile(path);
+        } catch (const std::runtime_error& e) {
+            throw std::runtime_error("texture '" + spec.name + "': " + e.what());
+        }
+        const std::string why = check ? check(bytes) : bytes.empty() ? "the file is empty" : "";
+        if (!why.empty()) {
+            throw std::runtime_error("texture '" + spec.name + "': cannot decode '" + path + "': " + why);
+        }
+        return bytes;
+    };
     for (const TextureSpec& spec : scene.textures) {
         switch (spec.source) {
         case TextureSource::File:
+            decodable(spec);
             break;
         case TextureSource::Bytes:
-            resources.bytes[spec.name] = readBinaryFile(scene.resolve(spec.path));
-            if (resources.bytes[spec.name].empty()) {
-                throw std::runtime_error("texture '" + spec.name + "': the file '" + scene.resolve(spec.path) +
-                                         "' is empty");
-            }
+            resources.bytes[spec.name] = decodable(spec);
             break;
         case TextureSource::Pixels:
             resources.pixels[spec.name] = readPng(scene.resolve(spec.path));
@@ -216,13 +234,19 @@ void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height)
     }
 }
 
-std::string compareOverlap(const Image& earlier, const Image& later)
+std::string compareOverlap(const Image& earlier, const Image& later, const std::vector<Rect>& passedOver)
 {
     const uint32_t w = std::min(earlier.width, later.width);
     const uint32_t h = std::min(earlier.height, later.height);
+    auto skipped = [&passedOver](uint32_t x, uint32_t y) {
+        const float px = static_cast<float>(x), py = static_cast<float>(y);
+        return std::any_of(passedOver.begin(), passedOver.end(), [px, py](const Rect& r) {
+            return px >= r.left && px < r.right && py >= r.top && py < r.bottom;
+        });
+    };
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
-            if (earlier.argb(x, y) != later.argb(x, y)) {
+            if (earlier.argb(x, y) != later.argb(x, y) && !skipped(x, y)) {
                 return "differs at " + std::to_string(x) + "," + std::to_string(y);
             }
         }
@@ -276,6 +300,8 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     context.variables["blend"] = std::to_string(settings.blendMode);
 
     std::map<std::string, const Image*> earlier;
+    // Where each frame's anchored groups lay, for the frames compared with it.
+    std::map<std::string, std::vector<Rect>> anchored;
     try {
         for (const FrameSpec& frame : scene.frames) {
             FrameResult out;
@@ -314,6 +340,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
             context.displayHeight = static_cast<float>(device.height());
             context.variables["frame"] = frame.name;
             const std::vector<Quad> quads = layoutFrame(scene, frame, context);
+            anchored[frame.name] = anchoredAreas(scene, frame, context);
 
             using Clock = std::chrono::steady_clock;
             Clock::duration total{};
@@ -339,7 +366,12 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
 
             if (!frame.sameAs.empty()) {
                 const Image& before = *earlier.at(frame.sameAs);
-                const std::string difference = compareOverlap(before, out.image);
+                // Anchored groups move with their corner: where they were
+                // and where they are now is not compared.
+                std::vector<Rect> passedOver = anchored.at(frame.sameAs);
+                const std::vector<Rect>& now = anchored.at(frame.name);
+                passedOver.insert(passedOver.end(), now.begin(), now.end());
+                const std::string difference = compareOverlap(before, out.image, passedOver);
                 const std::string where = std::to_string(std::min(before.width, out.image.width)) + "x" +
                                           std::to_string(std::min(before.height, out.image.height));
                 out.note += std::string(out.note.empty() ? "" : "; ");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,8 +27,15 @@ struct SceneResources {
     std::map<std::string, Image> hardEdged;
 };
 
-// Reads every file the scene names. Throws std::runtime_error.
-SceneResources loadResources(const Scene& scene);
+// Why the bytes of an image file would not decode, for people, or empty when
+// they would. The demo programs pass the image library's answer
+// (whyNotDecodable of ImageCheck.h).
+using ImageCheck = std::function<std::string(const std::vector<uint8_t>&)>;
+
+// Reads every file the scene names, and with a check, checks the image files
+// that the module is to decode before anything is rendered. Throws
+// std::runtime_error naming the texture, the file and the reason.
+SceneResources loadResources(const Scene& scene, const ImageCheck& check = nullptr);
 
 // A glyph atlas for a renderer that ignores alpha (blend mode 0): there the
 // module copies a memory texture's white texels in the quad's colour and
@@ -104,7 +112,8 @@ void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height);
 void checkResetSizes(const Scene& scene, uint32_t width, uint32_t height);
 
 // Compares a frame with an earlier one where both have pixels (the top-left
-// corner both share). Empty when they agree, else where they first differ.
-std::string compareOverlap(const Image& earlier, const Image& later);
+// corner both share), but for the areas passed over (where anchored groups
+// were or went). Empty when they agree, else where they first differ.
+std::string compareOverlap(const Image& earlier, const Image& later, const std::vector<Rect>& passedOver = {});
 
 } // namespace zivdemo

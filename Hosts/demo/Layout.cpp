@@ -167,7 +167,12 @@ std::vector<Quad> layoutItem(const Item& item, const Scene& scene, const LayoutC
     return out;
 }
 
-std::vector<Quad> layoutFrame(const Scene& scene, const FrameSpec& frame, const LayoutContext& context)
+namespace {
+
+// The quads of the frame's groups that the filter takes, moved with their
+// anchors.
+std::vector<Quad> layoutGroups(const Scene& scene, const FrameSpec& frame, const LayoutContext& context,
+                               bool anchoredOnly)
 {
     std::vector<Quad> out;
     for (const std::string& group : frame.groups) {
@@ -175,10 +180,37 @@ std::vector<Quad> layoutFrame(const Scene& scene, const FrameSpec& frame, const 
         if (found == scene.groups.end()) {
             throw std::runtime_error("frame '" + frame.name + "': no group '" + group + "'");
         }
-        for (const Item& item : found->second) {
-            std::vector<Quad> quads = layoutItem(item, scene, context);
-            out.insert(out.end(), quads.begin(), quads.end());
+        const auto anchor = scene.anchors.find(group);
+        const Anchor corner = anchor == scene.anchors.end() ? Anchor::TopLeft : anchor->second;
+        if (anchoredOnly && corner == Anchor::TopLeft) {
+            continue;
         }
+        const bool right = corner == Anchor::TopRight || corner == Anchor::BottomRight;
+        const bool bottom = corner == Anchor::BottomLeft || corner == Anchor::BottomRight;
+        const float dx = right ? context.displayWidth - static_cast<float>(scene.width) : 0.0f;
+        const float dy = bottom ? context.displayHeight - static_cast<float>(scene.height) : 0.0f;
+        for (const Item& item : found->second) {
+            for (Quad& q : layoutItem(item, scene, context)) {
+                q.dest = {q.dest.left + dx, q.dest.top + dy, q.dest.right + dx, q.dest.bottom + dy};
+                out.push_back(q);
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<Quad> layoutFrame(const Scene& scene, const FrameSpec& frame, const LayoutContext& context)
+{
+    return layoutGroups(scene, frame, context, false);
+}
+
+std::vector<Rect> anchoredAreas(const Scene& scene, const FrameSpec& frame, const LayoutContext& context)
+{
+    std::vector<Rect> out;
+    for (const Quad& q : layoutGroups(scene, frame, context, true)) {
+        out.push_back(q.dest);
     }
     return out;
 }

@@ -47,8 +47,13 @@ struct LayoutContext {
 // naming the item's place in the scene when it cannot be laid out.
 std::vector<Quad> layoutItem(const Item& item, const Scene& scene, const LayoutContext& context);
 
-// The quads of every group of the frame, group by group, in submission order.
+// The quads of every group of the frame, group by group, in submission order;
+// anchored groups moved with their corner of the display.
 std::vector<Quad> layoutFrame(const Scene& scene, const FrameSpec& frame, const LayoutContext& context);
+
+// Where the frame's anchored groups (other than top-left) put quads on the
+// display: one rectangle per quad.
+std::vector<Rect> anchoredAreas(const Scene& scene, const FrameSpec& frame, const LayoutContext& context);
 
 // The text with every "{name}" of the variables replaced; unknown names stay.
 std::string substitute(const std::string& text, const std::map<std::string, std::string>& variables);

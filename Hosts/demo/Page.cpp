@@ -14,7 +14,9 @@ p.meta { color: #56606d; margin: 0.2em 0; }
 div.run { display: grid; grid-template-columns: repeat(auto-fit, minmax(240px, 1fr)); gap: 14px; max-width: 1500px; }
 figure { margin: 0; background: #fff; border: 1px solid #d4d8de; padding: 6px; min-width: 0; }
 figure.failed { border: 2px solid #c0392b; }
-figure img { display: block; width: 100%; height: auto; image-rendering: pixelated; }
+/* Smoothly scaled: a thumbnail is smaller than its frame, whose text must stay
+   readable; the link opens the frame pixel for pixel. */
+figure img { display: block; width: 100%; height: auto; }
 figcaption { font-size: 0.85em; margin-top: 4px; overflow-wrap: anywhere; }
 figcaption b { display: block; }
 span.note { display: block; color: #56606d; }

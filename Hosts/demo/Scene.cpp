@@ -1,4 +1,5 @@
 #include "Scene.h"
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
@@ -453,7 +454,7 @@ Scene parseDocument(const json& root, const std::string& folder)
 {
     requireObject(root, "the scene");
     allowKeys(root, "the scene",
-              {"name", "size", "background", "textures", "fonts", "groups", "interactive", "frames"});
+              {"name", "size", "background", "textures", "fonts", "groups", "anchors", "interactive", "frames"});
     Scene scene;
     scene.folder = folder;
     scene.name = root.contains("name") ? requireString(root["name"], "name") : "scene";
@@ -508,6 +509,25 @@ Scene parseDocument(const json& root, const std::string& folder)
             for (size_t i = 0; i < value.size(); ++i) {
                 items.push_back(parseItem(value[i], where + "[" + std::to_string(i) + "]", scene));
             }
+        }
+    }
+    if (root.contains("anchors")) {
+        const std::pair<const char*, Anchor> corners[] = {{"top-left", Anchor::TopLeft},
+                                                          {"top-right", Anchor::TopRight},
+                                                          {"bottom-left", Anchor::BottomLeft},
+                                                          {"bottom-right", Anchor::BottomRight}};
+        for (const auto& [name, value] : requireObject(root["anchors"], "anchors").items()) {
+            const std::string where = "anchors." + name;
+            if (scene.groups.count(name) == 0) {
+                throw SceneError(where, "no group '" + name + "' in \"groups\"");
+            }
+            const std::string corner = requireString(value, where);
+            const auto found = std::find_if(std::begin(corners), std::end(corners),
+                                            [&corner](const auto& c) { return corner == c.first; });
+            if (found == std::end(corners)) {
+                throw SceneError(where, "expected \"top-left\", \"top-right\", \"bottom-left\" or \"bottom-right\"");
+            }
+            scene.anchors[name] = found->second;
         }
     }
     if (root.contains("interactive")) {
@@ -601,20 +621,38 @@ std::string Scene::resolve(const std::string& path) const
     return (std::filesystem::path(folder) / p).string();
 }
 
+namespace {
+
+// The JSON library's message for people: without the "[json.exception.
+// parse_error.101] " that opens it.
+std::string plainJsonMessage(const char* what)
+{
+    const std::string text = what;
+    if (text.rfind("[json.exception.", 0) == 0) {
+        const size_t end = text.find("] ");
+        if (end != std::string::npos) {
+            return text.substr(end + 2);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
 Scene parseScene(const std::string& text, const std::string& sourceName, const std::string& folder)
 {
     json root;
     try {
         root = json::parse(text, nullptr, true, true);
     } catch (const json::parse_error& e) {
-        throw std::runtime_error(sourceName + ": not valid JSON: " + e.what());
+        throw std::runtime_error(sourceName + ": not valid JSON: " + plainJsonMessage(e.what()));
     }
     try {
         return parseDocument(root, folder);
     } catch (const SceneError& e) {
         throw std::runtime_error(sourceName + ": " + e.what());
     } catch (const json::exception& e) {
-        throw std::runtime_error(sourceName + ": " + e.what());
+        throw std::runtime_error(sourceName + ": " + plainJsonMessage(e.what()));
     }
 }
 
@@ -668,7 +706,7 @@ FontMetrics parseFontMetrics(const std::string& text, const std::string& face, c
         }
         return metrics;
     } catch (const std::exception& e) {
-        throw std::runtime_error(sourceName + ": " + e.what());
+        throw std::runtime_error(sourceName + ": " + plainJsonMessage(e.what()));
     }
 }
 

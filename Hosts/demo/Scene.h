@@ -115,6 +115,11 @@ struct FrameSpec {
     std::string sameAs;             // an earlier frame this one must equal where both have pixels
 };
 
+// The corner of the display a group keeps its distance to: its coordinates
+// are given for the scene's size, and a display of another size moves it
+// with that corner, as a desktop keeps a notification in its corner.
+enum class Anchor { TopLeft, TopRight, BottomLeft, BottomRight };
+
 struct Scene {
     std::string name;
     uint32_t width = 640;
@@ -124,6 +129,7 @@ struct Scene {
     std::vector<TextureSpec> textures;
     std::vector<FontSpec> fonts;
     std::map<std::string, std::vector<Item>> groups;
+    std::map<std::string, Anchor> anchors; // by group; top-left when absent
     std::vector<FrameSpec> frames;
     std::optional<InteractiveSpec> interactive; // what the window draws (ziv-demo --window)
 

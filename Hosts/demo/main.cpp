@@ -20,6 +20,7 @@
 
 #include "BuiltinScene.h"
 #include "DemoRun.h"
+#include "ImageCheck.h"
 #include "Options.h"
 #include "Page.h"
 #include "window/WindowMain.h"
@@ -147,7 +148,7 @@ int main(int argc, char** argv)
     try {
         scene = options.scene.empty() ? parseScene(kBuiltinScene, "built-in scene", builtinAssetsFolder())
                                       : loadSceneFile(options.scene);
-        resources = loadResources(scene);
+        resources = loadResources(scene, whyNotDecodable);
         module = std::make_unique<ModuleLibrary>(options.module.empty() ? defaultModule() : options.module);
         checkResetSizes(scene, options.width.value_or(scene.width), options.height.value_or(scene.height));
         prepareOutput(options.out, index);

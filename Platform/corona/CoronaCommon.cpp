@@ -1,6 +1,7 @@
 // The image library's objects and pixel format conversion, on every platform.
 #include "CoronaCommon.h"
 
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -71,6 +72,12 @@ PixelBuffer allocatePixels(long long width, long long height, int bytesPerPixel)
     if (bytes == 0)
         return nullptr;
     return PixelBuffer(static_cast<uint8_t*>(std::calloc(bytes, 1)));
+}
+
+void dropAlpha(uint8_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        std::memmove(pixels + i * 3, pixels + i * 4, 3);
 }
 
 MemoryFile::MemoryFile(const void* data, int size) : d_data(static_cast<const uint8_t*>(data)), d_size(size)

@@ -31,6 +31,10 @@ size_t pixelBufferSize(long long width, long long height, int bytesPerPixel);
 // A zeroed buffer for such an image, or null when refused or out of memory.
 PixelBuffer allocatePixels(long long width, long long height, int bytesPerPixel);
 
+// Drops the fourth byte of each of count pixels in place: four bytes a
+// pixel become three, packed at the start of the same buffer.
+void dropAlpha(uint8_t* pixels, size_t count);
+
 // Files and images alive now.
 extern std::atomic<int> g_liveObjects;
 

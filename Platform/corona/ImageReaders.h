@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "CoronaCommon.h"
 #include "corona.h"
@@ -29,14 +30,26 @@ struct Decoded {
 // Files that start with the BMP file header's "BM".
 bool isBmp(const uint8_t* data, size_t size);
 // Core (OS/2), info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32 bits, RLE4,
-// RLE8 and bitfields; bottom-up and top-down. RGBA only when the header gives
-// an alpha mask.
+// RLE8 and bitfields; bottom-up and top-down. RGBA when the header gives an
+// alpha mask, when a 32-bit BI_RGB file has a fourth byte that is not zero,
+// and when run lengths skip pixels (which stay transparent).
 bool decodeBmp(const uint8_t* data, size_t size, Decoded& out);
 
 // Files whose 18-byte TGA header names an image type this reader knows.
 bool isTga(const uint8_t* data, size_t size);
 // Types 1, 2, 3 and their run-length forms 9, 10, 11, in every orientation.
-// RGBA only when the header gives the pixels attribute (alpha) bits.
+// RGBA when the colours carry alpha: as the extension area says, or without
+// one, 32-bit colours with a fourth byte that is not zero and 16-bit colours
+// of one attribute bit set somewhere.
 bool decodeTga(const uint8_t* data, size_t size, Decoded& out);
+
+// JPEG files whose picture is whole but whose bytes around it are damaged,
+// mended before a JPEG decoder sees them (jpeg_segments.cpp): application
+// segments and comments whose lengths do not lead to the next segment are
+// cut out, and with addEnd a missing end marker is added (for a decoder that
+// still refuses a file cut inside its entropy-coded data then). When the
+// file needs mending, mended holds the copy and data and size point at it.
+// Answers whether the end marker was added.
+bool mendJpeg(const uint8_t*& data, size_t& size, std::vector<uint8_t>& mended, bool addEnd);
 
 } // namespace corona::detail

@@ -74,6 +74,26 @@ bool makeChannel(uint32_t mask, int pixelBits, Channel& channel)
     return true;
 }
 
+// The header sizes that BMP writers use: core, OS/2 2.x (the 16 bytes that
+// most of them keep, or all 64), info, info with three or four masks, V4 and
+// V5. Any other count is not a BMP header.
+bool isKnownHeader(uint32_t bytes)
+{
+    switch (bytes) {
+    case 12:
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct Layout {
     int64_t width = 0;
     int64_t height = 0;
@@ -95,7 +115,7 @@ bool readLayout(const uint8_t* data, size_t size, Layout& layout)
     if (size < kFileHeaderBytes + 12)
         return false;
     const uint32_t headerBytes = le32(data + 14);
-    if (headerBytes < 12 || headerBytes > size - kFileHeaderBytes)
+    if (!isKnownHeader(headerBytes) || headerBytes > size - kFileHeaderBytes)
         return false;
     const uint8_t* header = data + kFileHeaderBytes;
     const bool core = headerBytes == 12;
@@ -225,6 +245,23 @@ bool rowsFit(size_t size, const Layout& layout)
     return uint64_t(size - layout.pixelOffset) >= rowStride(layout) * uint64_t(layout.height - 1) + rowBytes(layout);
 }
 
+// A 32-bit BI_RGB file has no alpha mask, but icon and image tools write
+// alpha into the fourth bytes: when any of them is not zero they are alpha,
+// when all are zero the picture is opaque.
+bool fourthBytesCarryAlpha(const uint8_t* data, const Layout& layout)
+{
+    if (layout.compression != kRgb || layout.bits != 32)
+        return false;
+    const uint64_t stride = rowStride(layout);
+    for (int64_t y = 0; y < layout.height; ++y) {
+        const uint8_t* row = data + layout.pixelOffset + stride * uint64_t(y);
+        for (int64_t x = 0; x < layout.width; ++x)
+            if (row[x * 4 + 3] != 0)
+                return true;
+    }
+    return false;
+}
+
 // Uncompressed rows, which rowsFit has found in the file.
 bool readRows(const uint8_t* data, const Layout& layout, const Canvas& canvas)
 {
@@ -260,15 +297,13 @@ bool readRows(const uint8_t* data, const Layout& layout, const Canvas& canvas)
     return true;
 }
 
-// RLE4 and RLE8. Pixels that deltas, ends of line or the end of the bitmap
-// skip keep the colour of palette entry 0. The stream has to reach the end
-// of the bitmap or leave the top row behind.
-bool readRunLengths(const uint8_t* data, size_t size, const Layout& layout, const Canvas& canvas)
+// RLE4 and RLE8 into a canvas of four bytes a pixel, all zero: pixels that
+// deltas, ends of line or the end of the bitmap skip stay transparent, as
+// browsers show them; every pixel drawn is opaque. skipped tells whether
+// any pixel was left. The stream has to reach the end of the bitmap or
+// leave the top row behind.
+bool readRunLengths(const uint8_t* data, size_t size, const Layout& layout, const Canvas& canvas, bool& skipped)
 {
-    for (int64_t y = 0; y < layout.height; ++y)
-        for (int64_t x = 0; x < layout.width; ++x)
-            std::memcpy(canvas.at(x, y), layout.palette[0], 3);
-
     const bool four = layout.compression == kRle4;
     size_t p = layout.pixelOffset;
     int64_t x = 0;
@@ -276,8 +311,11 @@ bool readRunLengths(const uint8_t* data, size_t size, const Layout& layout, cons
     auto put = [&](int index) {
         if (index >= layout.paletteEntries)
             return false;
-        if (x < layout.width)
-            std::memcpy(canvas.at(x, layout.height - 1 - y), layout.palette[index], 3);
+        if (x < layout.width) {
+            uint8_t* out = canvas.at(x, layout.height - 1 - y);
+            std::memcpy(out, layout.palette[index], 3);
+            out[3] = 0xFF;
+        }
         ++x;
         return true;
     };
@@ -315,6 +353,10 @@ bool readRunLengths(const uint8_t* data, size_t size, const Layout& layout, cons
             p += std::min(size - p, (bytes + 1) & ~size_t{1});
         }
     }
+    skipped = false;
+    for (int64_t y = 0; y < layout.height && !skipped; ++y)
+        for (int64_t x = 0; x < layout.width && !skipped; ++x)
+            skipped = canvas.at(x, y)[3] == 0;
     return true;
 }
 
@@ -332,17 +374,26 @@ bool decodeBmp(const uint8_t* data, size_t size, Decoded& out)
     auto layout = std::make_unique<Layout>();
     if (!readLayout(data, size, *layout))
         return false;
-    const int bytes = layout->alpha.bits > 0 ? 4 : 3;
+    int bytes = layout->alpha.bits > 0 ? 4 : 3;
     PixelBuffer pixels;
     // Uncompressed rows are checked against the file before the picture is
     // allocated; run lengths are known only while they are read.
     if (layout->compression == kRle4 || layout->compression == kRle8) {
-        pixels = allocatePixels(layout->width, layout->height, bytes);
-        if (!pixels || !readRunLengths(data, size, *layout, Canvas{pixels.get(), layout->width, layout->height, bytes}))
+        pixels = allocatePixels(layout->width, layout->height, 4);
+        bool skipped = false;
+        if (!pixels ||
+            !readRunLengths(data, size, *layout, Canvas{pixels.get(), layout->width, layout->height, 4}, skipped))
             return false;
+        bytes = skipped ? 4 : 3;
+        if (!skipped)
+            dropAlpha(pixels.get(), size_t(layout->width * layout->height));
     } else {
         if (!rowsFit(size, *layout))
             return false;
+        if (fourthBytesCarryAlpha(data, *layout)) {
+            makeChannel(0xFF000000u, 32, layout->alpha);
+            bytes = 4;
+        }
         pixels = allocatePixels(layout->width, layout->height, bytes);
         if (!pixels || !readRows(data, *layout, Canvas{pixels.get(), layout->width, layout->height, bytes}))
             return false;

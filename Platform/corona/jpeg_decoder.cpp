@@ -1,10 +1,18 @@
 // JPEG through libjpeg(-turbo): colour and grey images come out as RGB, CMYK
 // images are converted to RGB the way image editors write them (inverted, as
 // Adobe applications store CMYK). Data that ends early or is corrupt is
-// refused, not filled in.
+// refused, not filled in. Two kinds of damage leave the picture whole and
+// are read past: an application segment or comment with a wrong length
+// (jpeg_segments.cpp), and a missing end marker after the last scan's
+// data, which is added. A file cut inside its entropy-coded data still
+// runs into that marker while data is wanted, and is refused; so are an
+// arithmetic-coded file, whose decoder reads zeros past a marker without a
+// word, and a progressive one whose scans stop before every coefficient is
+// whole.
 #include <csetjmp>
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -56,7 +64,28 @@ struct JpegJob {
     Decoded* out = nullptr;
     const uint8_t* data = nullptr;
     size_t size = 0;
+    bool endAdded = false; // the last two bytes are an end marker added here
 };
+
+// Whether the decoder has read the end marker that was added: the file
+// ended without one.
+bool readAddedEnd(const JpegJob& job)
+{
+    return job.endAdded && job.info.src->bytes_in_buffer == 0;
+}
+
+// Whether a progressive picture's scans made every coefficient of every
+// component whole (its last approximation bit 0).
+bool coefficientsWhole(const jpeg_decompress_struct& info)
+{
+    if (!info.progressive_mode || info.coef_bits == nullptr)
+        return true;
+    for (int c = 0; c < info.num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (info.coef_bits[c][k] != 0)
+                return false;
+    return true;
+}
 
 // libjpeg reports errors by longjmp back into this function; only trivially
 // destructible locals live here.
@@ -75,6 +104,9 @@ bool runJpeg(JpegJob& job)
     const bool cmyk = job.info.jpeg_color_space == JCS_CMYK || job.info.jpeg_color_space == JCS_YCCK;
     job.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&job.info);
+    // Files of several scans are read whole by now.
+    if (readAddedEnd(job) && (job.info.arith_code || !coefficientsWhole(job.info)))
+        return false;
 
     const JDIMENSION width = job.info.output_width;
     const JDIMENSION height = job.info.output_height;
@@ -106,7 +138,7 @@ bool runJpeg(JpegJob& job)
         }
     }
     jpeg_finish_decompress(&job.info);
-    return true;
+    return !(readAddedEnd(job) && job.info.arith_code);
 }
 
 } // namespace
@@ -118,12 +150,16 @@ bool isJpeg(const uint8_t* data, size_t size)
 
 bool decodeJpeg(const uint8_t* data, size_t size, Decoded& out)
 {
+    // A copy only when the file needs mending.
+    std::vector<uint8_t> mended;
+    const bool endAdded = mendJpeg(data, size, mended, true);
     JpegJob* job = new (std::nothrow) JpegJob();
     if (!job)
         return false;
     job->out = &out;
     job->data = data;
     job->size = size;
+    job->endAdded = endAdded;
     job->info.err = jpeg_std_error(&job->errors.manager);
     job->errors.manager.error_exit = jumpOnError;
     job->errors.manager.output_message = ignoreMessage;

@@ -82,21 +82,34 @@ bool readHeader(const uint8_t* data, size_t size, Header& h)
     }
 }
 
-// Whether the attribute bits are alpha: what the extension area's
-// attributes type says (3 alpha, 4 premultiplied alpha; 0 to 2 none), and
-// without one, whether the descriptor counts any attribute bits.
-bool attributesAreAlpha(const uint8_t* data, size_t size, const Header& h)
+// The extension area's attributes type (3 alpha, 4 premultiplied alpha; 0
+// to 2 none), or -1 when the file has no extension area.
+int attributesType(const uint8_t* data, size_t size)
 {
     if (size >= kHeaderBytes + kExtensionBytes + kFooterBytes &&
         std::memcmp(data + size - 18, kSignature, sizeof kSignature) == 0) {
         const uint32_t extension = le32(data + size - kFooterBytes);
         if (extension != 0 && extension >= kHeaderBytes && extension <= size - kFooterBytes - kExtensionBytes &&
-            le16(data + extension) >= kExtensionBytes) {
-            const int type = data[extension + 494];
-            return type == 3 || type == 4;
-        }
+            le16(data + extension) >= kExtensionBytes)
+            return data[extension + 494];
     }
-    return (h.descriptor & 15) != 0;
+    return -1;
+}
+
+// Whether the attribute bits of the decoded picture are alpha. An extension
+// area says so itself. Without one, as image tools read such files: 32-bit
+// colours carry alpha when any of their fourth bytes is not zero, whatever
+// the descriptor counts; 16-bit colours when the descriptor counts an
+// attribute bit and it is set somewhere. An attribute that is clear in
+// every pixel means opaque.
+bool attributesAreAlpha(const uint8_t* data, size_t size, const Header& h, int colourBits, bool anySet)
+{
+    const int type = attributesType(data, size);
+    if (type >= 0)
+        return type == 3 || type == 4;
+    if (colourBits == 16)
+        return (h.descriptor & 15) != 0 && anySet;
+    return anySet;
 }
 
 // One colour of the given bits (15, 16, 24, 32) as red, green, blue, alpha.
@@ -174,9 +187,11 @@ bool decodeTga(const uint8_t* data, size_t size, Decoded& out)
     if (uint64_t(size - p) < needed)
         return false;
 
+    // Colours that may carry alpha are read with it; whether they do is
+    // known once every pixel has been read.
     const int colourBits = h.kind() == 3 ? (h.pixelBits == 16 ? 32 : 24) : h.colourBits();
-    const bool alpha = (colourBits == 16 || colourBits == 32) && attributesAreAlpha(data, size, h);
-    const int bytes = alpha ? 4 : 3;
+    const bool attributes = colourBits == 16 || colourBits == 32;
+    const int bytes = attributes ? 4 : 3;
     PixelBuffer pixels = allocatePixels(h.width, h.height, bytes);
     if (!pixels)
         return false;
@@ -193,6 +208,7 @@ bool decodeTga(const uint8_t* data, size_t size, Decoded& out)
     int packetLeft = 0;
     bool repeat = false;
     uint8_t rgba[4] = {};
+    bool anySet = false;
     for (uint64_t k = 0; k < count; ++k) {
         if (h.runLengths() && packetLeft == 0) {
             if (size - p < 1)
@@ -218,7 +234,11 @@ bool decodeTga(const uint8_t* data, size_t size, Decoded& out)
         const uint64_t y = topFirst ? row : uint64_t(h.height) - 1 - row;
         const uint64_t x = rightToLeft ? uint64_t(h.width) - 1 - column : column;
         std::memcpy(pixels.get() + (y * uint64_t(h.width) + x) * bytes, rgba, bytes);
+        anySet = anySet || rgba[3] != 0;
     }
+    const bool alpha = attributes && attributesAreAlpha(data, size, h, colourBits, anySet);
+    if (attributes && !alpha)
+        dropAlpha(pixels.get(), size_t(count));
     out.width = h.width;
     out.height = h.height;
     out.format = alpha ? PF_R8G8B8A8 : PF_R8G8B8;

@@ -13,7 +13,7 @@ struct Device final : RenderDevice { // what the renderer asks of its host
     int32_t getTexturePixelFormat() override { return 0; } // in the display's pixel format
 };
 
-int main()
+int main(int argc, char** argv)
 {
     Device device; // a 64x64 32-bit display, and a target surface of that size
     DirectDrawCreate(nullptr, &device.dd, nullptr);
@@ -27,9 +27,24 @@ int main()
     IDirectDrawSurface* target = nullptr;
     device.dd->CreateSurface(&desc, &target, nullptr);
 
-    void* module = dlopen(ZIV_MODULE, RTLD_NOW); // LoadLibrary and GetProcAddress on Windows
+    const char* path = argc > 1 ? argv[1] : ZIV_MODULE; // LoadLibrary and GetProcAddress on Windows
+    void* module = dlopen(path, RTLD_NOW);
+    if (!module) {
+        std::fprintf(stderr, "hello-ziv: %s\n", dlerror());
+        return 1;
+    }
     auto create = reinterpret_cast<ZivCreateRendererFn>(dlsym(module, "createRenderer"));
+    auto destroy = reinterpret_cast<ZivDestroyRendererFn>(dlsym(module, "destroyRenderer"));
+    auto lastError = reinterpret_cast<ZivGetLastErrorStringFn>(dlsym(module, "getLastErrorString"));
+    if (!create || !destroy || !lastError) {
+        std::fprintf(stderr, "hello-ziv: %s is not the ziv module\n", path);
+        return 1;
+    }
     Renderer* renderer = create(&device, 0, false, nullptr, 0, 0);
+    if (!renderer) {
+        std::fprintf(stderr, "hello-ziv: createRenderer failed: %s\n", lastError());
+        return 1;
+    }
     renderer->setTargetSurface(target);
 
     const uint8_t orange[4] = {255, 160, 40, 255}; // one RGBA pixel, stretched over 48x48
@@ -43,7 +58,7 @@ int main()
     const uint8_t* p = static_cast<uint8_t*>(desc.lpSurface) + 32 * desc.lPitch + 32 * 4;
     std::printf("%s drew #%02X%02X%02X at 32,32\n", renderer->getIdentifier().c_str(), p[2], p[1], p[0]);
     target->Unlock(nullptr);
-    reinterpret_cast<ZivDestroyRendererFn>(dlsym(module, "destroyRenderer"))(renderer);
+    destroy(renderer);
     target->Release();
     device.dd->Release();
 }

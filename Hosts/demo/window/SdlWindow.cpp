@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -18,11 +19,30 @@ namespace zivdemo {
 
 namespace {
 
+// Video drivers that show nothing on a screen: SDL falls back on them when
+// there is no display. They serve only a run that asks for them by name in
+// SDL_VIDEODRIVER.
+bool showsNothing(const char* driver)
+{
+    return driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
 struct SdlScope {
     SdlScope()
     {
+        // Without a display to name, SDL would try them all (and say so)
+        // before it settles for one of those.
+        const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+        if (asked == nullptr && SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr) {
+            throw std::runtime_error("no display to open a window on");
+        }
         if (SDL_Init(SDL_INIT_VIDEO) != 0) {
             throw std::runtime_error(std::string("SDL_Init: ") + SDL_GetError());
+        }
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (showsNothing(driver) && (asked == nullptr || std::strstr(asked, driver) == nullptr)) {
+            SDL_Quit();
+            throw std::runtime_error("no display to open a window on");
         }
     }
     ~SdlScope() { SDL_Quit(); }

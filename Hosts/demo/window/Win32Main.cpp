@@ -2,6 +2,7 @@
 // "assets" and ziv.dll beside the program.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,34 @@ std::string programFolder()
     return utf8;
 }
 
+// A program of the Windows subsystem starts without a console, so what it
+// writes to standard output and error goes nowhere unless the caller
+// redirected them. Started from a console (cmd, a terminal under Wine), it
+// writes there instead.
+void useParentConsole()
+{
+    const auto unconnected = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE || GetFileType(handle) == FILE_TYPE_UNKNOWN;
+    };
+    const bool out = unconnected(STD_OUTPUT_HANDLE);
+    const bool err = unconnected(STD_ERROR_HANDLE);
+    if ((!out && !err) || !AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    if (out && std::freopen("CONOUT$", "w", stdout) == nullptr) {
+        return;
+    }
+    if (err) {
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    useParentConsole();
     const std::string folder = programFolder();
     return zivdemo::windowMain(std::vector<std::string>(argv + 1, argv + argc), folder + "assets", folder + "ziv.dll");
 }

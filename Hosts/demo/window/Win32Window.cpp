@@ -389,10 +389,11 @@ int runWindow(const WindowOptions& options, const Scene& scene, const SceneResou
     return program.close() ? 0 : 1;
 }
 
-void showWindowError(const std::string& text, bool reported)
+void showWindowError(const std::string& text, bool unattended)
 {
     std::fprintf(stderr, "ziv-demo: %s\n", text.c_str());
-    if (!reported) {
+    std::fflush(stderr);
+    if (!unattended) {
         MessageBoxW(nullptr, widen(text).c_str(), L"ziv-demo", MB_OK | MB_ICONERROR);
     }
 }

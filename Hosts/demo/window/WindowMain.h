@@ -25,8 +25,9 @@ int windowMain(const std::vector<std::string>& args, const std::string& builtinA
 int runWindow(const WindowOptions& options, const Scene& scene, const SceneResources& resources,
               const ModuleApi& module, SessionReport& report);
 
-// Shows an error to a person: on the console, and on Windows in a message box
-// unless a report file takes it.
-void showWindowError(const std::string& text, bool reported);
+// Shows an error to a person: on the console, and on Windows also in a
+// message box unless the run is unattended (it has a report file), which
+// must never wait for someone to close a box.
+void showWindowError(const std::string& text, bool unattended);
 
 } // namespace zivdemo

@@ -1,5 +1,6 @@
 #include "WindowSession.h"
 
+#include <bit>
 #include <cstdio>
 #include <stdexcept>
 
@@ -207,17 +208,14 @@ uint32_t packForSurface(IDirectDrawSurface* surface, uint32_t argb)
     if (FAILED(surface->GetSurfaceDesc(&desc))) {
         return 0;
     }
+    // An 8-bit channel into the run of bits its mask covers; a run that
+    // ends at bit 31 takes the whole top of the word.
     auto channel = [](uint32_t value, uint32_t mask) {
         if (mask == 0) {
             return 0u;
         }
-        uint32_t shift = 0, bits = 0;
-        while (((mask >> shift) & 1u) == 0) {
-            ++shift;
-        }
-        while (((mask >> (shift + bits)) & 1u) != 0 && shift + bits < 32) {
-            ++bits;
-        }
+        const int shift = std::countr_zero(mask);
+        const int bits = std::countr_one(mask >> shift);
         return bits >= 8 ? value << (shift + bits - 8) : (value >> (8 - bits)) << shift;
     };
     const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;

@@ -13,7 +13,12 @@
 // - of a GIF the first frame is placed on the logical screen; a transparent
 //   index and screen area the frame leaves uncovered are 0, 0, 0, 0;
 // - images above 16384 pixels on a side or with more than 256 MiB of pixels
-//   are refused before anything is decoded.
+//   are refused before anything is decoded;
+// - a JPEG application segment or comment with a wrong length (a damaged
+//   EXIF block) is cut out first, as on the other platforms. A JPEG without
+//   its end marker stays refused: given one, the component (Wine's at
+//   least) draws a file cut inside its entropy-coded data without a word,
+//   so the two cannot be told apart here.
 #include "CoronaCommon.h"
 #include "ImageReaders.h"
 #include "corona.h"
@@ -32,6 +37,7 @@
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace corona {
 namespace {
@@ -274,7 +280,12 @@ Image* CorOpenImageFromFile(File* file, FileFormat format)
                 return nullptr;
             return new PixelImage(decoded.width, decoded.height, decoded.format, std::move(decoded.pixels));
         }
-        return decodeWithWic(memory->data(), static_cast<DWORD>(memory->size()));
+        const uint8_t* data = memory->data();
+        size_t size = memory->size();
+        std::vector<uint8_t> mended;
+        if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+            detail::mendJpeg(data, size, mended, false);
+        return decodeWithWic(data, static_cast<DWORD>(size));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

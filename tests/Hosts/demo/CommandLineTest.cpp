@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -28,13 +30,15 @@ std::string slurp(const fs::path& path)
     return text.str();
 }
 
-Outcome runDemo(const std::string& arguments)
+// environment: put in front of the command, as "env -u DISPLAY".
+Outcome runDemo(const std::string& arguments, const std::string& environment = "")
 {
     const fs::path work = fs::path(testing::TempDir()) / "ziv-demo-cli";
     fs::create_directories(work);
     const fs::path err = work / "stderr.txt";
-    const std::string command =
-        std::string(ZIV_DEMO_EXE) + " --repeat 1 " + arguments + " >/dev/null 2>" + err.string();
+    const std::string command = environment + " " + std::string(ZIV_DEMO_EXE) +
+                                (environment.empty() ? " --repeat 1 " : " ") + arguments + " >/dev/null 2>" +
+                                err.string();
     const int raw = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -63,7 +67,42 @@ TEST(DemoCommandLine, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason)
                   "cannot open '" + (work / "missing.json").string() + "': No such file or directory");
     expectOneLine(runDemo("--out " + (work / "plain" / "out").string()),
                   "cannot create the output folder '" + (work / "plain" / "out").string() + "': Not a directory");
+
+    // Textures that the module would decode: a missing file, a cut one and
+    // one that is no image, each named with its path from the scene's
+    // folder, before anything is rendered.
+    const fs::path assets = ZIV_DEMO_ASSETS;
+    fs::copy(assets, work, fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+    std::ifstream scene(assets / "desktop.json");
+    const std::string text((std::istreambuf_iterator<char>(scene)), std::istreambuf_iterator<char>());
+    std::ofstream(work / "cut.png", std::ios::binary) << slurp(assets / "window.png").substr(0, 300);
+    const std::string folder = (work / "").string();
+    const struct {
+        const char* from;
+        const char* to;
+        std::string line;
+    } textures[] = {
+        {"\"window.png\"", "\"missing.png\"",
+         "texture 'window': cannot open '" + folder + "missing.png': No such file or directory"},
+        {"\"window.png\"", "\"cut.png\"",
+         "texture 'window': cannot decode '" + folder + "cut.png': PNG data that is damaged or cut short"},
+        {"\"buttons.png\"", "\"plain\"",
+         "texture 'buttons': cannot decode '" + folder + "plain': not an image (neither PNG, JPEG, GIF, BMP nor TGA)"},
+    };
+    for (const auto& t : textures) {
+        std::string changed = text;
+        changed.replace(changed.find(t.from), std::strlen(t.from), t.to);
+        std::ofstream(work / "scene.json") << changed;
+        expectOneLine(runDemo("--scene " + (work / "scene.json").string() + out), t.line);
+        expectOneLine(runDemo("--window --scene " + (work / "scene.json").string(), "env -u DISPLAY"), t.line);
+    }
     EXPECT_FALSE(fs::exists(work / "out"));
+}
+
+TEST(DemoCommandLine, AWindowWithoutADisplayIsRefused)
+{
+    expectOneLine(runDemo("--window", "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER"),
+                  "no display to open a window on");
 }
 
 TEST(DemoCommandLine, ASizeTheSceneCannotResetFromIsRefusedBeforeRendering)

@@ -193,7 +193,7 @@ TEST(DemoProtocol, TexturesFramesAndTheResetInOrder)
     const std::vector<std::string> expected = {
         "createRenderer blend 2",
         "setTargetSurface 40x30",
-        std::string("createTexture(file window.png, ") + ZIV_DEMO_ASSETS + ")",
+        std::string("createTexture(file window.png, ") + ZIV_DEMO_ASSETS + "/)",
         "createTexture(bytes " + std::to_string(bytes) + ")",
         "createTexture()",
         wallpaperUpload,

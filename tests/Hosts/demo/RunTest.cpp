@@ -119,6 +119,7 @@ TEST(RunFailures, MissingTextureFileNamesTheTextureAndTheModulesMessage)
     const std::string message = errorOf([&] { runScene(module.api(), scene, SceneResources(), settings); });
     EXPECT_EQ(message.rfind("texture 'frame' (file no-such.png): ", 0), 0u) << message;
     EXPECT_NE(message.find("load file error"), std::string::npos) << message;
+    EXPECT_NE(message.find(ZIV_DEMO_ASSETS "/no-such.png"), std::string::npos) << message;
 }
 
 TEST(RunFailures, MissingResourcesAreNamedBeforeAnyRendering)
@@ -266,4 +267,7 @@ TEST(RunCompare, OverlapComparisonFindsTheFirstDifference)
     EXPECT_EQ(compareOverlap(a, b), "");
     b.setArgb(2, 1, 0xFFFFFFFFu);
     EXPECT_EQ(compareOverlap(a, b), "differs at 2,1");
+    // Passed over where an anchored group was or went, and only there.
+    EXPECT_EQ(compareOverlap(a, b, {Rect{2, 1, 3, 2}}), "");
+    EXPECT_EQ(compareOverlap(a, b, {Rect{0, 0, 2, 3}, Rect{3, 0, 4, 3}}), "differs at 2,1");
 }

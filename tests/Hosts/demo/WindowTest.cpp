@@ -238,5 +238,16 @@ TEST(WindowSurfaces, TheBackgroundIsPackedByTheSurfacesMasks)
             EXPECT_EQ(packForSurface(s, argb), packColour(format, argb)) << bits << " " << std::hex << argb;
         EXPECT_TRUE(releaseSurface(s));
     }
+    // Red in the top byte: its mask ends at bit 31.
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc.dwWidth = desc.dwHeight = 8;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    desc.ddpfPixelFormat = {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF000000}, {0xFF0000}, {0xFF00}, {0}};
+    IDirectDrawSurface* top = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&desc, &top, nullptr), DD_OK);
+    EXPECT_EQ(packForSurface(top, 0xFF1F4F6Fu), 0x1F4F6F00u);
+    EXPECT_TRUE(releaseSurface(top));
     dd->Release();
 }

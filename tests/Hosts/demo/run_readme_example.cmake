@@ -51,5 +51,14 @@ run(${WORK_DIR}/hello-ziv-pc)
 if(NOT run_output STREQUAL expected)
   message(FATAL_ERROR "hello-ziv built with pkg-config printed: ${run_output}")
 endif()
+
+# A wrong module path, and a library that is not the module: one line and
+# exit status 1, no crash.
+foreach(wrong ${WORK_DIR}/no-such-libziv.so ${WORK_DIR}/ziv/lib/libddraw.so)
+  execute_process(COMMAND ${WORK_DIR}/hello-ziv-pc ${wrong} RESULT_VARIABLE result ERROR_VARIABLE err)
+  if(NOT result EQUAL 1 OR NOT err MATCHES "^hello-ziv: [^\n]*${wrong}[^\n]*\n$")
+    message(FATAL_ERROR "hello-ziv ${wrong}: exit ${result}, printed: ${err}")
+  endif()
+endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})
 message(STATUS "${run_output}")

@@ -2,6 +2,7 @@
 // decode to the pixels that went in, in the formats the module accepts; the
 // size limits hold before anything is allocated; conversions and object
 // lifetimes behave as the module relies on.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -309,9 +310,22 @@ TEST_F(CoronaTest, DamagedDataGivesNoImage)
     EXPECT_FALSE(decode(Bytes(100, 0x5A)));
     const Bytes pngFile = ZivTest::writePng(png(8, 8, PNG_COLOR_TYPE_RGB, 8, pattern(8 * 8 * 3, 1)));
     EXPECT_FALSE(decode(Bytes(pngFile.begin(), pngFile.begin() + pngFile.size() / 2)));
-    const Bytes jpegFile = ZivTest::writeJpeg(16, 16, 3, pattern(16 * 16 * 3, 2));
-    for (size_t cut : {jpegFile.size() / 2, jpegFile.size() - 2})
-        EXPECT_FALSE(decode(Bytes(jpegFile.begin(), jpegFile.begin() + cut))) << cut;
+    // A JPEG cut anywhere from its first scan on is refused, sequential or
+    // progressive (cut between two scans too), up to the end marker: without
+    // only that, the picture is whole.
+    for (bool progressive : {false, true}) {
+        const Bytes jpegFile = ZivTest::writeJpeg(16, 16, 3, pattern(16 * 16 * 3, 2), 95, progressive);
+        const ImagePtr whole = decode(jpegFile);
+        ASSERT_TRUE(whole);
+        const uint8_t scan[2] = {0xFF, 0xDA};
+        const size_t firstScan =
+            size_t(std::search(jpegFile.begin(), jpegFile.end(), scan, scan + 2) - jpegFile.begin());
+        for (size_t cut = firstScan; cut < jpegFile.size() - 2; ++cut)
+            EXPECT_FALSE(decode(Bytes(jpegFile.begin(), jpegFile.begin() + cut))) << progressive << " " << cut;
+        const ImagePtr withoutEnd = decode(Bytes(jpegFile.begin(), jpegFile.end() - 2));
+        ASSERT_TRUE(withoutEnd) << progressive;
+        EXPECT_EQ(pixelsOf(withoutEnd.get()), pixelsOf(whole.get())) << progressive;
+    }
 }
 
 // The format table, which the image library over the Windows Imaging

@@ -121,7 +121,11 @@ Bytes bmpFile(const Bmp& b)
                   {2835, 4},
                   {b.coloursUsed, 4},
                   {0, 4}});
-        if (b.header >= 108) {
+        if (b.header < 40) {
+            out.resize(14 + size_t(b.header)); // OS/2 2.x: the fields that follow are 0
+        } else if (b.header == 64) {
+            out.resize(14 + 64, 0);
+        } else if (b.header >= 108) {
             for (uint32_t mask : b.masks)
                 put32(out, mask);
             put32(out, 0x73524742); // sRGB
@@ -223,15 +227,18 @@ Case directBmp(const std::string& name, int header, int bits, uint32_t compressi
     std::copy(masks.begin(), masks.end(), b.masks);
     b.palette = bmpPalette(paletteEntries, false);
     b.coloursUsed = uint32_t(paletteEntries);
-    const bool alpha = b.masks[3] != 0 && (compression == 6 || (compression == 3 && header >= 56));
+    // A 32-bit BI_RGB file carries alpha in its fourth bytes unless all of
+    // them are zero (opaque): b.masks[3] asks for alpha there.
+    const bool alpha =
+        b.masks[3] != 0 && (compression == 6 || (compression == 3 && header >= 56) || (compression == 0 && bits == 32));
     Picture p(kWidth, kHeight, alpha ? 4 : 3);
     uint32_t effective[4] = {b.masks[0], b.masks[1], b.masks[2], alpha ? b.masks[3] : 0};
     if (compression == 0 && bits == 16)
         effective[0] = 0x7C00, effective[1] = 0x3E0, effective[2] = 0x1F, effective[3] = 0;
     if (compression == 0 && bits == 32)
-        effective[0] = 0xFF0000, effective[1] = 0xFF00, effective[2] = 0xFF, effective[3] = 0;
+        effective[0] = 0xFF0000, effective[1] = 0xFF00, effective[2] = 0xFF, effective[3] = alpha ? 0xFF000000 : 0;
     // Unused bits are set, to be ignored.
-    const uint32_t unused = bits == 16 ? 0x8000 : 0x7F000000;
+    const uint32_t unused = bits == 16 ? 0x8000 : 0;
     b.data = bmpRows(bits, topDown, [&](int x, int y) {
         const Rgba c = colour(indexAt(x, y, 16));
         if (bits == 24)
@@ -250,7 +257,7 @@ Case directBmp(const std::string& name, int header, int bits, uint32_t compressi
 // A 5 x 4 run-length picture, bottom row first: a literal run of three with
 // its padding, a run, an end of line; a run of one, a delta to the middle of
 // the next row but one, a run, an end of line; a literal run of five and the
-// end of the bitmap. Skipped pixels keep palette entry 0.
+// end of the bitmap. Skipped pixels are transparent black.
 Case runLengthBmp(const std::string& name, bool four, int paletteEntries = 16)
 {
     Bmp b;
@@ -265,8 +272,28 @@ Case runLengthBmp(const std::string& name, bool four, int paletteEntries = 16)
                          1, 2, 0x69, 0,    0, 0,    5, 0xAB, 0xCD, 0xE0, 0, 0, 1}
                  : Bytes{0, 3, 1, 2, 3, 0, 2, 7, 0, 0, 1, 4, 0, 2, 2, 1, 2, 6, 0, 0, 0, 5, 10, 11, 12, 13, 14, 0, 0, 1};
     const int indices[4][5] = {
-        {10, 11, 12, 13, 14}, {0, 0, 0, 6, four ? 9 : 6}, {4, 0, 0, 0, 0}, {1, 2, 3, 7, four ? 5 : 7}};
-    return Picture(5, 4, 3).fill([&](int x, int y) { return colour(indices[y][x]); }).named(name, bmpFile(b));
+        {10, 11, 12, 13, 14}, {-1, -1, -1, 6, four ? 9 : 6}, {4, -1, -1, -1, -1}, {1, 2, 3, 7, four ? 5 : 7}};
+    return Picture(5, 4, 4)
+        .fill([&](int x, int y) {
+            const int i = indices[y][x];
+            return i < 0 ? Rgba{0, 0, 0, 0} : Rgba{colour(i).r, colour(i).g, colour(i).b, 255};
+        })
+        .named(name, bmpFile(b));
+}
+
+// Run lengths that draw every pixel: an opaque picture.
+Case wholeRunLengthBmp(const std::string& name)
+{
+    Bmp b;
+    b.bits = 8;
+    b.compression = 1;
+    b.palette = bmpPalette(16, false);
+    b.coloursUsed = 16;
+    b.width = 3;
+    b.height = 2;
+    b.data = {3, 5, 0, 0, 0, 3, 1, 2, 3, 0, 0, 0, 1};
+    const int indices[2][3] = {{1, 2, 3}, {5, 5, 5}};
+    return Picture(3, 2, 3).fill([&](int x, int y) { return colour(indices[y][x]); }).named(name, bmpFile(b));
 }
 
 std::vector<Case> bmpCases()
@@ -290,7 +317,8 @@ std::vector<Case> bmpCases()
         cases.push_back(directBmp("bmp info 24-bit " + o, 40, 24, 0, topDown, {}));
         cases.push_back(directBmp("bmp info 16-bit 555 " + o, 40, 16, 0, topDown, {}));
         cases.push_back(directBmp("bmp info 16-bit 565 bitfields " + o, 40, 16, 3, topDown, {0xF800, 0x7E0, 0x1F}));
-        cases.push_back(directBmp("bmp info 32-bit " + o, 40, 32, 0, topDown, {}));
+        cases.push_back(directBmp("bmp info 32-bit, fourth bytes zero " + o, 40, 32, 0, topDown, {}));
+        cases.push_back(directBmp("bmp info 32-bit, fourth bytes alpha " + o, 40, 32, 0, topDown, {0, 0, 0, 1}));
         cases.push_back(directBmp("bmp V4 16-bit 555 " + o, 108, 16, 3, topDown, {0x7C00, 0x3E0, 0x1F}));
         cases.push_back(
             directBmp("bmp V4 32-bit alpha " + o, 108, 32, 3, topDown, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}));
@@ -304,6 +332,12 @@ std::vector<Case> bmpCases()
         directBmp("bmp info 32-bit bitfields, blue high", 40, 32, 3, false, {0xFF00, 0xFF0000, 0xFF000000}));
     cases.push_back(runLengthBmp("bmp rle8", false));
     cases.push_back(runLengthBmp("bmp rle4", true));
+    cases.push_back(wholeRunLengthBmp("bmp rle8 without skipped pixels"));
+    // OS/2 2.x headers: the short one of 16 bytes and the whole one of 64.
+    for (int header : {16, 64}) {
+        cases.push_back(
+            paletteBmp("bmp OS/2 2.x header of " + std::to_string(header) + " bytes", header, 4, 16, false, 16));
+    }
     return cases;
 }
 
@@ -322,6 +356,16 @@ std::vector<Case> damagedBmp()
     Bytes planes = file;
     planes[26] = 2;
     cases.push_back(refused("bmp of two planes", planes));
+    // Header sizes that no writer uses, the pixels where the offset says.
+    for (uint8_t bytes : {20, 24, 36, 44, 60, 100}) {
+        Bytes unknown = file;
+        unknown[14] = bytes;
+        if (bytes > 40) {
+            unknown.insert(unknown.begin() + 54, size_t(bytes - 40), 0);
+            unknown[10] = uint8_t(54 + bytes - 40);
+        }
+        cases.push_back(refused("bmp header of " + std::to_string(bytes) + " bytes", unknown));
+    }
 
     Bmp shortPalette;
     shortPalette.bits = 4;
@@ -450,9 +494,16 @@ Bytes tgaPackets(const std::vector<Bytes>& stored)
 
 // type: 1, 2 or 3 (plus 8 for run lengths); bits: of the colours (the map's
 // entries for type 1); alpha: whether the result has it.
+// clearAttributes: every colour with its attribute bits zero.
 Case tgaCase(const std::string& name, int type, int bits, int descriptor, bool alpha, int mapFirst = 0,
-             int attributesType = -1, bool unusedMap = false)
+             int attributesType = -1, bool unusedMap = false, bool clearAttributes = false)
 {
+    const auto colour = [clearAttributes](int i) {
+        Rgba c = ZivImageTable::colour(i);
+        if (clearAttributes)
+            c.a = 0;
+        return c;
+    };
     const bool runs = (type & 8) != 0;
     const int kind = type & 7;
     Tga t;
@@ -515,10 +566,15 @@ std::vector<Case> tgaCases()
         cases.push_back(tgaCase(std::string("tga 24-bit ") + corner[o], 2, 24, o << 4, false));
         cases.push_back(tgaCase(std::string("tga rle 32-bit alpha ") + corner[o], 10, 32, o << 4 | 8, true));
     }
-    cases.push_back(tgaCase("tga 32-bit without attribute bits", 2, 32, 0x20, false));
+    cases.push_back(tgaCase("tga 32-bit without attribute bits, alpha in the fourth bytes", 2, 32, 0x20, true));
+    cases.push_back(
+        tgaCase("tga 32-bit without attribute bits, fourth bytes zero", 2, 32, 0x20, false, 0, -1, false, true));
+    cases.push_back(tgaCase("tga rle 32-bit alpha, all zero", 10, 32, 0x28, false, 0, -1, false, true));
     cases.push_back(tgaCase("tga 32-bit, extension says no alpha", 2, 32, 0x28, false, 0, 0));
     cases.push_back(tgaCase("tga 32-bit, extension says alpha", 2, 32, 0x20, true, 0, 3));
     cases.push_back(tgaCase("tga 16-bit one attribute bit", 2, 16, 0x21, true));
+    cases.push_back(tgaCase("tga 16-bit one attribute bit, clear everywhere", 2, 16, 0x21, false, 0, -1, false, true));
+    cases.push_back(tgaCase("tga colour map 16-bit entries, bits clear", 1, 16, 1, false, 3, -1, false, true));
     cases.push_back(tgaCase("tga 16-bit without attribute bits", 2, 16, 0x20, false));
     cases.push_back(tgaCase("tga 15-bit", 2, 15, 0x00, false));
     cases.push_back(tgaCase("tga 24-bit with an unused colour map", 2, 24, 0x00, false, 0, -1, true));
@@ -609,6 +665,24 @@ std::vector<Case> libraryCases()
     Picture flat(16, 8, 3);
     flat.pixels.assign(flat.pixels.size(), 0x5A);
     cases.push_back(flat.named("jpeg grey", kFlatJpeg));
+    // Whole pictures with damage around them: no end marker after the
+    // last scan, and EXIF blocks whose lengths are wrong, with a thumbnail
+    // (a whole JPEG of its own) or the start of one inside.
+    cases.push_back(flat.named("jpeg without its end marker", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 2)));
+    cases.back().libjpegOnly = true;
+    for (int length : {0, 1, 8, 0x7FFF}) {
+        Bytes exif = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
+        if (length == 8)
+            exif.insert(exif.end(), kFlatJpeg.begin(), kFlatJpeg.end());
+        if (length == 1) // a thumbnail that ends after its start
+            exif.insert(exif.end(), {0xFF, 0xD8, 0xFF, 0xDB, 0x12, 0x34});
+        Bytes file = kFlatJpeg;
+        file.insert(file.begin() + 2, exif.begin(), exif.end());
+        cases.push_back(flat.named("jpeg with an EXIF block of length " + std::to_string(length), file));
+        file = kFlatJpeg; // the same just before the scan
+        file.insert(file.end() - 14, exif.begin(), exif.end());
+        cases.push_back(flat.named("jpeg with an EXIF block of length " + std::to_string(length) + " last", file));
+    }
     return cases;
 }
 
@@ -626,7 +700,6 @@ std::vector<Case> damagedLibraryFormats()
         cases.push_back(refused(std::string("png ") + name + " claiming a gigabyte", bomb));
     }
     cases.push_back(refused("jpeg cut in its entropy-coded data", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 3)));
-    cases.push_back(refused("jpeg without its end marker", Bytes(kFlatJpeg.begin(), kFlatJpeg.end() - 2)));
     cases.push_back(refused("jpeg cut in half", Bytes(kFlatJpeg.begin(), kFlatJpeg.begin() + kFlatJpeg.size() / 2)));
     const Bytes gif = ZivImageFiles::makeGif(gifPicture());
     cases.push_back(refused("gif cut short", Bytes(gif.begin(), gif.end() - 4)));

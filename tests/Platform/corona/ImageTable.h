@@ -23,6 +23,10 @@ struct Case {
     int channels = 3; // 3: red, green, blue; 4: with alpha
     Bytes pixels;     // top row first, rows packed
 
+    // Decoded only where libjpeg reads JPEG files; the Imaging Component
+    // refuses the file.
+    bool libjpegOnly = false;
+
     bool refused() const { return pixels.empty(); }
 };
 

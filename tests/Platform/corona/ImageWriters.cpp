@@ -116,7 +116,7 @@ Bytes writePng(const PngSpec& spec)
     return out;
 }
 
-Bytes writeJpeg(int width, int height, int components, const Bytes& pixels, int quality)
+Bytes writeJpeg(int width, int height, int components, const Bytes& pixels, int quality, bool progressive)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
@@ -131,6 +131,8 @@ Bytes writeJpeg(int width, int height, int components, const Bytes& pixels, int 
     info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + info.next_scanline * width * components);

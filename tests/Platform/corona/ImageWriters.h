@@ -27,8 +27,9 @@ struct PngSpec {
 };
 Bytes writePng(const PngSpec& spec);
 
-// RGB (3 components) or grey (1) at the given quality.
-Bytes writeJpeg(int width, int height, int components, const Bytes& pixels, int quality = 95);
+// RGB (3 components) or grey (1) at the given quality, sequential or
+// progressive.
+Bytes writeJpeg(int width, int height, int components, const Bytes& pixels, int quality = 95, bool progressive = false);
 
 struct GifSpec {
     int screenWidth = 0;

@@ -176,7 +176,10 @@ TEST_F(WicCorona, FormatTable)
     for (const auto& table : {ZivImageTable::wellFormed(), ZivImageTable::damaged()})
         for (const ZivImageTable::Case& c : table) {
             Decoded decoded{open(c.file)};
-            EXPECT_EQ(ZivImageTable::verdict(c, decoded.image), "") << c.name;
+            if (c.libjpegOnly)
+                EXPECT_EQ(decoded.image, nullptr) << c.name;
+            else
+                EXPECT_EQ(ZivImageTable::verdict(c, decoded.image), "") << c.name;
         }
 }
 

@@ -218,6 +218,21 @@ class Session:
             self.program.wait()
 
 
+def check_usage_error(args, display, work):
+    """A mistake on the command line of a run with a report file: the line on
+    standard error and exit status 2, never a box that waits for a person."""
+    env = dict(os.environ, DISPLAY=display, WINEPREFIX=args.prefix or "", WINEDEBUG="-all")
+    report = os.path.join(work, "usage.txt")
+    command = [args.wine, args.exe, "--report", "Z:" + report] if args.wine else [args.demo, "--window", "--report", report]
+    try:
+        done = subprocess.run(command + ["--bogus"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                              timeout=120)
+    except subprocess.TimeoutExpired:
+        raise Failure("a wrong option with --report waits for someone")
+    if done.returncode != 2 or b"ziv-demo: unknown option '--bogus'" not in done.stderr:
+        raise Failure("a wrong option: exit %d, printed %r" % (done.returncode, done.stderr))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--demo", required=True)
@@ -245,6 +260,7 @@ def main():
         os.makedirs(work)
         session, label = None, "%d-bit depth" % depth
         try:
+            check_usage_error(args, display, work)
             session = Session(args, display, work, depth, args.options.split())
             session.walk()
             print("%d-bit depth: every state equals its off-screen frame" % depth)
