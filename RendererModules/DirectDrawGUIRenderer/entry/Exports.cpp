@@ -1,4 +1,6 @@
-// The module's three exports, the only names it shows.
+// The module's exports, the only names it shows: the three of every renderer
+// module and the damage-aware frames' controls.
+#include "entry/DamageControl.h"
 #include "entry/RendererFactory.h"
 #include "ziv.h"
 
@@ -24,5 +26,35 @@ ZIV_EXPORT void destroyRenderer(ZorvUISystem::Renderer* renderer)
 ZIV_EXPORT const char* getLastErrorString()
 {
     return ZorvUISystem::moduleLastError();
+}
+
+ZIV_EXPORT int zivSetDamageTracking(ZorvUISystem::Renderer* renderer, int enabled)
+{
+    return ZorvUISystem::damageSetTracking(renderer, enabled);
+}
+
+ZIV_EXPORT int zivInvalidateTarget(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface, const RECT* rect)
+{
+    return ZorvUISystem::damageInvalidateTarget(renderer, surface, rect);
+}
+
+ZIV_EXPORT int zivSetDamageBackgroundColour(ZorvUISystem::Renderer* renderer, uint32_t fillColour)
+{
+    return ZorvUISystem::damageSetBackgroundColour(renderer, fillColour);
+}
+
+ZIV_EXPORT int zivSetDamageBackgroundSurface(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface)
+{
+    return ZorvUISystem::damageSetBackgroundSurface(renderer, surface);
+}
+
+ZIV_EXPORT int zivSetDamageBufferSlot(ZorvUISystem::Renderer* renderer, uint32_t slot)
+{
+    return ZorvUISystem::damageSetBufferSlot(renderer, slot);
+}
+
+ZIV_EXPORT uint32_t zivGetDamageRects(ZorvUISystem::Renderer* renderer, RECT* rects, uint32_t capacity)
+{
+    return ZorvUISystem::damageRects(renderer, rects, capacity);
 }
 }

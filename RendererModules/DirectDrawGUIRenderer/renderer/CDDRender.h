@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <vector>
 
 #include "renderer/DepthQueue.h"
@@ -13,7 +14,9 @@
 namespace ZorvUISystem {
 
 class CDDTexture;
+class DamageState;
 struct QuadDraw;
+struct SceneQuad;
 
 class CDDRender : public Renderer {
 public:
@@ -62,6 +65,10 @@ public:
     const DepthQueue& quadQueue() const { return d_quadQueue; }
     const std::list<Texture*>& textures() const { return d_textures; }
 
+    // Damage-aware frames (renderer/DamageFrame.cpp); null while off.
+    void setDamageTracking(bool enabled);
+    DamageState* damageState() const { return d_damage.get(); }
+
 private:
     void initDisplay(float width, float height);
     void createScratchTexture(uint32_t width, uint32_t height);
@@ -98,6 +105,18 @@ private:
     // The two ways drawQuad puts a quad on a surface.
     HRESULT blendQuad(QuadDraw& draw);
     HRESULT copyQuad(QuadDraw& draw);
+    // Damage-aware frames: the pass, drawing held to the damage, and the
+    // blend path's pieces of a destination.
+    void renderDamaged();
+    bool drawTracked(IDirectDrawSurface* surface, const QueuedQuad& quad);
+    bool restoreBackground(IDirectDrawSurface* target);
+    bool presentDamage(IDirectDrawSurface* target);
+    bool unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurface* target);
+    const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
+    HRESULT placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
+                      DWORD flags);
+    HRESULT placeBlt(IDirectDrawSurface* destination, RECT* dest, IDirectDrawSurface* source, RECT* sourceRect,
+                     DWORD flags, DDBLTFX* effects);
 
     uint32_t d_displayHeight = 0;
     uint32_t d_displayWidth = 0;
@@ -131,6 +150,7 @@ private:
         std::vector<RECT> visible;
         std::vector<uint8_t> region;
     } d_clip;
+    std::unique_ptr<DamageState> d_damage;
 };
 
 // The processor's feature word, laid out as EDX of CPUID leaf 1; bit 23 is MMX.

@@ -8,6 +8,7 @@
 #include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
@@ -289,10 +290,10 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             scratch->d_rgbMode = inUse->d_rgbMode;
             copyColourKey(source, scratchColour);
             RECT scratchRect = d;
-            result = copyFast(draw.destination, static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
-                              &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = placeCopy(draw.destination, static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
+                               &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            result = draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
+            result = placeBlt(draw.destination, &draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
         }
         countCopy(d_frameStatistics, draw, result, inUse->d_hasAlpha);
         return result;
@@ -321,16 +322,19 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
         // A lock ignores the destination's clipper, which blits honour: only
         // the parts of D that its clip list shows are blended.
-        const std::vector<RECT>* visible = clipList(draw.destination);
+        const std::vector<RECT>* shown = clipList(draw.destination);
+        const std::vector<RECT>* visible = damageClip(draw.destination, shown);
         // Clip rectangles are in the destination's pixels, which the kernels
         // measure in the texture's: of another size, nothing is safe to blend.
         const uint32_t destBits = destDesc.ddpfPixelFormat.dwRGBBitCount;
         const bool sameSize = destBits == 0 || destBits == bytes * 8;
         const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
         for (size_t i = 0; i < pieces; ++i) {
-            const RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
+            RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
             if (d.left >= d.right || d.top >= d.bottom)
                 continue;
+            // A piece of the damage is blended as the whole quad blends it.
+            const KeptEdges kept(d_damage.get(), visible != shown, destDesc, d, draw.dest, bytes);
             const RECT s = {draw.source.left + (d.left - draw.dest.left), draw.source.top + (d.top - draw.dest.top),
                             draw.source.left + (d.right - draw.dest.left),
                             draw.source.top + (d.bottom - draw.dest.top)};
@@ -382,8 +386,8 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             effects.ddckSrcColorkey.dwColorSpaceLowValue = 0;
             effects.ddckSrcColorkey.dwColorSpaceHighValue = 0;
             RECT scratchRect = d;
-            if (draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects) >=
-                0) {
+            if (placeBlt(draw.destination, &d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT,
+                         &effects) >= 0) {
                 countPath(d_frameStatistics.tintedCopy, d);
                 return DD_OK;
             }
@@ -405,14 +409,14 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             copyColourKey(colour, scratchColour);
             RECT scratchRect = d;
             result =
-                copyFast(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+                placeCopy(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
-        result = draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+        result = placeBlt(draw.destination, &d, colour, &s, DDBLT_WAIT, nullptr);
     } else {
-        result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
+        result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
     }
     countCopy(d_frameStatistics, draw, result, texture->d_hasAlpha);
     return result;

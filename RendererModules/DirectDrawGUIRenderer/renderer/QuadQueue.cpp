@@ -4,6 +4,7 @@
 
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
@@ -30,6 +31,8 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
         return;
     }
     // Drawn at once onto the target, in buffered mode too.
+    if (d_damage != nullptr)
+        d_damage->targetUnknown(d_targetSurface);
     ensureAuxiliaryTextures();
     d_clip.surface = nullptr;
     drawQuad(d_targetSurface, quad);
@@ -40,6 +43,10 @@ void CDDRender::renderQueue()
     startFrameStatistics(d_frameStatistics, activeKernelLevelName());
     ensureAuxiliaryTextures();
     d_clip.surface = nullptr;
+    if (d_damage != nullptr) {
+        renderDamaged();
+        return;
+    }
 
     if (d_bufferTexture == nullptr) {
         if (d_targetSurface == nullptr)
@@ -79,8 +86,8 @@ HRESULT CDDRender::presentBuffer()
     RECT target;
     if (surfaceBounds(d_targetSurface, target) && !clipBlit(area, source, target, kUnboundedRect))
         return DD_OK;
-    const HRESULT result = copyFast(d_targetSurface, static_cast<DWORD>(area.left), static_cast<DWORD>(area.top),
-                                    buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+    const HRESULT result = placeCopy(d_targetSurface, static_cast<DWORD>(area.left), static_cast<DWORD>(area.top),
+                                     buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
     if (result >= 0)
         countPath(d_frameStatistics.bufferCopy, area);
     return result;
@@ -93,7 +100,11 @@ void CDDRender::clearQueue()
     d_bufferStale = false;
     // A busy blitter is waited for; a lost buffer is mended, and is black
     // then.
-    if (clearBuffer() == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())
+    const HRESULT cleared = clearBuffer();
+    // A buffer that kept pixels no record tells of: no target shows it known.
+    if (cleared < 0 && d_damage != nullptr)
+        d_damage->forgetTargets();
+    if (cleared == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())
         mendAuxiliaryTexture(d_bufferTexture);
 }
 
