@@ -36,6 +36,7 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
         d_api.destroyRenderer = reinterpret_cast<ZivDestroyRendererFn>(bind(d_handle, "destroyRenderer", path));
         d_api.getLastErrorString =
             reinterpret_cast<ZivGetLastErrorStringFn>(bind(d_handle, "getLastErrorString", path));
+        bindDamageControls(d_api, [this](const char* name) { return dlsym(d_handle, name); });
     } catch (...) {
         dlclose(d_handle);
         throw;

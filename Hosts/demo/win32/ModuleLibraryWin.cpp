@@ -51,6 +51,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
         d_api.createRenderer = bind<ZivCreateRendererFn>(module, "createRenderer", path);
         d_api.destroyRenderer = bind<ZivDestroyRendererFn>(module, "destroyRenderer", path);
         d_api.getLastErrorString = bind<ZivGetLastErrorStringFn>(module, "getLastErrorString", path);
+        bindDamageControls(
+            d_api, [module](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(module, name)); });
     } catch (...) {
         FreeLibrary(module);
         throw;
