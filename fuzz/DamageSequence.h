@@ -281,8 +281,17 @@ private:
         bool faulted = false;
         // A failure while textures are reloaded would leave the two renderers
         // with different textures: faults only come in settled frames.
-        if (d_fault != nullptr && !d_unsettled)
+        for (Texture* texture : d_textures[0]) {
+            const auto* t = static_cast<ZorvUISystem::CDDTexture*>(texture);
+            // A texture that mends itself when next drawn must not meet the fault.
+            if (t->colourSurface() == nullptr || t->surfacesLost())
+                d_unsettled = true;
+        }
+        if (d_fault != nullptr && !d_unsettled) {
             faulted = ddrawtest::failNext(d_fault, DDERR_GENERIC, d_faultNth);
+            if (d_trace)
+                std::fprintf(stderr, "fault: call %u of %s fails\n", d_faultNth, d_fault);
+        }
         d_fault = nullptr;
         d_unsettled = false;
         d_on->setTargetSurface(target);
@@ -300,6 +309,14 @@ private:
             for (const RECT& r : damaged)
                 std::fprintf(stderr, " %ld,%ld-%ld,%ld", long(r.left), long(r.top), long(r.right), long(r.bottom));
             std::fprintf(stderr, "\n");
+            for (CDDRender* r : {d_on.get(), d_off.get()}) {
+                const ZorvUISystem::FrameStatistics& s = r->getFrameStatistics();
+                std::fprintf(stderr, "  drawn %u (blended %u, px %llu), skipped %u:", s.drawn().quads,
+                             s.blended().quads, (unsigned long long)s.drawn().pixels, s.skippedQuads());
+                for (uint32_t reason : s.skipped)
+                    std::fprintf(stderr, " %u", reason);
+                std::fprintf(stderr, "\n");
+            }
             for (const Quad& q : d_quads)
                 std::fprintf(stderr, "  quad t%u z%g %g,%g-%g,%g from %g,%g-%g,%g colour %08x\n", q.texture, q.z,
                              q.dest.left, q.dest.top, q.dest.right, q.dest.bottom, q.source.left, q.source.top,

@@ -285,9 +285,11 @@ void DamageState::forceFull(uint32_t reason)
 
 void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after)
 {
-    // Equal heads and tails draw the same; between them, quads at the same
-    // place that differ mark where each was, and a middle of another length
-    // marks all of itself.
+    // Quads matched in order between the two scenes draw the same pixels in
+    // the same order; every quad left unmatched marks where it was or is.
+    // Equal heads and tails match at once; between them each new quad is
+    // matched with the next old one that equals it, a few places on at most,
+    // the old ones skipped on the way being gone.
     const size_t n = before.size();
     const size_t m = after.size();
     size_t head = 0;
@@ -298,18 +300,27 @@ void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<S
         ++tail;
     const size_t beforeEnd = n - tail;
     const size_t afterEnd = m - tail;
-    if (beforeEnd - head == afterEnd - head) {
-        for (size_t i = head; i < beforeEnd; ++i)
-            if (!sameQuad(before[i], after[i])) {
+    constexpr size_t kLookAhead = 64;
+    size_t i = head;
+    for (size_t j = head; j < afterEnd; ++j) {
+        if (i < beforeEnd && sameQuad(before[i], after[j])) {
+            ++i;
+            continue;
+        }
+        size_t k = i + 1;
+        const size_t last = beforeEnd - i > kLookAhead ? i + kLookAhead : beforeEnd;
+        while (k < last && !sameQuad(before[k], after[j]))
+            ++k;
+        if (k < last) {
+            for (; i < k; ++i)
                 d_region.add(before[i].bounds);
-                d_region.add(after[i].bounds);
-            }
-        return;
+            ++i;
+        } else {
+            d_region.add(after[j].bounds);
+        }
     }
-    for (size_t i = head; i < beforeEnd; ++i)
+    for (; i < beforeEnd; ++i)
         d_region.add(before[i].bounds);
-    for (size_t i = head; i < afterEnd; ++i)
-        d_region.add(after[i].bounds);
 }
 
 void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds,

@@ -1,5 +1,5 @@
 // Runs the damage differential check on sequences made from fixed seeds, or
-// replays one saved sequence: renderer_damage_sequences COUNT | FILE.
+// replays one saved sequence: renderer_damage_sequences COUNT [FIRST] | FILE.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,7 +20,10 @@ int main(int argc, char** argv)
         return 0;
     }
     const unsigned long count = std::strtoul(argument.c_str(), nullptr, 10);
-    for (unsigned long seed = 0; seed < count; ++seed) {
+    const unsigned long first = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 0;
+    for (unsigned long seed = first; seed < count; ++seed) {
+        if (std::getenv("ZIV_DAMAGE_TRACE") != nullptr)
+            std::fprintf(stderr, "sequence %lu\n", seed);
         zivfuzz::Pattern pattern(uint32_t(seed) + 1);
         std::vector<uint8_t> bytes(6 + 200 + seed % 400);
         for (uint8_t& byte : bytes)
