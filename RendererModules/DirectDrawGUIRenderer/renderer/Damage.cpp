@@ -57,14 +57,7 @@ void subtract(const RECT& r, const RECT& cut, std::vector<RECT>& out)
         out.push_back(RECT{meet.right, meet.top, r.right, meet.bottom});
 }
 
-constexpr size_t kQuadKeyBytes = offsetof(SceneQuad, bounds);
-
 } // namespace
-
-bool sameQuad(const SceneQuad& a, const SceneQuad& b)
-{
-    return std::memcmp(&a, &b, kQuadKeyBytes) == 0;
-}
 
 // --- DamageRegion ------------------------------------------------------------
 
@@ -283,7 +276,14 @@ void DamageState::forceFull(uint32_t reason)
     d_region.addAll();
 }
 
-void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after)
+void DamageState::addQuad(const SceneQuad& quad)
+{
+    // Where a quad can write: its destination on the area (DamageRegion::add
+    // clips to it).
+    d_region.add(quad.dest);
+}
+
+void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after, size_t known)
 {
     // Quads matched in order between the two scenes draw the same pixels in
     // the same order; every quad left unmatched marks where it was or is.
@@ -292,7 +292,7 @@ void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<S
     // the old ones skipped on the way being gone.
     const size_t n = before.size();
     const size_t m = after.size();
-    size_t head = 0;
+    size_t head = known < n && known < m ? known : (n < m ? n : m);
     while (head < n && head < m && sameQuad(before[head], after[head]))
         ++head;
     size_t tail = 0;
@@ -313,18 +313,26 @@ void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<S
             ++k;
         if (k < last) {
             for (; i < k; ++i)
-                d_region.add(before[i].bounds);
+                addQuad(before[i]);
             ++i;
         } else {
-            d_region.add(after[j].bounds);
+            addQuad(after[j]);
         }
     }
     for (; i < beforeEnd; ++i)
-        d_region.add(before[i].bounds);
+        addQuad(before[i]);
+}
+
+const std::vector<SceneQuad>& DamageState::lastScene(IDirectDrawSurface* target)
+{
+    for (const Record& record : d_records)
+        if (record.surface == target && record.slot == d_slot)
+            return record.valid ? record.scene : d_noScene;
+    return d_noScene;
 }
 
 void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds,
-                             std::vector<SceneQuad>& frameScene)
+                             std::vector<SceneQuad>& frameScene, size_t head)
 {
     d_fullReason = FrameStatistics::FULL_FRAME_NONE;
     d_piecesReady = false;
@@ -343,7 +351,7 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
     else if (record.pendingAll)
         forceFull(FrameStatistics::FULL_FRAME_HOST);
     else {
-        diff(record.scene, frameScene);
+        diff(record.scene, frameScene, head);
         for (const RECT& rect : record.pending)
             d_region.add(rect);
         const uint64_t whole = areaOf(area);

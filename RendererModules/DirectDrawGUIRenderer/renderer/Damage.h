@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include <ddraw.h>
@@ -17,16 +18,27 @@
 
 namespace ZorvUISystem {
 
-// One quad as far as its pixels go: two quads with equal keys draw the same
-// pixels over the same ones.
+// One quad as far as its pixels go: what drawing it reads of its record
+// (the rectangles truncated, the corner colours averaged) and its texture's
+// content version, which no other texture shares. Two quads with equal keys
+// draw the same pixels over the same ones.
 struct SceneQuad {
-    uint64_t version; // the texture's content version when the scene was taken
-    const Texture* texture;
-    FloatRect destRect;
-    FloatRect textureRect;
-    CornerColours colours;
-    RECT bounds; // the pixels it may write: its destination on the frame's area
+    uint64_t version; // the texture's content version when the scene was taken; 0 without texture
+    RECT dest;
+    RECT source;
+    uint32_t colour; // the corner colours' average, ARGB
+    uint32_t spare;  // 0
 };
+static_assert(sizeof(SceneQuad) == 48, "six words, compared as such");
+
+inline bool sameQuad(const SceneQuad& a, const SceneQuad& b)
+{
+    uint64_t x[6];
+    uint64_t y[6];
+    std::memcpy(x, &a, sizeof(x));
+    std::memcpy(y, &b, sizeof(y));
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3]) | (x[4] ^ y[4]) | (x[5] ^ y[5])) == 0;
+}
 
 class DamageState;
 
@@ -105,7 +117,13 @@ public:
     // the part of the target the pass may draw on, bounds the whole target.
     // Leaves the result in region() and the reason of a full frame in
     // fullReason().
-    void beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds, std::vector<SceneQuad>& scene);
+    // head quads of the scene are known to equal the last scene's
+    // (lastScene).
+    void beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds, std::vector<SceneQuad>& scene,
+                    size_t head);
+    // The scene last drawn onto target (or this buffer of its chain); empty
+    // when none is known.
+    const std::vector<SceneQuad>& lastScene(IDirectDrawSurface* target);
     // The pass is over: when it went as planned, its scene is what the
     // target shows now.
     void endFrame(bool succeeded);
@@ -134,6 +152,14 @@ public:
     // Reused per pass.
     std::vector<SceneQuad> scene;
     std::vector<uint8_t> keptPixels;
+    // Textures found lost in this pass, by a small cache of their addresses.
+    struct LostCheck {
+        const void* texture = nullptr;
+        uint64_t pass = 0;
+        bool lost = false;
+    };
+    LostCheck lostChecks[64];
+    uint64_t passes = 0;
     // The auxiliary textures' content versions at the last pass: new ones
     // mean a device reset or a rebuilt buffer came between.
     uint64_t auxiliaryVersions[2] = {0, 0};
@@ -152,7 +178,8 @@ private:
         uint64_t used = 0;
     };
     Record& recordFor(IDirectDrawSurface* target);
-    void diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after);
+    void diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after, size_t head);
+    void addQuad(const SceneQuad& quad);
 
     static constexpr size_t kMaxRecords = 8;
     std::vector<Record> d_records;
@@ -170,6 +197,7 @@ private:
     const std::vector<RECT>* d_clipListSeen = nullptr;
     bool d_piecesReady = false;
     std::vector<RECT> d_visible;
+    std::vector<SceneQuad> d_noScene;
 };
 
 } // namespace ZorvUISystem

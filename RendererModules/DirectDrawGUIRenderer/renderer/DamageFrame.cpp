@@ -1,7 +1,9 @@
 // Damage-aware frames: the render pass that redraws only what changed since
 // the last pass drawn onto the same target, and the copies that keep the quad
 // blit inside the damage while it does.
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "pixel/RgbMode.h"
 #include "renderer/CDDRender.h"
@@ -14,9 +16,6 @@
 namespace ZorvUISystem {
 
 namespace {
-
-// The content version of a texture found lost: no texture ever has it.
-constexpr uint64_t kLostVersion = ~uint64_t{0};
 
 bool emptyRect(const RECT& r)
 {
@@ -38,17 +37,34 @@ uint64_t versionOf(const CDDTexture* texture)
     return texture != nullptr ? texture->contentVersion() : 0;
 }
 
-SceneQuad sceneQuad(const QueuedQuad& quad, const RECT& area)
+uint32_t averageOf(const CornerColours& c)
 {
-    SceneQuad scene;
-    std::memset(&scene, 0, sizeof(scene));
-    scene.version = versionOf(static_cast<const CDDTexture*>(quad.texture));
-    scene.texture = quad.texture;
-    scene.destRect = quad.destRect;
-    scene.textureRect = quad.textureRect;
-    scene.colours = quad.colours;
-    scene.bounds = intersectRects(truncateRect(quad.destRect), area);
-    return scene;
+    uint32_t average = 0;
+    for (unsigned shift = 0; shift < 32; shift += 8) {
+        const uint32_t sum = ((c.topLeft >> shift) & 0xFFu) + ((c.topRight >> shift) & 0xFFu) +
+                             ((c.bottomLeft >> shift) & 0xFFu) + ((c.bottomRight >> shift) & 0xFFu);
+        average |= (sum >> 2) << shift;
+    }
+    return average;
+}
+
+// truncateRect, with the common case of four coordinates well inside the
+// 32-bit range (not a number fails the test) converted at once.
+RECT truncated(const FloatRect& r)
+{
+    constexpr float kLimit = 2147483520.0f; // the largest float below 2^31
+    const bool inside = r.left > -kLimit && r.left < kLimit && r.top > -kLimit && r.top < kLimit && r.right > -kLimit &&
+                        r.right < kLimit && r.bottom > -kLimit && r.bottom < kLimit;
+    if (!inside)
+        return truncateRect(r);
+    return RECT{static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
+                static_cast<LONG>(r.bottom)};
+}
+
+// The scene's key of a quad: what drawing it reads of the record.
+SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version)
+{
+    return SceneQuad{version, truncated(quad.destRect), truncated(quad.textureRect), averageOf(quad.colours), 0};
 }
 
 // The pixel layout of a surface, as DirectDraw describes it.
@@ -141,34 +157,48 @@ void CDDRender::renderDamaged()
     if (emptyRect(area))
         area = RECT{0, 0, 0, 0};
 
-    // The scene: what the buffer holds, or the queue.
+    // The scene (what the buffer holds, or the queue), compared with the last
+    // one while it is taken: an unchanged frame reads each quad once.
     std::vector<SceneQuad>& scene = damage.scene;
+    const std::vector<SceneQuad>& last = damage.lastScene(target);
+    size_t head = 0;
+    bool same = true;
+    const auto take = [&](const QueuedQuad& quad, uint64_t version) {
+        scene.push_back(sceneQuad(quad, version));
+        if (same && head < last.size() && sameQuad(last[head], scene.back()))
+            ++head;
+        else
+            same = false;
+    };
     scene.clear();
     if (buffered) {
         scene.reserve(d_bufferedQuads.size());
         for (const QueuedQuad& quad : d_bufferedQuads)
-            scene.push_back(sceneQuad(quad, area));
+            take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)));
     } else {
         // A texture whose surface was lost draws other pixels now (restored,
-        // reloaded or left transparent): its quads are damage, asked once per
-        // run of quads of the same texture.
+        // reloaded or left transparent): its quads are damage. Each texture
+        // is asked once a pass.
         scene.reserve(d_quadQueue.size());
-        const Texture* asked = nullptr;
-        bool lost = false;
+        const uint64_t pass = ++damage.passes;
         for (const QueuedQuad& quad : d_quadQueue) {
-            scene.push_back(sceneQuad(quad, area));
-            if (quad.texture != asked) {
-                asked = quad.texture;
-                lost = asked != nullptr && static_cast<const CDDTexture*>(asked)->surfacesLost();
+            const auto* texture = static_cast<const CDDTexture*>(quad.texture);
+            uint64_t version = versionOf(texture);
+            if (texture != nullptr) {
+                DamageState::LostCheck& check =
+                    damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
+                if (check.texture != texture || check.pass != pass)
+                    check = DamageState::LostCheck{texture, pass, texture->surfacesLost()};
+                if (check.lost)
+                    version = ~version;
             }
-            if (lost)
-                scene.back().version = kLostVersion;
+            take(quad, version);
         }
     }
-    damage.beginFrame(target, area, bounds, scene);
+    damage.beginFrame(target, area, bounds, scene, head);
     if (surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
         damage.forceFull(FrameStatistics::FULL_FRAME_INVALID);
-    if (!buffered && !damage.fullFrame() && unclippable(damage.currentScene(), target))
+    if (!buffered && !damage.fullFrame() && !damage.region().empty() && unclippable(damage.currentScene(), target))
         damage.forceFull(FrameStatistics::FULL_FRAME_UNCLIPPABLE);
 
     const DamageRegion& region = damage.region();
@@ -201,7 +231,7 @@ void CDDRender::renderDamaged()
             size_t index = 0;
             for (const QueuedQuad& queued : d_quadQueue) {
                 const SceneQuad& quad = drawn[index++];
-                if (clipped && !region.meets(quad.bounds)) {
+                if (clipped && !region.meets(quad.dest)) {
                     if constexpr (kCountFrames)
                         ++d_frameStatistics.damage.quadsUndamaged;
                     continue;
@@ -225,9 +255,11 @@ bool CDDRender::unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurf
     uint32_t targetBytes = 0;
     RgbMode scratchMode = DDS_RGBMODE_UNSUPPORTED;
     bool scratchKnown = false;
-    for (const SceneQuad& quad : scene) {
-        const auto* texture = static_cast<const CDDTexture*>(quad.texture);
-        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(quad.bounds))
+    size_t index = 0;
+    for (const QueuedQuad& queued : d_quadQueue) {
+        const SceneQuad& quad = scene[index++];
+        const auto* texture = static_cast<const CDDTexture*>(queued.texture);
+        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(quad.dest))
             continue;
         if (d_blendMode != 0) {
             if (targetBytes == 0)
@@ -235,7 +267,7 @@ bool CDDRender::unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurf
             if ((targetBytes & 0xFF) != bytesPerPixel(texture->rgbMode()))
                 return true;
         }
-        if (!texture->hasAlpha() && isStretched(truncateRect(quad.destRect), truncateRect(quad.textureRect))) {
+        if (!texture->hasAlpha() && isStretched(quad.dest, quad.source)) {
             if (!scratchKnown) {
                 scratchMode = surfaceMode(colourOf(d_scratchTexture));
                 scratchKnown = true;
