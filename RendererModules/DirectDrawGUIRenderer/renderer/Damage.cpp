@@ -274,13 +274,14 @@ void DamageState::forceFull(uint32_t reason)
     if (d_current < d_records.size())
         d_region.reset(d_records[d_current].bounds);
     d_region.addAll();
+    d_lastRects = d_region.rects();
 }
 
 void DamageState::addQuad(const SceneQuad& quad)
 {
     // Where a quad can write: its destination on the area (DamageRegion::add
     // clips to it).
-    d_region.add(quad.dest);
+    d_region.add(reachOf(quad, d_region.area()));
 }
 
 void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after, size_t known)

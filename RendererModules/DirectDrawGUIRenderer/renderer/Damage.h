@@ -27,8 +27,21 @@ struct SceneQuad {
     RECT dest;
     RECT source;
     uint32_t colour; // the corner colours' average, ARGB
-    uint32_t spare;  // 0
+    uint32_t flags;  // kWholeRows or 0
 };
+
+// A quad blended from a texture whose pixels are of another size than the
+// target's: the kernels measure the target's rows in the texture's pixels, so
+// the quad may write anywhere along its rows.
+constexpr uint32_t kWholeRows = 1;
+
+// The pixels a quad may write on a frame's area.
+inline RECT reachOf(const SceneQuad& quad, const RECT& area)
+{
+    if ((quad.flags & kWholeRows) != 0)
+        return RECT{area.left, quad.dest.top, area.right, quad.dest.bottom};
+    return quad.dest;
+}
 static_assert(sizeof(SceneQuad) == 48, "six words, compared as such");
 
 inline bool sameQuad(const SceneQuad& a, const SceneQuad& b)
@@ -140,6 +153,8 @@ public:
 
     // The rectangles the last pass redrew on its target.
     const std::vector<RECT>& lastRects() const { return d_lastRects; }
+    // A pass without a target redrew nothing.
+    void noTarget() { d_lastRects.clear(); }
     IDirectDrawSurface* lastTarget() const { return d_lastTarget; }
 
     // While a pass draws onto the damage: the surface whose drawing is held

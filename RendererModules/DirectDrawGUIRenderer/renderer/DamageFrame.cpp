@@ -62,9 +62,9 @@ RECT truncated(const FloatRect& r)
 }
 
 // The scene's key of a quad: what drawing it reads of the record.
-SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version)
+SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version, uint32_t flags)
 {
-    return SceneQuad{version, truncated(quad.destRect), truncated(quad.textureRect), averageOf(quad.colours), 0};
+    return SceneQuad{version, truncated(quad.destRect), truncated(quad.textureRect), averageOf(quad.colours), flags};
 }
 
 // The pixel layout of a surface, as DirectDraw describes it.
@@ -147,12 +147,15 @@ void CDDRender::renderDamaged()
         d_quadQueue.clear();
     }
     IDirectDrawSurface* target = d_targetSurface;
-    if (target == nullptr)
+    if (target == nullptr) {
+        damage.noTarget();
         return;
+    }
 
     RECT bounds;
     if (!surfaceBounds(target, bounds))
         bounds = d_displayArea;
+    const uint32_t targetBytes = bytesPerPixel(surfaceMode(target));
     RECT area = intersectRects(bounds, d_displayArea);
     if (emptyRect(area))
         area = RECT{0, 0, 0, 0};
@@ -162,9 +165,10 @@ void CDDRender::renderDamaged()
     std::vector<SceneQuad>& scene = damage.scene;
     const std::vector<SceneQuad>& last = damage.lastScene(target);
     size_t head = 0;
+    bool mending = false;
     bool same = true;
-    const auto take = [&](const QueuedQuad& quad, uint64_t version) {
-        scene.push_back(sceneQuad(quad, version));
+    const auto take = [&](const QueuedQuad& quad, uint64_t version, uint32_t flags) {
+        scene.push_back(sceneQuad(quad, version, flags));
         if (same && head < last.size() && sameQuad(last[head], scene.back()))
             ++head;
         else
@@ -174,13 +178,16 @@ void CDDRender::renderDamaged()
     if (buffered) {
         scene.reserve(d_bufferedQuads.size());
         for (const QueuedQuad& quad : d_bufferedQuads)
-            take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)));
+            take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)), 0);
     } else {
         // A texture whose surface was lost draws other pixels now (restored,
         // reloaded or left transparent): its quads are damage. Each texture
         // is asked once a pass.
         scene.reserve(d_quadQueue.size());
         const uint64_t pass = ++damage.passes;
+        // A texture that mends itself while drawn may come back in another
+        // pixel format, and write elsewhere than its scene says: the pass is
+        // then drawn whole.
         for (const QueuedQuad& quad : d_quadQueue) {
             const auto* texture = static_cast<const CDDTexture*>(quad.texture);
             uint64_t version = versionOf(texture);
@@ -188,15 +195,20 @@ void CDDRender::renderDamaged()
                 DamageState::LostCheck& check =
                     damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
                 if (check.texture != texture || check.pass != pass)
-                    check = DamageState::LostCheck{texture, pass, texture->surfacesLost()};
-                if (check.lost)
+                    check = DamageState::LostCheck{texture, pass,
+                                                   texture->colourSurface() == nullptr || texture->surfacesLost()};
+                if (check.lost) {
                     version = ~version;
+                    mending = true;
+                }
             }
-            take(quad, version);
+            const bool otherSize =
+                texture != nullptr && d_blendMode != 0 && bytesPerPixel(texture->rgbMode()) != targetBytes;
+            take(quad, version, otherSize ? kWholeRows : 0);
         }
     }
     damage.beginFrame(target, area, bounds, scene, head);
-    if (surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
+    if (mending || surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
         damage.forceFull(FrameStatistics::FULL_FRAME_INVALID);
     if (!buffered && !damage.fullFrame() && !damage.region().empty() && unclippable(damage.currentScene(), target))
         damage.forceFull(FrameStatistics::FULL_FRAME_UNCLIPPABLE);
@@ -231,7 +243,7 @@ void CDDRender::renderDamaged()
             size_t index = 0;
             for (const QueuedQuad& queued : d_quadQueue) {
                 const SceneQuad& quad = drawn[index++];
-                if (clipped && !region.meets(quad.dest)) {
+                if (clipped && !region.meets(reachOf(quad, area))) {
                     if constexpr (kCountFrames)
                         ++d_frameStatistics.damage.quadsUndamaged;
                     continue;
@@ -259,7 +271,7 @@ bool CDDRender::unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurf
     for (const QueuedQuad& queued : d_quadQueue) {
         const SceneQuad& quad = scene[index++];
         const auto* texture = static_cast<const CDDTexture*>(queued.texture);
-        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(quad.dest))
+        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(reachOf(quad, region.area())))
             continue;
         if (d_blendMode != 0) {
             if (targetBytes == 0)
