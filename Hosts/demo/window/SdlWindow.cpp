@@ -221,7 +221,7 @@ private:
         SDL_RenderCopy(d_renderer.get(), d_texture.get(), &whole, &whole);
         if (d_options.showDamage) {
             SDL_SetRenderDrawColor(d_renderer.get(), 255, 0, 255, 255);
-            for (const RECT& part : d_session->damaged()) {
+            for (const RECT& part : d_session->lastRedrawn()) {
                 const SDL_Rect rect{part.left, part.top, part.right - part.left, part.bottom - part.top};
                 SDL_RenderDrawRect(d_renderer.get(), &rect);
             }

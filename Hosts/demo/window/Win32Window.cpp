@@ -368,7 +368,9 @@ private:
             d_session->draw(d_target, d_pointer, d_width, d_height);
             // Only what the frame redrew goes onto the screen, unless the
             // window was uncovered or moved since the last frame.
-            const bool whole = d_repaint || origin.x != d_presentedAt.x || origin.y != d_presentedAt.y;
+            // (The outlines of --show-damage are wiped by a whole copy.)
+            const bool whole =
+                d_repaint || d_options.showDamage || origin.x != d_presentedAt.x || origin.y != d_presentedAt.y;
             const RECT all{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
             const std::vector<RECT> parts = whole ? std::vector<RECT>{all} : d_session->damaged();
             d_repaint = false;
@@ -383,7 +385,7 @@ private:
                 check("Blt (onto the window)", shown);
             }
             if (d_options.showDamage) {
-                for (const RECT& part : d_session->damaged()) {
+                for (const RECT& part : d_session->lastRedrawn()) {
                     outline(
                         RECT{origin.x + part.left, origin.y + part.top, origin.x + part.right, origin.y + part.bottom});
                 }

@@ -115,6 +115,8 @@ void WindowSession::draw(IDirectDrawSurface* target, const Pointer& pointer, uin
     } else {
         d_damaged.push_back(area);
     }
+    if (!d_damaged.empty())
+        d_lastRedrawn = d_damaged;
 }
 
 void WindowSession::targetChanged(IDirectDrawSurface* target)

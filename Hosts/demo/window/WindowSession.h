@@ -74,6 +74,8 @@ public:
     // rectangles of the target the last draw changed (all of it when off).
     bool damageAware() const { return d_damage; }
     const std::vector<RECT>& damaged() const { return d_damaged; }
+    // What the last frame that redrew anything redrew (for --show-damage).
+    const std::vector<RECT>& lastRedrawn() const { return d_lastRedrawn; }
     // The host changed the target's pixels itself (restored it after a loss).
     void targetChanged(IDirectDrawSurface* target);
     const std::string& identifier() const { return d_identifier; }
@@ -90,6 +92,7 @@ private:
     int32_t d_blendMode;
     bool d_damage = false;
     std::vector<RECT> d_damaged;
+    std::vector<RECT> d_lastRedrawn;
 };
 
 // What the window tells a test (--report FILE): a line whenever it has shown
