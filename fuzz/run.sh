@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 mkdir -p "$build/fuzz-artifacts"
 printf '%-12s %12s %10s %14s  %s\n' target executions edges corpus result
-for target in image_bytes quad_stream kernels; do
+for target in image_bytes quad_stream kernels damage; do
   work="$build/fuzz-corpus/$target"
   log="$build/fuzz-$target.log"
   mkdir -p "$work"

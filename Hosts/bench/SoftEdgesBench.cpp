@@ -269,7 +269,7 @@ void benchFrame(benchmark::State& state, bool sixteen)
     try {
         const zivdemo::ModuleApi& module = zivModule();
         if (module.setSoftEdges == nullptr)
-            throw std::runtime_error("the module has no setSoftEdges");
+            throw std::runtime_error("the module has no zivSetSoftEdges");
         const zivdemo::TargetFormat format = sixteen ? zivdemo::TargetFormat::Rgb565 : zivdemo::TargetFormat::Rgb32;
         ZivFrame hard(module, demoFrame(), format, 2);
         ZivFrame soft(module, demoFrame(), format, 2);

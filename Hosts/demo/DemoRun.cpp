@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -205,6 +206,25 @@ std::string describeStatistics(const ZorvUISystem::FrameStatistics& s)
     return (text.empty() ? std::string("nothing drawn") : text) + "; kernels " + (level.empty() ? "?" : level);
 }
 
+std::string describeDamage(const FrameResult& frame)
+{
+    if (!frame.damageAware)
+        return "";
+    const auto& d = frame.damage;
+    if (d.fullFrame != 0)
+        return "; damage-aware: redrew all of it";
+    if (d.rects == 0)
+        return "; damage-aware: redrew nothing";
+    const double share =
+        frame.image.width != 0 && frame.image.height != 0
+            ? 100.0 * static_cast<double>(d.pixels) / (static_cast<double>(frame.image.width) * frame.image.height)
+            : 0.0;
+    char percent[32];
+    std::snprintf(percent, sizeof(percent), "%.1f", share);
+    return "; damage-aware: redrew " + std::to_string(d.rects) + (d.rects == 1 ? " rectangle, " : " rectangles, ") +
+           std::to_string(d.pixels) + " px (" + percent + " %)";
+}
+
 void resetSize(const ResetSpec& reset, uint32_t& width, uint32_t& height)
 {
     const int64_t w = reset.grow ? static_cast<int64_t>(width) + reset.width : reset.width;
@@ -299,6 +319,13 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
     context.variables["format"] = formatInfo(settings.format).label;
     context.variables["blend"] = std::to_string(settings.blendMode);
 
+    // Each frame is first drawn damage-aware, over the frame before it, and
+    // must come out the same as drawn whole.
+    const bool damageAware =
+        module.setDamageTracking != nullptr && module.setDamageBackgroundColour != nullptr &&
+        module.invalidateTarget != nullptr && module.setDamageTracking(renderer.get(), 1) == 1 &&
+        module.setDamageBackgroundColour(renderer.get(), packColour(settings.format, scene.background)) == 1;
+
     std::map<std::string, const Image*> earlier;
     // Where each frame's anchored groups lay, for the frames compared with it.
     std::map<std::string, std::vector<Rect>> anchored;
@@ -342,11 +369,28 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
             const std::vector<Quad> quads = layoutFrame(scene, frame, context);
             anchored[frame.name] = anchoredAreas(scene, frame, context);
 
+            Image damaged;
+            if (damageAware) {
+                out.damageAware = true;
+                for (const Quad& q : quads) {
+                    renderer->queueQuad(
+                        {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
+                        {q.source.left, q.source.top, q.source.right, q.source.bottom},
+                        {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
+                }
+                renderer->renderQueue();
+                out.damage = renderer->getFrameStatistics().damage;
+                renderer->clearQueue();
+                damaged = device.capture();
+            }
+
             using Clock = std::chrono::steady_clock;
             Clock::duration total{};
             for (uint32_t r = 0; r < std::max(settings.repeat, 1u); ++r) {
                 const Clock::time_point start = Clock::now();
                 device.clear(scene.background);
+                if (damageAware)
+                    module.invalidateTarget(renderer.get(), device.target(), nullptr);
                 for (const Quad& q : quads) {
                     renderer->queueQuad(
                         {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
@@ -363,6 +407,14 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
             out.quads = quads.size();
             out.blendedPixels = estimateBlendedPixels(quads, settings.blendMode, device.width(), device.height());
             out.image = device.capture();
+            if (damageAware) {
+                const std::string difference = compareOverlap(out.image, damaged);
+                if (!difference.empty()) {
+                    out.failed = true;
+                    out.note += std::string(out.note.empty() ? "" : "; ") +
+                                "drawn damage-aware it differs from the whole frame: " + difference;
+                }
+            }
 
             if (!frame.sameAs.empty()) {
                 const Image& before = *earlier.at(frame.sameAs);

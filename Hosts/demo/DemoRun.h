@@ -52,7 +52,7 @@ struct RunSettings {
     uint32_t repeat = 1;  // renders per frame, for the timing
     bool clipper = false; // the target carries a clipper that covers it
     // Blend modes 1 and 2: antialiased text and icons blended by each texel's
-    // alpha (the module's setSoftEdges), as a GUI library would ask.
+    // alpha (the module's zivSetSoftEdges), as a GUI library would ask.
     bool softEdges = true;
 };
 
@@ -71,6 +71,11 @@ struct FrameResult {
     bool failed = false;        // the frame broke a check of the scene
     // The renderer's counts of the frame's last render pass.
     ZorvUISystem::FrameStatistics statistics{};
+    // Damage-aware frames, where the module has them: the frame drawn first
+    // as the change from the frame before (then whole, for the timing and the
+    // counts above), and what that redrew.
+    bool damageAware = false;
+    ZorvUISystem::FrameStatistics::DamageCount damage{};
 };
 
 struct RunResult {
@@ -100,6 +105,9 @@ void uploadPixels(ZorvUISystem::Texture* texture, const TextureSpec& spec, const
 // The renderer's counts of a frame for people: the quads and pixels of every
 // path taken, the quads skipped and why, and the kernels' instruction set.
 std::string describeStatistics(const ZorvUISystem::FrameStatistics& statistics);
+// What a damage-aware frame redrew, for people ("" when the frame was not
+// drawn so): "; redrew 2 rectangles, 5408 px (1.8 %)".
+std::string describeDamage(const FrameResult& frame);
 
 // The target size after a reset. Throws std::runtime_error for a size
 // outside 1x1 to kMaxTargetSide squared.

@@ -36,7 +36,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
         d_api.destroyRenderer = reinterpret_cast<ZivDestroyRendererFn>(bind(d_handle, "destroyRenderer", path));
         d_api.getLastErrorString =
             reinterpret_cast<ZivGetLastErrorStringFn>(bind(d_handle, "getLastErrorString", path));
-        d_api.setSoftEdges = reinterpret_cast<ZivSetSoftEdgesFn>(dlsym(d_handle, "setSoftEdges"));
+        d_api.setSoftEdges = reinterpret_cast<ZivSetSoftEdgesFn>(dlsym(d_handle, "zivSetSoftEdges"));
+        bindDamageControls(d_api, [this](const char* name) { return dlsym(d_handle, name); });
     } catch (...) {
         dlclose(d_handle);
         throw;

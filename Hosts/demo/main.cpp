@@ -190,7 +190,7 @@ int main(int argc, char** argv)
                     ++written;
                     run.frames.push_back({file, frame.frame, frame.image.width, frame.image.height, frame.quads,
                                           frame.msPerFrame, frame.blendedPixels, frame.note, frame.failed});
-                    page.statistics[file] = describeStatistics(frame.statistics);
+                    page.statistics[file] = describeStatistics(frame.statistics) + describeDamage(frame);
                     ms += frame.msPerFrame;
                     if (frame.failed) {
                         allGood = false;

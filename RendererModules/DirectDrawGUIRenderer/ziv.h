@@ -87,9 +87,32 @@ struct FrameStatistics {
     uint32_t skipped[SKIP_REASON_COUNT];
     PathCount bufferCopy; // blend mode 0: the buffer copied onto the target at the end of the pass
     char simdLevel[8];    // instruction set of the blend kernels: "none", "sse2", "avx2" or "avx512"
-    // Soft edges (setSoftEdges): the quads blended by each texel's own alpha,
+    // Soft edges (zivSetSoftEdges): the quads blended by each texel's own alpha,
     // by the texture's pixel mode; counted here and not in blend.
     PathCount texelAlphaBlend[kPixelModeCount];
+
+    // Damage-aware frames (zivSetDamageTracking): why a pass redrew its whole
+    // target instead of the damage.
+    enum FullFrameReason : uint32_t {
+        FULL_FRAME_NONE = 0,        // the pass redrew only the damage
+        FULL_FRAME_FIRST = 1,       // nothing drawn onto this target (or this buffer of the chain) before
+        FULL_FRAME_INVALID = 2,     // the last pass onto it failed somewhere, a surface was lost, a reset came
+        FULL_FRAME_SIZE = 3,        // the target or the display changed size
+        FULL_FRAME_BACKGROUND = 4,  // the background changed
+        FULL_FRAME_HOST = 5,        // the host invalidated the whole target
+        FULL_FRAME_AREA = 6,        // the damage covered most of the target
+        FULL_FRAME_UNCLIPPABLE = 7, // a damaged quad that cannot be drawn in part the same as whole
+        FULL_FRAME_REASON_COUNT = 8
+    };
+    struct DamageCount {
+        uint32_t rects;           // damaged rectangles redrawn (1 for a full frame)
+        uint64_t pixels;          // their pixels
+        uint32_t quadsDrawn;      // quads drawn because they met the damage
+        uint32_t quadsUndamaged;  // quads left alone because they met none
+        uint32_t fullFrame;       // 1 when the whole target was redrawn
+        uint32_t fullFrameReason; // a FullFrameReason
+    };
+    DamageCount damage; // all 0 when the mode is off
 
     PathCount blended() const
     {
@@ -246,7 +269,52 @@ ZIV_EXPORT const char* getLastErrorString();
 // black texels are drawn. Textures without per-texel alpha, and blend mode 0,
 // are drawn as before. Answers 1 (on) or 0 (off) as now set, or -1 for a null
 // renderer. Never throws.
-ZIV_EXPORT int32_t setSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled);
+ZIV_EXPORT int32_t zivSetSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled);
+
+// Damage-aware frames, off unless a host turns them on. With the mode on,
+// renderQueue redraws only what changed since the last pass drawn onto the
+// same target: quads added, removed, moved, re-ordered, recoloured, given
+// another texture rectangle or whose texture got new pixels. Inside that
+// damage the target ends up byte for byte as a full redraw over the
+// background would leave it; outside, it is not touched. A pass that changed
+// nothing makes no DirectDraw call on the target at all.
+//
+// The host's side:
+// - The target keeps its pixels between passes; the host does not clear it.
+//   The module restores the background inside the damage before drawing.
+// - Whatever the host draws into a target itself, it says so with
+//   zivInvalidateTarget (a rectangle, or all of it); so too for a target it
+//   restored after a loss or made anew. A target of another size, a lost
+//   target and every target after a device reset are redrawn whole anyway.
+// - A flip chain: either each buffer is its own surface named with
+//   setTargetSurface, or the host names the buffer now drawn into with
+//   zivSetDamageBufferSlot (0 to 7, for example the frame number modulo the
+//   chain length); each buffer gets what changed since it was drawn last.
+// - After renderQueue, zivGetDamageRects gives the rectangles redrawn, which
+//   is all a windowed host needs to present.
+// The calls return 1 on success and 0 for a null renderer, one not made by
+// this module, or (except zivSetDamageTracking) a renderer with the mode off.
+// They never throw.
+
+// Turns the mode on (enabled non-zero) or off. Turning it on makes the next
+// pass redraw each target whole; off forgets everything it knew.
+ZIV_EXPORT int zivSetDamageTracking(ZorvUISystem::Renderer* renderer, int enabled);
+// The target's pixels inside rect (null: all of them) are no longer what the
+// module drew; surface null means every target.
+ZIV_EXPORT int zivInvalidateTarget(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface, const RECT* rect);
+// What lies under the quads: a colour fill with fillColour in the target's own
+// pixel format (as DDBLTFX::dwFillColor), the default being 0.
+ZIV_EXPORT int zivSetDamageBackgroundColour(ZorvUISystem::Renderer* renderer, uint32_t fillColour);
+// What lies under the quads: the host's surface, of the target's format,
+// copied at the same place; where it does not reach, the background colour.
+// Null goes back to the colour alone. The host invalidates when it changes
+// the surface's pixels.
+ZIV_EXPORT int zivSetDamageBackgroundSurface(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface);
+// The buffer of a flip chain that the target surface now is.
+ZIV_EXPORT int zivSetDamageBufferSlot(ZorvUISystem::Renderer* renderer, uint32_t slot);
+// The rectangles the last pass redrew (none when nothing changed): up to
+// capacity of them into rects; returns how many there are.
+ZIV_EXPORT uint32_t zivGetDamageRects(ZorvUISystem::Renderer* renderer, RECT* rects, uint32_t capacity);
 }
 
 // The function types of the exports, for hosts that bind them at run time.
@@ -255,3 +323,9 @@ typedef ZorvUISystem::Renderer* (*ZivCreateRendererFn)(ZorvUISystem::RenderDevic
 typedef void (*ZivDestroyRendererFn)(ZorvUISystem::Renderer*);
 typedef const char* (*ZivGetLastErrorStringFn)();
 typedef int32_t (*ZivSetSoftEdgesFn)(ZorvUISystem::Renderer*, int32_t);
+typedef int (*ZivSetDamageTrackingFn)(ZorvUISystem::Renderer*, int);
+typedef int (*ZivInvalidateTargetFn)(ZorvUISystem::Renderer*, IDirectDrawSurface*, const RECT*);
+typedef int (*ZivSetDamageBackgroundColourFn)(ZorvUISystem::Renderer*, uint32_t);
+typedef int (*ZivSetDamageBackgroundSurfaceFn)(ZorvUISystem::Renderer*, IDirectDrawSurface*);
+typedef int (*ZivSetDamageBufferSlotFn)(ZorvUISystem::Renderer*, uint32_t);
+typedef uint32_t (*ZivGetDamageRectsFn)(ZorvUISystem::Renderer*, RECT*, uint32_t);

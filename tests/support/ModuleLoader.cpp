@@ -36,7 +36,7 @@ ZivModule::ZivModule()
     createRenderer = bindExport<ZivCreateRendererFn>(d_library, "createRenderer");
     destroyRenderer = bindExport<ZivDestroyRendererFn>(d_library, "destroyRenderer");
     getLastErrorString = bindExport<ZivGetLastErrorStringFn>(d_library, "getLastErrorString");
-    setSoftEdges = bindExport<ZivSetSoftEdgesFn>(d_library, "setSoftEdges");
+    setSoftEdges = bindExport<ZivSetSoftEdgesFn>(d_library, "zivSetSoftEdges");
 }
 
 ZivModule::~ZivModule()

@@ -130,7 +130,7 @@ FrameTexture fromImage(const zivdemo::Image& image, bool rgb, bool memory)
     return t;
 }
 
-FrameScene makeDemo()
+FrameScene makeDemo(const std::string& frameName)
 {
     using namespace zivdemo;
     const Scene scene = parseScene(kBuiltinScene, "built-in scene", ZIV_BENCH_DEMO_ASSETS);
@@ -166,13 +166,14 @@ FrameScene makeDemo()
         const FrameTexture& t = out.textures.at(index.at(name));
         return TextureSize{t.width, t.height};
     };
+    // The same words on every frame: frames differ by what the pointer did.
     context.variables = {{"format", "RGB 565"}, {"blend", "2"}, {"frame", "hover"}};
     const FrameSpec* frame = nullptr;
     for (const FrameSpec& f : scene.frames)
-        if (f.name == "hover")
+        if (f.name == frameName)
             frame = &f;
     if (frame == nullptr)
-        throw std::runtime_error("the demo's scene has no frame 'hover'");
+        throw std::runtime_error("the demo's scene has no frame '" + frameName + "'");
     for (const Quad& q : layoutFrame(scene, *frame, context)) {
         FrameQuad fq;
         fq.dest = {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom};
@@ -265,8 +266,17 @@ const FrameScene& syntheticFrame()
 
 const FrameScene& demoFrame()
 {
-    static const FrameScene scene = makeDemo();
+    static const FrameScene scene = makeDemo("hover");
     return scene;
+}
+
+const FrameScene& demoFrameOf(const char* frameName)
+{
+    static std::map<std::string, FrameScene> scenes;
+    auto found = scenes.find(frameName);
+    if (found == scenes.end())
+        found = scenes.emplace(frameName, makeDemo(frameName)).first;
+    return found->second;
 }
 
 } // namespace zivbench

@@ -73,6 +73,9 @@ const FrameScene& syntheticFrame();
 // The demo's built-in desktop scene, its "hover" frame. Throws
 // std::runtime_error when the scene or its pictures cannot be read.
 const FrameScene& demoFrame();
+// Another frame of the demo's scene by name ("idle", "hover", "pressed"),
+// with the same words as demoFrame.
+const FrameScene& demoFrameOf(const char* frameName);
 
 // Corner colours of one colour.
 inline ZorvUISystem::CornerColours sameCorners(uint32_t argb)

@@ -5,10 +5,11 @@
 # profilers.
 set(ZIV_MODULE_SOURCE_DIR ${PROJECT_SOURCE_DIR}/RendererModules/DirectDrawGUIRenderer)
 
-# The twin: the two files that count, built without counting, linked ahead of
+# The twin: the files that count, built without counting, linked ahead of
 # ziv_core (whose own copies of them are then never pulled in).
 add_library(ziv_uncounted_parts OBJECT
-  ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadBlit.cpp ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadQueue.cpp)
+  ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadBlit.cpp ${ZIV_MODULE_SOURCE_DIR}/renderer/QuadQueue.cpp
+  ${ZIV_MODULE_SOURCE_DIR}/renderer/DamageFrame.cpp)
 target_compile_definitions(ziv_uncounted_parts PRIVATE ZIV_FRAME_STATISTICS=0)
 target_link_libraries(ziv_uncounted_parts PRIVATE ziv_core)
 add_library(ziv_uncounted SHARED ${ZIV_MODULE_SOURCE_DIR}/entry/Exports.cpp $<TARGET_OBJECTS:ziv_uncounted_parts>)

@@ -51,8 +51,10 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
         d_api.createRenderer = bind<ZivCreateRendererFn>(module, "createRenderer", path);
         d_api.destroyRenderer = bind<ZivDestroyRendererFn>(module, "destroyRenderer", path);
         d_api.getLastErrorString = bind<ZivGetLastErrorStringFn>(module, "getLastErrorString", path);
-        if (const FARPROC soft = GetProcAddress(module, "setSoftEdges"); soft != nullptr)
+        if (const FARPROC soft = GetProcAddress(module, "zivSetSoftEdges"); soft != nullptr)
             d_api.setSoftEdges = reinterpret_cast<ZivSetSoftEdgesFn>(reinterpret_cast<void (*)()>(soft));
+        bindDamageControls(
+            d_api, [module](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(module, name)); });
     } catch (...) {
         FreeLibrary(module);
         throw;

@@ -95,6 +95,7 @@ public:
         settings.textureMemory = options.videoMemory ? 1 : 0;
         settings.softEdges = options.softEdges;
         settings.formatLabel = formatInfo(sixteen ? TargetFormat::Rgb565 : TargetFormat::Rgb32).label;
+        settings.damage = !options.fullFrames;
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
     }
 
@@ -210,22 +211,42 @@ private:
 
     void frame()
     {
+        const bool targetLost = d_target->IsLost() == DDERR_SURFACELOST;
         if (!restoreIfLost(d_target, "window target")) {
             const uint32_t width = d_width;
             d_width = 0; // forces the reset
             resize(width, d_height);
+        } else if (targetLost) {
+            d_session->targetChanged(d_target);
         }
         d_session->draw(d_target, d_pointer, d_width, d_height);
+        // Only what the frame redrew goes into the window's texture, which
+        // keeps the rest from the frames before.
         DDSURFACEDESC desc{};
         desc.dwSize = sizeof(DDSURFACEDESC);
         check("Lock (window target)", d_target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr));
-        const int updated = SDL_UpdateTexture(d_texture.get(), nullptr, desc.lpSurface, desc.lPitch);
+        const size_t bytes = desc.ddpfPixelFormat.dwRGBBitCount / 8;
+        int updated = 0;
+        for (const RECT& part : d_session->damaged()) {
+            const SDL_Rect rect{part.left, part.top, part.right - part.left, part.bottom - part.top};
+            const auto* first =
+                static_cast<const uint8_t*>(desc.lpSurface) + part.top * desc.lPitch + part.left * bytes;
+            if (rect.w > 0 && rect.h > 0 && updated == 0)
+                updated = SDL_UpdateTexture(d_texture.get(), &rect, first, desc.lPitch);
+        }
         d_target->Unlock(nullptr);
         if (updated != 0) {
             throw std::runtime_error(std::string("SDL_UpdateTexture: ") + SDL_GetError());
         }
         const SDL_Rect whole{0, 0, static_cast<int>(d_width), static_cast<int>(d_height)};
         SDL_RenderCopy(d_renderer.get(), d_texture.get(), &whole, &whole);
+        if (d_options.showDamage) {
+            SDL_SetRenderDrawColor(d_renderer.get(), 255, 0, 255, 255);
+            for (const RECT& part : d_session->lastRedrawn()) {
+                const SDL_Rect rect{part.left, part.top, part.right - part.left, part.bottom - part.top};
+                SDL_RenderDrawRect(d_renderer.get(), &rect);
+            }
+        }
         SDL_RenderPresent(d_renderer.get());
         int x = 0, y = 0;
         SDL_GetWindowPosition(d_window.get(), &x, &y);

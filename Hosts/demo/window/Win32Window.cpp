@@ -87,6 +87,7 @@ public:
         settings.softEdges = options.softEdges;
         const std::optional<TargetFormat> format = parseFormat(d_format);
         settings.formatLabel = format ? formatInfo(*format).label : d_format + "-bit";
+        settings.damage = !options.fullFrames;
         d_session = std::make_unique<WindowSession>(module, scene, resources, d_device, settings);
         report.line("format " + d_format);
         ShowWindow(d_window, SW_SHOWNORMAL);
@@ -333,11 +334,30 @@ private:
         rebuild(false);
     }
 
+    // A magenta frame one pixel wide around a rectangle of the screen, drawn
+    // onto the primary surface through its clipper.
+    void outline(const RECT& r)
+    {
+        DDBLTFX fx{};
+        fx.dwSize = sizeof(DDBLTFX);
+        fx.dwFillColor = packForSurface(d_primary, 0xFFFF00FFu);
+        const RECT edges[] = {{r.left, r.top, r.right, r.top + 1},
+                              {r.left, r.bottom - 1, r.right, r.bottom},
+                              {r.left, r.top, r.left + 1, r.bottom},
+                              {r.right - 1, r.top, r.right, r.bottom}};
+        for (RECT edge : edges) {
+            d_primary->Blt(&edge, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+        }
+    }
+
     void frame()
     {
+        const bool targetLost = d_target != nullptr && d_target->IsLost() == DDERR_SURFACELOST;
         if (!restoreIfLost(d_primary, "primary surface") ||
             (d_target != nullptr && !restoreIfLost(d_target, "window target"))) {
             rebuild(true); // DDERR_WRONGMODE: made for a display mode that is gone
+        } else if (targetLost) {
+            d_session->targetChanged(d_target);
         }
         POINT origin{0, 0};
         ClientToScreen(d_window, &origin);
@@ -347,13 +367,30 @@ private:
             d_session->draw(d_primary, d_pointer, d_width, d_height, origin.x, origin.y);
         } else {
             d_session->draw(d_target, d_pointer, d_width, d_height);
-            RECT onScreen{origin.x, origin.y, origin.x + static_cast<LONG>(d_width),
-                          origin.y + static_cast<LONG>(d_height)};
-            const HRESULT shown = d_primary->Blt(&onScreen, d_target, nullptr, DDBLT_WAIT, nullptr);
-            if (shown == DDERR_SURFACELOST) {
-                return; // restored at the next frame
+            // Only what the frame redrew goes onto the screen, unless the
+            // window was uncovered or moved since the last frame.
+            // (The outlines of --show-damage are wiped by a whole copy.)
+            const bool whole =
+                d_repaint || d_options.showDamage || origin.x != d_presentedAt.x || origin.y != d_presentedAt.y;
+            const RECT all{0, 0, static_cast<LONG>(d_width), static_cast<LONG>(d_height)};
+            const std::vector<RECT> parts = whole ? std::vector<RECT>{all} : d_session->damaged();
+            d_repaint = false;
+            d_presentedAt = origin;
+            for (RECT part : parts) {
+                RECT onScreen{origin.x + part.left, origin.y + part.top, origin.x + part.right, origin.y + part.bottom};
+                const HRESULT shown = d_primary->Blt(&onScreen, d_target, &part, DDBLT_WAIT, nullptr);
+                if (shown == DDERR_SURFACELOST) {
+                    d_repaint = true;
+                    return; // restored at the next frame
+                }
+                check("Blt (onto the window)", shown);
             }
-            check("Blt (onto the window)", shown);
+            if (d_options.showDamage) {
+                for (const RECT& part : d_session->lastRedrawn()) {
+                    outline(
+                        RECT{origin.x + part.left, origin.y + part.top, origin.x + part.right, origin.y + part.bottom});
+                }
+            }
         }
         d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, origin.x, origin.y);
     }
@@ -375,6 +412,7 @@ private:
     bool d_minimised = false;
     bool d_tracking = false;
     bool d_repaint = true; // the direct window's frame must be drawn again
+    POINT d_presentedAt{0, 0};
     Shown d_shown;
     std::exception_ptr d_error;
 };

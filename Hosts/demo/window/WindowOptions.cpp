@@ -27,6 +27,9 @@ Options:
   --module PATH    the renderer module to load (default: beside the program)
   --report FILE    write a line to FILE whenever a frame in a new state,
                    size or place is shown, and how the program ended
+  --full-frames    redraw and present every frame whole, instead of only
+                   what changed since the last frame (damage-aware frames)
+  --show-damage    outline, in each frame shown, what the frame redrew
   -h, --help       show this help and exit
 )";
 
@@ -64,6 +67,10 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& args)
             options.module = value();
         } else if (name == "--report") {
             options.report = value();
+        } else if (name == "--full-frames") {
+            options.fullFrames = true;
+        } else if (name == "--show-damage") {
+            options.showDamage = true;
         } else {
             throw UsageError("unknown option '" + name + "' for the window");
         }

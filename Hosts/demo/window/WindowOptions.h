@@ -20,6 +20,8 @@ struct WindowOptions {
     std::string scene;        // empty: the built-in scene
     std::string module;       // empty: the module beside the program
     std::string report;       // a file the window writes its states into
+    bool fullFrames = false;  // redraw and present every frame whole
+    bool showDamage = false;  // outline what each frame redrew
 };
 
 // Parses the arguments after the program name; "--window" itself is

@@ -40,6 +40,9 @@ WindowSession::WindowSession(const ModuleApi& module, const Scene& scene, const 
     try {
         applySoftEdges(module, d_renderer, settings.blendMode, settings.softEdges);
         d_identifier = d_renderer->getIdentifier();
+        d_damage = settings.damage && module.setDamageTracking != nullptr && module.invalidateTarget != nullptr &&
+                   module.setDamageBackgroundColour != nullptr && module.getDamageRects != nullptr &&
+                   module.setDamageTracking(d_renderer, 1) == 1;
         for (const TextureSpec& spec : scene.textures) {
             try {
                 d_textures[spec.name] = createSceneTexture(*d_renderer, scene, spec, resources, d_blendMode);
@@ -74,12 +77,22 @@ void WindowSession::draw(IDirectDrawSurface* target, const Pointer& pointer, uin
 {
     d_renderer->setTargetSurface(target);
     RECT area{originX, originY, originX + static_cast<LONG>(layoutWidth), originY + static_cast<LONG>(layoutHeight)};
-    DDBLTFX fx{};
-    fx.dwSize = sizeof(DDBLTFX);
-    fx.dwFillColor = packForSurface(target, d_scene.background);
-    const HRESULT cleared = target->Blt(&area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-    if (FAILED(cleared)) {
-        throw std::runtime_error("DirectDraw: " + describeResult("Blt (clearing the window)", cleared));
+    // With damage-aware frames the target keeps its pixels and the renderer
+    // puts the background back where it redraws; a target shared with other
+    // windows (the primary surface) is drawn whole.
+    const bool damage = d_damage && originX == 0 && originY == 0;
+    if (damage) {
+        d_module.setDamageBackgroundColour(d_renderer, packForSurface(target, d_scene.background));
+    } else {
+        DDBLTFX fx{};
+        fx.dwSize = sizeof(DDBLTFX);
+        fx.dwFillColor = packForSurface(target, d_scene.background);
+        const HRESULT cleared = target->Blt(&area, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+        if (FAILED(cleared)) {
+            throw std::runtime_error("DirectDraw: " + describeResult("Blt (clearing the window)", cleared));
+        }
+        if (d_damage)
+            d_module.invalidateTarget(d_renderer, target, nullptr);
     }
 
     FrameSpec frame;
@@ -97,6 +110,21 @@ void WindowSession::draw(IDirectDrawSurface* target, const Pointer& pointer, uin
     d_renderer->renderQueue();
     d_statistics = d_renderer->getFrameStatistics();
     d_renderer->clearQueue();
+    d_damaged.clear();
+    if (damage) {
+        d_damaged.resize(d_module.getDamageRects(d_renderer, nullptr, 0));
+        d_module.getDamageRects(d_renderer, d_damaged.data(), static_cast<uint32_t>(d_damaged.size()));
+    } else {
+        d_damaged.push_back(area);
+    }
+    if (!d_damaged.empty())
+        d_lastRedrawn = d_damaged;
+}
+
+void WindowSession::targetChanged(IDirectDrawSurface* target)
+{
+    if (d_damage)
+        d_module.invalidateTarget(d_renderer, target, nullptr);
 }
 
 void WindowSession::prepareForReset()

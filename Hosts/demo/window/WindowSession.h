@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "DemoRun.h"
 #include "Scene.h"
@@ -43,6 +44,7 @@ struct SessionSettings {
     int32_t textureMemory = 0; // 0 system memory, 1 video memory
     std::string formatLabel;   // {format} in texts
     bool softEdges = true;     // see RunSettings
+    bool damage = true;        // damage-aware frames, where the module has them
 };
 
 class WindowSession {
@@ -69,6 +71,14 @@ public:
     void finishReset(IDirectDrawSurface* target);
 
     const ZorvUISystem::FrameStatistics& statistics() const { return d_statistics; }
+    // Damage-aware frames: whether the renderer keeps to them, and the
+    // rectangles of the target the last draw changed (all of it when off).
+    bool damageAware() const { return d_damage; }
+    const std::vector<RECT>& damaged() const { return d_damaged; }
+    // What the last frame that redrew anything redrew (for --show-damage).
+    const std::vector<RECT>& lastRedrawn() const { return d_lastRedrawn; }
+    // The host changed the target's pixels itself (restored it after a loss).
+    void targetChanged(IDirectDrawSurface* target);
     const std::string& identifier() const { return d_identifier; }
 
 private:
@@ -81,6 +91,9 @@ private:
     ZorvUISystem::FrameStatistics d_statistics{};
     std::string d_identifier;
     int32_t d_blendMode;
+    bool d_damage = false;
+    std::vector<RECT> d_damaged;
+    std::vector<RECT> d_lastRedrawn;
 };
 
 // What the window tells a test (--report FILE): a line whenever it has shown

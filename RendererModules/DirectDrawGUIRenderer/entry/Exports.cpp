@@ -1,5 +1,6 @@
 // The module's exports, the only names it shows: the three of every
-// renderer module, and the opt-in switches.
+// renderer module, and the opt-in switches and controls.
+#include "entry/DamageControl.h"
 #include "entry/RendererFactory.h"
 #include "ziv.h"
 
@@ -27,8 +28,38 @@ ZIV_EXPORT const char* getLastErrorString()
     return ZorvUISystem::moduleLastError();
 }
 
-ZIV_EXPORT int32_t setSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled)
+ZIV_EXPORT int32_t zivSetSoftEdges(ZorvUISystem::Renderer* renderer, int32_t enabled)
 {
     return ZorvUISystem::setModuleSoftEdges(renderer, enabled != 0);
+}
+
+ZIV_EXPORT int zivSetDamageTracking(ZorvUISystem::Renderer* renderer, int enabled)
+{
+    return ZorvUISystem::damageSetTracking(renderer, enabled);
+}
+
+ZIV_EXPORT int zivInvalidateTarget(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface, const RECT* rect)
+{
+    return ZorvUISystem::damageInvalidateTarget(renderer, surface, rect);
+}
+
+ZIV_EXPORT int zivSetDamageBackgroundColour(ZorvUISystem::Renderer* renderer, uint32_t fillColour)
+{
+    return ZorvUISystem::damageSetBackgroundColour(renderer, fillColour);
+}
+
+ZIV_EXPORT int zivSetDamageBackgroundSurface(ZorvUISystem::Renderer* renderer, IDirectDrawSurface* surface)
+{
+    return ZorvUISystem::damageSetBackgroundSurface(renderer, surface);
+}
+
+ZIV_EXPORT int zivSetDamageBufferSlot(ZorvUISystem::Renderer* renderer, uint32_t slot)
+{
+    return ZorvUISystem::damageSetBufferSlot(renderer, slot);
+}
+
+ZIV_EXPORT uint32_t zivGetDamageRects(ZorvUISystem::Renderer* renderer, RECT* rects, uint32_t capacity)
+{
+    return ZorvUISystem::damageRects(renderer, rects, capacity);
 }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "renderer/Damage.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 

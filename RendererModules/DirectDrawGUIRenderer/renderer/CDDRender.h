@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <vector>
 
 #include "renderer/DepthQueue.h"
@@ -13,7 +14,9 @@
 namespace ZorvUISystem {
 
 class CDDTexture;
+class DamageState;
 struct QuadDraw;
+struct SceneQuad;
 
 class CDDRender : public Renderer {
 public:
@@ -74,15 +77,20 @@ public:
     void setSoftEdges(bool enabled) { d_softEdges = enabled; }
     bool softEdges() const { return d_softEdges; }
 
+    // Damage-aware frames (renderer/DamageFrame.cpp); null while off.
+    void setDamageTracking(bool enabled);
+    DamageState* damageState() const { return d_damage.get(); }
+
 private:
     void initDisplay(float width, float height);
     void createScratchTexture(uint32_t width, uint32_t height);
     void createBufferTexture();
     bool updateDisplaySize(float width, float height);
     void destroyAuxiliaryTextures();
-    // Draws one quad; where a surface was lost meanwhile, mends it and draws
-    // the quad once more.
-    void drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad);
+    // Draws one quad; where a surface was lost meanwhile, or the scratch or
+    // buffer is in a format the display has left, mends them and draws the
+    // quad once more. The result of the first attempt.
+    HRESULT drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad);
     // One attempt; the result of the DirectDraw call that stopped the quad,
     // or DD_OK.
     HRESULT drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& quad);
@@ -126,6 +134,17 @@ private:
     // beside its colour; false (counted, with the failed result) when it cannot.
     bool stretchTexelAlpha(QuadDraw& draw, CDDTexture* texture, HRESULT& result);
     HRESULT copyQuad(QuadDraw& draw);
+    // Damage-aware frames: the pass, drawing held to the damage, and the
+    // blend path's pieces of a destination.
+    void renderDamaged();
+    bool restoreBackground(IDirectDrawSurface* target);
+    bool presentDamage(IDirectDrawSurface* target);
+    bool unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurface* target);
+    const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
+    HRESULT placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
+                      DWORD flags);
+    HRESULT placeBlt(IDirectDrawSurface* destination, RECT* dest, IDirectDrawSurface* source, RECT* sourceRect,
+                     DWORD flags, DDBLTFX* effects);
 
     uint32_t d_displayHeight = 0;
     uint32_t d_displayWidth = 0;
@@ -170,6 +189,7 @@ private:
         std::vector<RECT> visible;
         std::vector<uint8_t> region;
     } d_clip;
+    std::unique_ptr<DamageState> d_damage;
 };
 
 // The processor's feature word, laid out as EDX of CPUID leaf 1; bit 23 is MMX.

@@ -8,6 +8,7 @@
 #include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
@@ -191,9 +192,10 @@ HRESULT skipped(FrameStatistics& statistics, FrameStatistics::SkipReason reason,
 
 } // namespace
 
-void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
+HRESULT CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
 {
-    HRESULT result = drawQuadOnce(surface, quad);
+    const HRESULT first = drawQuadOnce(surface, quad);
+    HRESULT result = first;
     const bool toBuffer = d_bufferTexture != nullptr && surface == d_bufferTexture->colourSurface();
     if (result == DDERR_SURFACELOST || result == DDERR_INVALIDPIXELFORMAT) {
         // A surface went while the quad was drawn, or the scratch or buffer
@@ -209,7 +211,7 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
                                   quad);
     }
     if (!toBuffer)
-        return;
+        return first;
     // The buffer keeps what is drawn into it. A quad it still lacks is there
     // once a later pass composes it again: the next one after a surface was
     // lost again meanwhile, the one that retries a texture waiting to reload.
@@ -221,6 +223,7 @@ void CDDRender::drawQuad(IDirectDrawSurface* surface, const QueuedQuad& quad)
         d_bufferRetryPending = true;
         d_bufferRetryFrame = texture->retryFrame();
     }
+    return first;
 }
 
 HRESULT CDDRender::drawQuadOnce(IDirectDrawSurface* surface, const QueuedQuad& quad)
@@ -316,10 +319,10 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             scratch->d_rgbMode = inUse->d_rgbMode;
             copyColourKey(source, scratchColour);
             RECT scratchRect = d;
-            result = copyFast(draw.destination, static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
-                              &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = placeCopy(draw.destination, static_cast<DWORD>(d.left), static_cast<DWORD>(d.top), scratchColour,
+                               &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            result = draw.destination->Blt(&draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
+            result = placeBlt(draw.destination, &draw.dest, source, &draw.source, DDBLT_WAIT, nullptr);
         }
         countCopy(d_frameStatistics, draw, result, inUse->d_hasAlpha);
         return result;
@@ -327,8 +330,10 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
 
     // A lock ignores the destination's clipper, which blits honour: only the
     // parts of D that its clip list shows are blended. The list is read once
-    // per pass, never while a surface is locked.
-    const std::vector<RECT>* visible = clipList(draw.destination);
+    // per pass, never while a surface is locked. With damage-aware frames, only
+    // the damaged parts of those.
+    const std::vector<RECT>* shown = clipList(draw.destination);
+    const std::vector<RECT>* visible = damageClip(draw.destination, shown);
     DDSURFACEDESC destDesc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
     const HRESULT destLocked = draw.destination->Lock(nullptr, &destDesc, DDLOCK_WAIT, nullptr);
     if (destLocked != 0)
@@ -364,17 +369,21 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
         countSkip(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     } else {
         const FrameStatistics::Kernel kernel = chooseKernel(draw, d_hasMmx, d_blendMode);
-        // Clip rectangles are in the destination's pixels, which the kernels
-        // measure in the texture's: of another size, nothing is safe to blend.
+        // The kernels read and write both surfaces in the texture's pixels, and
+        // the rectangles are in the destination's: onto a destination of
+        // another pixel size (textures a host asked for in 16 bits on a deeper
+        // display), a blend would land at the wrong place, so none is made.
         const uint32_t destBits = destDesc.ddpfPixelFormat.dwRGBBitCount;
         const bool sameSize = destBits == 0 || destBits == bytes * 8;
-        const size_t pieces = visible == nullptr ? 1 : sameSize ? visible->size() : 0;
+        const size_t pieces = !sameSize ? 0 : visible == nullptr ? 1 : visible->size();
         size_t blended = 0;
         for (size_t i = 0; i < pieces; ++i) {
-            const RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
+            RECT d = visible != nullptr ? intersectRects(draw.dest, (*visible)[i]) : draw.dest;
             if (d.left >= d.right || d.top >= d.bottom)
                 continue;
             ++blended;
+            // A piece of the damage is blended as the whole quad blends it.
+            const KeptEdges kept(d_damage.get(), visible != shown, destDesc, d, draw.dest, bytes);
             const RECT s = {draw.source.left + (d.left - draw.dest.left), draw.source.top + (d.top - draw.dest.top),
                             draw.source.left + (d.right - draw.dest.left),
                             draw.source.top + (d.bottom - draw.dest.top)};
@@ -460,8 +469,8 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             effects.ddckSrcColorkey.dwColorSpaceLowValue = 0;
             effects.ddckSrcColorkey.dwColorSpaceHighValue = 0;
             RECT scratchRect = d;
-            tinted =
-                draw.destination->Blt(&d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &effects);
+            tinted = placeBlt(draw.destination, &d, scratchColour, &scratchRect, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT,
+                              &effects);
             if (tinted >= 0) {
                 countPath(d_frameStatistics.tintedCopy, d);
                 return DD_OK;
@@ -493,14 +502,14 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             copyColourKey(colour, scratchColour);
             RECT scratchRect = d;
             result =
-                copyFast(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+                placeCopy(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         } else {
-            result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
-        result = draw.destination->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+        result = placeBlt(draw.destination, &d, colour, &s, DDBLT_WAIT, nullptr);
     } else {
-        result = copyFast(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
+        result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
     }
     countCopy(d_frameStatistics, draw, result, texture->d_hasAlpha);
     return result;

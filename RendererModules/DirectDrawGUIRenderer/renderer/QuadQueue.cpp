@@ -7,6 +7,7 @@
 #include "diagnostics/Diagnostics.h"
 #include "pixel/BlendKernels.h"
 #include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
 #include "renderer/FrameCounting.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
@@ -38,6 +39,8 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
     }
     // Drawn at once onto the target, in buffered mode too. The target's clip
     // list is read once until the next renderQueue or clearQueue.
+    if (d_damage != nullptr)
+        d_damage->targetUnknown(d_targetSurface);
     ensureAuxiliaryTextures();
     drawQuad(d_targetSurface, quad);
 }
@@ -79,6 +82,10 @@ void CDDRender::renderQueue()
     d_lastPassQuads = d_quadQueue.size();
     ensureAuxiliaryTextures();
     d_clip.surface = nullptr;
+    if (d_damage != nullptr) {
+        renderDamaged();
+        return;
+    }
 
     if (d_bufferTexture == nullptr) {
         if (d_targetSurface == nullptr)
@@ -123,8 +130,8 @@ HRESULT CDDRender::presentBuffer()
     RECT target;
     if (surfaceBounds(d_targetSurface, target) && !clipBlit(area, source, target, kUnboundedRect))
         return DD_OK;
-    const HRESULT result = copyFast(d_targetSurface, static_cast<DWORD>(area.left), static_cast<DWORD>(area.top),
-                                    buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+    const HRESULT result = placeCopy(d_targetSurface, static_cast<DWORD>(area.left), static_cast<DWORD>(area.top),
+                                     buffer, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
     if (result >= 0)
         countPath(d_frameStatistics.bufferCopy, area);
     return result;
@@ -149,7 +156,11 @@ void CDDRender::clearQueue()
     d_bufferRetryPending = false;
     // A busy blitter is waited for; a lost buffer is mended, and is black
     // then.
-    if (clearBuffer() == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())
+    const HRESULT cleared = clearBuffer();
+    // A buffer that kept pixels no record tells of: no target shows it known.
+    if (cleared < 0 && d_damage != nullptr)
+        d_damage->forgetTargets();
+    if (cleared == DDERR_SURFACELOST && d_bufferTexture->surfacesLost())
         mendAuxiliaryTexture(d_bufferTexture);
 }
 

@@ -166,6 +166,7 @@ bool CDDTexture::surfacesLost() const
 
 HRESULT CDDTexture::restoreSurfaces()
 {
+    pixelsChanged();
     HRESULT result = DD_OK;
     if (d_ddtexture[0])
         result = d_ddtexture[0]->Restore();
@@ -206,6 +207,7 @@ void CDDTexture::createSurfaces(uint32_t width, uint32_t height)
 
 void CDDTexture::releaseSurfaces()
 {
+    pixelsChanged();
     if (d_ddtexture[1] != d_ddtexture[0])
         dropSurface(d_ddtexture[1], false);
     d_ddtexture[1] = nullptr;

@@ -62,6 +62,13 @@ public:
     bool restoreOnly() const { return d_restoreOnly; }
     const std::string& filePath() const { return d_filePath; }
 
+    // A number that changes whenever the texture's pixels may have changed
+    // (a load, a reload, a restore, surfaces given back); no two textures of
+    // the process share one. contentVersions is the last one handed out.
+    uint64_t contentVersion() const { return d_contentVersion; }
+    static uint64_t contentVersions() { return s_contentVersions; }
+    void pixelsChanged() { d_contentVersion = ++s_contentVersions; }
+
 private:
     friend class CDDRender;
 
@@ -109,6 +116,8 @@ private:
     HRESULT d_uploadResult = DD_OK;
     // The surfaces lost pixels that no source can bring back.
     bool d_pixelsLost = false;
+    static inline uint64_t s_contentVersions = 0;
+    uint64_t d_contentVersion = ++s_contentVersions;
 };
 
 } // namespace ZorvUISystem

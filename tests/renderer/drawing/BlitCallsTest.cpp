@@ -639,31 +639,31 @@ TEST_F(BlendPathTest, QuadsReachingOffTheSurfacesAreClippedForTheKernel)
     }
 }
 
-TEST_F(BlendPathTest, KernelsStayInsideSurfacesOfAnotherDepth)
+TEST_F(BlendPathTest, NothingIsBlendedOntoSurfacesOfAnotherDepth)
 {
-    // 32-bit textures onto a 16-bit target: the kernel takes the target for
-    // 32-bit, so only the first half of each row is its to touch.
+    // 32-bit textures onto a 16-bit target: the kernels would take the target
+    // for 32-bit and write 32-bit pixels over its 16-bit ones, at half the
+    // place. Such a blend is not made.
     make(2);
     FakeSurface* narrow = dd.addSurface("narrow", 64, 48, kFormatRgb565);
     renderer->setTargetSurface(narrow);
     CDDTexture* a = texture("a", 16, 16, solidPixels(16, 16, 90, 90, 90));
     fillPattern(narrow, 9);
-    const SurfaceImage source = imageOf(dd.find(a->colourSurface()));
-    SurfaceImage before = imageOf(narrow);
-    drawNow(a, FloatRect{40, 0, 56, 16}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
-    EXPECT_TRUE(samePixels(imageOf(narrow), before)) << "wholly beyond the part the kernel may touch";
-    drawNow(a, FloatRect{24, 30, 40, 46}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
-    const SurfaceImage expected = expectedBlend(before, source, RECT{24, 30, 32, 46}, RECT{0, 0, 8, 16}, 4,
-                                                KernelCall{BlendKernel::AlphaMmx, 128});
-    EXPECT_TRUE(samePixels(imageOf(narrow), expected));
+    const SurfaceImage before = imageOf(narrow);
+    for (const FloatRect dest : {FloatRect{40, 0, 56, 16}, FloatRect{24, 30, 40, 46}}) {
+        drawNow(a, dest, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
+        EXPECT_TRUE(samePixels(imageOf(narrow), before));
+    }
     EXPECT_TRUE(dd.guardsIntact());
 
-    // 16-bit textures onto a 32-bit target stay in the rows' first half.
+    // 16-bit textures onto a 32-bit target.
     renderer.reset();
     make(2, kFormatXrgb32, 565);
     CDDTexture* b = texture("b", 16, 16, solidPixels(16, 16, 90, 90, 90));
     fillPattern(target, 4);
+    const SurfaceImage wide = imageOf(target);
     drawNow(b, FloatRect{56, 40, 72, 56}, FloatRect{0, 0, 16, 16}, 0x80FFFFFF);
+    EXPECT_TRUE(samePixels(imageOf(target), wide));
     EXPECT_TRUE(dd.guardsIntact());
 }
 

@@ -1,0 +1,218 @@
+// Damage-aware frames: what a render pass must redraw on a target that kept
+// its pixels from the last pass drawn onto it. The scene of a pass (its quads
+// in drawing order, each with its texture's content version) is compared with
+// the scene last drawn onto the same target; every quad that differs marks
+// where it was and where it is. The damage is a small set of disjoint
+// rectangles, or the whole target when it cannot be told or is too large.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <ddraw.h>
+
+#include "renderer/QueuedQuad.h"
+#include "ziv.h"
+
+namespace ZorvUISystem {
+
+// One quad as far as its pixels go: what drawing it reads of its record
+// (the rectangles truncated, the corner colours averaged) and its texture's
+// content version, which no other texture shares. Two quads with equal keys
+// draw the same pixels over the same ones.
+struct SceneQuad {
+    uint64_t version; // the texture's content version when the scene was taken; 0 without texture
+    RECT dest;
+    RECT source;
+    uint32_t colour; // the corner colours' average, ARGB
+    uint32_t flags;  // kWholeRows or 0
+};
+
+// A quad blended from a texture whose pixels are of another size than the
+// target's: the kernels measure the target's rows in the texture's pixels, so
+// the quad may write anywhere along its rows.
+constexpr uint32_t kWholeRows = 1;
+
+// The pixels a quad may write on a frame's area.
+inline RECT reachOf(const SceneQuad& quad, const RECT& area)
+{
+    if ((quad.flags & kWholeRows) != 0)
+        return RECT{area.left, quad.dest.top, area.right, quad.dest.bottom};
+    return quad.dest;
+}
+static_assert(sizeof(SceneQuad) == 48, "six words, compared as such");
+
+inline bool sameQuad(const SceneQuad& a, const SceneQuad& b)
+{
+    uint64_t x[6];
+    uint64_t y[6];
+    std::memcpy(x, &a, sizeof(x));
+    std::memcpy(y, &b, sizeof(y));
+    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3]) | (x[4] ^ y[4]) | (x[5] ^ y[5])) == 0;
+}
+
+class DamageState;
+
+bool sameQuad(const SceneQuad& a, const SceneQuad& b);
+
+// Disjoint rectangles inside an area. A rectangle that adds little to its
+// neighbour's bounding box joins it; past kMaxRects the set becomes its
+// bounding box.
+class DamageRegion {
+public:
+    static constexpr size_t kMaxRects = 16;
+
+    void reset(const RECT& area);
+    void add(RECT rect);
+    void addAll() { add(d_area); }
+    void clear() { d_rects.clear(); }
+    bool empty() const { return d_rects.empty(); }
+    uint64_t pixels() const;
+    bool covers(const RECT& rect) const;
+    bool meets(const RECT& rect) const;
+    const RECT& area() const { return d_area; }
+    const std::vector<RECT>& rects() const { return d_rects; }
+
+private:
+    void insertDisjoint(const RECT& rect);
+
+    RECT d_area = {0, 0, 0, 0};
+    std::vector<RECT> d_rects;
+    std::vector<RECT> d_pieces;
+};
+
+// The blend kernels work on pairs and groups of pixels counted from the
+// quad's left edge, and some blend a lone pixel otherwise than one of a pair:
+// a piece of a quad is blended as the whole quad blends those pixels when it
+// starts and ends where the quad's groups do. KeptEdges widens a piece so
+// (inside the quad), keeps the destination pixels it adds, and puts them back
+// when it goes. With on false it does nothing.
+class KeptEdges {
+public:
+    KeptEdges(DamageState* damage, bool on, const DDSURFACEDESC& dest, RECT& piece, const RECT& whole,
+              uint32_t bytesPerPixel);
+    ~KeptEdges();
+    KeptEdges(const KeptEdges&) = delete;
+    KeptEdges& operator=(const KeptEdges&) = delete;
+
+private:
+    void copyColumns(bool restore);
+
+    std::vector<uint8_t>* d_store = nullptr;
+    const DDSURFACEDESC* d_dest = nullptr;
+    RECT d_left = {0, 0, 0, 0};  // the columns added on the left
+    RECT d_right = {0, 0, 0, 0}; // and on the right
+    uint32_t d_bytes = 0;
+};
+
+// The damage state of one renderer: the host's settings and, per target
+// surface (and per buffer of a flip chain), the scene last drawn onto it.
+class DamageState {
+public:
+    // The background restored under the damage before drawing.
+    void setBackgroundColour(uint32_t fillColour);
+    void setBackgroundSurface(IDirectDrawSurface* surface);
+    bool backgroundIsSurface() const { return d_backgroundSurface != nullptr; }
+    IDirectDrawSurface* backgroundSurface() const { return d_backgroundSurface; }
+    uint32_t backgroundColour() const { return d_backgroundColour; }
+
+    // The host changed pixels of a target (null: of every target); a null
+    // rectangle means all of them.
+    void invalidate(IDirectDrawSurface* surface, const RECT* rect);
+    // Which buffer of the host's flip chain the target is now.
+    void setBufferSlot(uint32_t slot) { d_slot = slot; }
+    // Forgets every target: nothing drawn before can be relied on.
+    void forgetTargets();
+
+    // The damage of a pass onto target. scene is the pass's scene; area is
+    // the part of the target the pass may draw on, bounds the whole target.
+    // Leaves the result in region() and the reason of a full frame in
+    // fullReason().
+    // head quads of the scene are known to equal the last scene's
+    // (lastScene).
+    void beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds, std::vector<SceneQuad>& scene,
+                    size_t head);
+    // The scene last drawn onto target (or this buffer of its chain); empty
+    // when none is known.
+    const std::vector<SceneQuad>& lastScene(IDirectDrawSurface* target);
+    // The pass is over: when it went as planned, its scene is what the
+    // target shows now.
+    void endFrame(bool succeeded);
+    // A pass started but the target got pixels no scene describes.
+    void targetUnknown(IDirectDrawSurface* target);
+
+    const DamageRegion& region() const { return d_region; }
+    DamageRegion& region() { return d_region; }
+    bool fullFrame() const { return d_fullReason != FrameStatistics::FULL_FRAME_NONE; }
+    uint32_t fullReason() const { return d_fullReason; }
+    void forceFull(uint32_t reason);
+    // The scene of the pass begun last.
+    const std::vector<SceneQuad>& currentScene() const { return d_records[d_current].scene; }
+
+    // The rectangles the last pass redrew on its target.
+    const std::vector<RECT>& lastRects() const { return d_lastRects; }
+    // A pass without a target redrew nothing.
+    void noTarget() { d_lastRects.clear(); }
+    IDirectDrawSurface* lastTarget() const { return d_lastTarget; }
+
+    // While a pass draws onto the damage: the surface whose drawing is held
+    // to the damage, and the damage's pieces that the target's own clip list
+    // shows.
+    IDirectDrawSurface* clippedSurface() const { return d_clippedSurface; }
+    void setClippedSurface(IDirectDrawSurface* surface) { d_clippedSurface = surface; }
+    const std::vector<RECT>* visiblePieces(const std::vector<RECT>* clipList);
+
+    // Reused per pass.
+    std::vector<SceneQuad> scene;
+    std::vector<uint8_t> keptPixels;
+    // Textures found lost in this pass, by a small cache of their addresses.
+    struct LostCheck {
+        const void* texture = nullptr;
+        uint64_t pass = 0;
+        bool lost = false;
+    };
+    LostCheck lostChecks[64];
+    uint64_t passes = 0;
+    // The auxiliary textures' content versions at the last pass: new ones
+    // mean a device reset or a rebuilt buffer came between.
+    uint64_t auxiliaryVersions[2] = {0, 0};
+
+private:
+    struct Record {
+        IDirectDrawSurface* surface = nullptr;
+        uint32_t slot = 0;
+        bool valid = false;
+        RECT bounds = {0, 0, 0, 0};
+        RECT area = {0, 0, 0, 0};
+        uint64_t background = 0;
+        std::vector<SceneQuad> scene;
+        std::vector<RECT> pending;
+        bool pendingAll = false;
+        uint64_t used = 0;
+    };
+    Record& recordFor(IDirectDrawSurface* target);
+    void diff(const std::vector<SceneQuad>& before, const std::vector<SceneQuad>& after, size_t head);
+    void addQuad(const SceneQuad& quad);
+
+    static constexpr size_t kMaxRecords = 8;
+    std::vector<Record> d_records;
+    size_t d_current = SIZE_MAX;
+    uint64_t d_uses = 0;
+    uint32_t d_slot = 0;
+    uint32_t d_backgroundColour = 0;
+    IDirectDrawSurface* d_backgroundSurface = nullptr;
+    uint64_t d_background = 1; // generation: every change makes a new one
+    DamageRegion d_region;
+    uint32_t d_fullReason = FrameStatistics::FULL_FRAME_NONE;
+    std::vector<RECT> d_lastRects;
+    IDirectDrawSurface* d_lastTarget = nullptr;
+    IDirectDrawSurface* d_clippedSurface = nullptr;
+    const std::vector<RECT>* d_clipListSeen = nullptr;
+    bool d_piecesReady = false;
+    std::vector<RECT> d_visible;
+    std::vector<SceneQuad> d_noScene;
+};
+
+} // namespace ZorvUISystem

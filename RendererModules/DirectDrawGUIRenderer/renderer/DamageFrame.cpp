@@ -1,0 +1,378 @@
+// Damage-aware frames: the render pass that redraws only what changed since
+// the last pass drawn onto the same target, and the copies that keep the quad
+// blit inside the damage while it does.
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
+#include "pixel/RgbMode.h"
+#include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
+#include "renderer/FrameCounting.h"
+#include "renderer/QuadGeometry.h"
+#include "texture/CDDTexture.h"
+#include "texture/SurfaceCalls.h"
+
+namespace ZorvUISystem {
+
+namespace {
+
+bool emptyRect(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+bool sameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+IDirectDrawSurface* colourOf(const CDDTexture* texture)
+{
+    return texture != nullptr ? texture->colourSurface() : nullptr;
+}
+
+uint64_t versionOf(const CDDTexture* texture)
+{
+    return texture != nullptr ? texture->contentVersion() : 0;
+}
+
+uint32_t averageOf(const CornerColours& c)
+{
+    uint32_t average = 0;
+    for (unsigned shift = 0; shift < 32; shift += 8) {
+        const uint32_t sum = ((c.topLeft >> shift) & 0xFFu) + ((c.topRight >> shift) & 0xFFu) +
+                             ((c.bottomLeft >> shift) & 0xFFu) + ((c.bottomRight >> shift) & 0xFFu);
+        average |= (sum >> 2) << shift;
+    }
+    return average;
+}
+
+// truncateRect, with the common case of four coordinates well inside the
+// 32-bit range (not a number fails the test) converted at once.
+RECT truncated(const FloatRect& r)
+{
+    constexpr float kLimit = 2147483520.0f; // the largest float below 2^31
+    const bool inside = r.left > -kLimit && r.left < kLimit && r.top > -kLimit && r.top < kLimit && r.right > -kLimit &&
+                        r.right < kLimit && r.bottom > -kLimit && r.bottom < kLimit;
+    if (!inside)
+        return truncateRect(r);
+    return RECT{static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
+                static_cast<LONG>(r.bottom)};
+}
+
+// The scene's key of a quad: what drawing it reads of the record.
+SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version, uint32_t flags)
+{
+    return SceneQuad{version, truncated(quad.destRect), truncated(quad.textureRect), averageOf(quad.colours), flags};
+}
+
+// The pixel layout of a surface, as DirectDraw describes it.
+RgbMode surfaceMode(IDirectDrawSurface* surface)
+{
+    if (surface == nullptr)
+        return DDS_RGBMODE_UNSUPPORTED;
+    DDSURFACEDESC desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = sizeof(desc);
+    if (surface->GetSurfaceDesc(&desc) != DD_OK)
+        return DDS_RGBMODE_UNSUPPORTED;
+    return GetRGBMode(desc);
+}
+
+// Drawing is held to the damage only while the pass runs, also when a quad
+// raises out of it.
+class ClipScope {
+public:
+    ClipScope(DamageState& damage, IDirectDrawSurface* target) : d_damage(damage)
+    {
+        d_damage.setClippedSurface(target);
+    }
+    ~ClipScope() { d_damage.setClippedSurface(nullptr); }
+    ClipScope(const ClipScope&) = delete;
+    ClipScope& operator=(const ClipScope&) = delete;
+
+private:
+    DamageState& d_damage;
+};
+
+} // namespace
+
+void CDDRender::setDamageTracking(bool enabled)
+{
+    if (!enabled)
+        d_damage.reset();
+    else if (d_damage == nullptr)
+        d_damage = std::make_unique<DamageState>();
+}
+
+void CDDRender::renderDamaged()
+{
+    DamageState& damage = *d_damage;
+    const uint64_t versions = CDDTexture::contentVersions();
+    bool succeeded = true;
+
+    // New auxiliary textures: a device reset came, after which no target
+    // can be taken to show what was drawn before.
+    const uint64_t auxiliary[2] = {versionOf(d_scratchTexture), versionOf(d_bufferTexture)};
+    if (auxiliary[0] != damage.auxiliaryVersions[0] || auxiliary[1] != damage.auxiliaryVersions[1])
+        damage.forgetTargets();
+    damage.auxiliaryVersions[0] = auxiliary[0];
+    damage.auxiliaryVersions[1] = auxiliary[1];
+
+    const bool buffered = d_bufferTexture != nullptr;
+    if (buffered) {
+        // The buffer is composed whole, as without the mode; only its copy
+        // onto the target is held to the damage.
+        if (d_bufferStale)
+            redrawBuffer();
+        for (const QueuedQuad& queued : d_quadQueue) {
+            succeeded = drawQuad(colourOf(d_bufferTexture), queued) >= 0 && succeeded;
+            if (d_bufferedQuads.size() < kMaxBufferedQuads)
+                d_bufferedQuads.push_back(queued);
+        }
+        d_quadQueue.clear();
+    }
+    IDirectDrawSurface* target = d_targetSurface;
+    if (target == nullptr) {
+        damage.noTarget();
+        return;
+    }
+
+    RECT bounds;
+    if (!surfaceBounds(target, bounds))
+        bounds = d_displayArea;
+    const uint32_t targetBytes = bytesPerPixel(surfaceMode(target));
+    RECT area = intersectRects(bounds, d_displayArea);
+    if (emptyRect(area))
+        area = RECT{0, 0, 0, 0};
+
+    // The scene (what the buffer holds, or the queue), compared with the last
+    // one while it is taken: an unchanged frame reads each quad once.
+    std::vector<SceneQuad>& scene = damage.scene;
+    const std::vector<SceneQuad>& last = damage.lastScene(target);
+    size_t head = 0;
+    bool mending = false;
+    bool same = true;
+    const auto take = [&](const QueuedQuad& quad, uint64_t version, uint32_t flags) {
+        scene.push_back(sceneQuad(quad, version, flags));
+        if (same && head < last.size() && sameQuad(last[head], scene.back()))
+            ++head;
+        else
+            same = false;
+    };
+    scene.clear();
+    if (buffered) {
+        scene.reserve(d_bufferedQuads.size());
+        for (const QueuedQuad& quad : d_bufferedQuads)
+            take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)), 0);
+    } else {
+        // A texture whose surface was lost draws other pixels now (restored,
+        // reloaded or left transparent): its quads are damage. Each texture
+        // is asked once a pass.
+        scene.reserve(d_quadQueue.size());
+        const uint64_t pass = ++damage.passes;
+        // A texture that mends itself while drawn may come back in another
+        // pixel format, and write elsewhere than its scene says: the pass is
+        // then drawn whole.
+        for (const QueuedQuad& quad : d_quadQueue) {
+            const auto* texture = static_cast<const CDDTexture*>(quad.texture);
+            uint64_t version = versionOf(texture);
+            if (texture != nullptr) {
+                DamageState::LostCheck& check =
+                    damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
+                if (check.texture != texture || check.pass != pass)
+                    check = DamageState::LostCheck{texture, pass,
+                                                   texture->colourSurface() == nullptr || texture->surfacesLost()};
+                if (check.lost) {
+                    version = ~version;
+                    mending = true;
+                }
+            }
+            const bool otherSize =
+                texture != nullptr && d_blendMode != 0 && bytesPerPixel(texture->rgbMode()) != targetBytes;
+            take(quad, version, otherSize ? kWholeRows : 0);
+        }
+    }
+    damage.beginFrame(target, area, bounds, scene, head);
+    // A buffer that failed to take a quad, or was made anew while it was
+    // composed, holds what no earlier pass showed: its copy goes whole.
+    const bool bufferUnsure = buffered && (!succeeded || versionOf(d_bufferTexture) != auxiliary[1]);
+    if (mending || bufferUnsure || surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
+        damage.forceFull(FrameStatistics::FULL_FRAME_INVALID);
+    if (!buffered && !damage.fullFrame() && !damage.region().empty() && unclippable(damage.currentScene(), target))
+        damage.forceFull(FrameStatistics::FULL_FRAME_UNCLIPPABLE);
+
+    const DamageRegion& region = damage.region();
+    if constexpr (kCountFrames) {
+        FrameStatistics::DamageCount& count = d_frameStatistics.damage;
+        count.rects = static_cast<uint32_t>(region.rects().size());
+        count.pixels = region.pixels();
+        count.fullFrame = damage.fullFrame() ? 1 : 0;
+        count.fullFrameReason = damage.fullReason();
+    }
+    if (region.empty()) {
+        damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
+        return;
+    }
+
+    succeeded = restoreBackground(target) && succeeded;
+    {
+        ClipScope clip(damage, damage.fullFrame() ? nullptr : target);
+        if (buffered) {
+            HRESULT presented = presentBuffer();
+            if (presented == DDERR_SURFACELOST && d_bufferTexture != nullptr && d_bufferTexture->surfacesLost() &&
+                mendAuxiliaryTexture(d_bufferTexture)) {
+                presentBuffer();
+                succeeded = false;
+            }
+            succeeded = presented >= 0 && succeeded;
+        } else {
+            const std::vector<SceneQuad>& drawn = damage.currentScene();
+            const bool clipped = !damage.fullFrame();
+            size_t index = 0;
+            for (const QueuedQuad& queued : d_quadQueue) {
+                const SceneQuad& quad = drawn[index++];
+                if (clipped && !region.meets(reachOf(quad, area))) {
+                    if constexpr (kCountFrames)
+                        ++d_frameStatistics.damage.quadsUndamaged;
+                    continue;
+                }
+                if constexpr (kCountFrames)
+                    ++d_frameStatistics.damage.quadsDrawn;
+                // A quad that had to be mended and drawn again is drawn, but what
+                // the pass left is not to be relied on.
+                succeeded = drawQuad(target, queued) >= 0 && succeeded;
+            }
+        }
+    }
+    damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
+}
+
+bool CDDRender::unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurface* target)
+{
+    // The blend kernels measure the target in the texture's pixels: of another
+    // size, the damage's pieces are not the same pixels. A stretched copy
+    // without key goes through the scratch when clipped, which must hold the
+    // texture's pixels unchanged.
+    const DamageRegion& region = d_damage->region();
+    uint32_t targetBytes = 0;
+    RgbMode scratchMode = DDS_RGBMODE_UNSUPPORTED;
+    bool scratchKnown = false;
+    size_t index = 0;
+    for (const QueuedQuad& queued : d_quadQueue) {
+        const SceneQuad& quad = scene[index++];
+        const auto* texture = static_cast<const CDDTexture*>(queued.texture);
+        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(reachOf(quad, region.area())))
+            continue;
+        if (d_blendMode != 0) {
+            if (targetBytes == 0)
+                targetBytes = bytesPerPixel(surfaceMode(target)) | 0x100;
+            if ((targetBytes & 0xFF) != bytesPerPixel(texture->rgbMode()))
+                return true;
+        }
+        if (!texture->hasAlpha() && isStretched(quad.dest, quad.source)) {
+            if (!scratchKnown) {
+                scratchMode = surfaceMode(colourOf(d_scratchTexture));
+                scratchKnown = true;
+            }
+            if (scratchMode != texture->rgbMode() || bytesPerPixel(scratchMode) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool CDDRender::restoreBackground(IDirectDrawSurface* target)
+{
+    const DamageState& damage = *d_damage;
+    IDirectDrawSurface* background = damage.backgroundSurface();
+    RECT backgroundBounds = {0, 0, 0, 0};
+    bool succeeded = true;
+    if (background != nullptr && !surfaceBounds(background, backgroundBounds))
+        succeeded = false;
+    for (const RECT& damaged : damage.region().rects()) {
+        const RECT covered = intersectRects(damaged, backgroundBounds);
+        if (emptyRect(covered) || !sameRect(covered, damaged)) {
+            DDBLTFX effects;
+            std::memset(&effects, 0, sizeof(effects));
+            effects.dwSize = sizeof(DDBLTFX);
+            effects.dwFillColor = damage.backgroundColour();
+            RECT fill = damaged;
+            succeeded = target->Blt(&fill, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects) >= 0 && succeeded;
+        }
+        if (!emptyRect(covered)) {
+            RECT source = covered;
+            succeeded = copyFast(target, static_cast<DWORD>(covered.left), static_cast<DWORD>(covered.top), background,
+                                 &source, DDBLTFAST_WAIT) >= 0 &&
+                        succeeded;
+        }
+    }
+    return succeeded;
+}
+
+const std::vector<RECT>* CDDRender::damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible)
+{
+    if (d_damage == nullptr || surface == nullptr || surface != d_damage->clippedSurface())
+        return visible;
+    return d_damage->visiblePieces(visible);
+}
+
+HRESULT CDDRender::placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source,
+                             RECT* sourceRect, DWORD flags)
+{
+    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
+        return copyFast(destination, x, y, source, sourceRect, flags);
+    const LONG left = static_cast<LONG>(x);
+    const LONG top = static_cast<LONG>(y);
+    const RECT whole = {left, top, left + (sourceRect->right - sourceRect->left),
+                        top + (sourceRect->bottom - sourceRect->top)};
+    HRESULT failed = DD_OK;
+    for (const RECT& damaged : d_damage->region().rects()) {
+        const RECT piece = intersectRects(whole, damaged);
+        if (emptyRect(piece))
+            continue;
+        RECT from = {sourceRect->left + (piece.left - left), sourceRect->top + (piece.top - top),
+                     sourceRect->left + (piece.right - left), sourceRect->top + (piece.bottom - top)};
+        const HRESULT result =
+            copyFast(destination, static_cast<DWORD>(piece.left), static_cast<DWORD>(piece.top), source, &from, flags);
+        if (result < 0 && failed >= 0)
+            failed = result;
+    }
+    return failed;
+}
+
+HRESULT CDDRender::placeBlt(IDirectDrawSurface* destination, RECT* dest, IDirectDrawSurface* source, RECT* sourceRect,
+                            DWORD flags, DDBLTFX* effects)
+{
+    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
+        return destination->Blt(dest, source, sourceRect, flags, effects);
+    HRESULT failed = DD_OK;
+    if (!isStretched(*dest, *sourceRect)) {
+        for (const RECT& damaged : d_damage->region().rects()) {
+            RECT piece = intersectRects(*dest, damaged);
+            if (emptyRect(piece))
+                continue;
+            RECT from = {sourceRect->left + (piece.left - dest->left), sourceRect->top + (piece.top - dest->top),
+                         sourceRect->left + (piece.right - dest->left), sourceRect->top + (piece.bottom - dest->top)};
+            const HRESULT result = destination->Blt(&piece, source, &from, flags, effects);
+            if (result < 0 && failed >= 0)
+                failed = result;
+        }
+        return failed;
+    }
+    // A stretch clipped by its own source rectangle would sample other
+    // texels: stretched whole into the scratch, where it lands at its
+    // destination, and the damaged part copied from there.
+    IDirectDrawSurface* scratch = colourOf(d_scratchTexture);
+    if (scratch == nullptr || scratch == source)
+        return DDERR_GENERIC;
+    const HRESULT stretched = scratch->Blt(dest, source, sourceRect, flags, effects);
+    if (stretched < 0)
+        return stretched;
+    RECT whole = *dest;
+    return placeCopy(destination, static_cast<DWORD>(whole.left), static_cast<DWORD>(whole.top), scratch, &whole,
+                     DDBLTFAST_WAIT);
+}
+
+} // namespace ZorvUISystem
