@@ -8,7 +8,8 @@
 //   ziv-bench-levels [--quick] [FILTER]   (FILTER: part of "blendAlphaMmx 565", "RGBA 24", ...)
 //
 // Blends: 256 x 256 tiles covering a 1024 x 768 target, alpha 128, colour
-// 200, 150, 100; mode 2 as a 4-4-4 layout. Uploads: a 512 x 512 image, as in
+// 200, 150, 100 (the texel-alpha blend: drawn white at full alpha); mode 2 as
+// a 4-4-4 layout. Uploads: a 512 x 512 image, as in
 // ziv-bench. Rates are the best of several runs, the levels taking turns
 // within each run, in Mpixels/s.
 #include <algorithm>
@@ -64,9 +65,9 @@ uint32_t nextRandom(uint32_t& state)
     return state >> 8;
 }
 
-enum class Kernel { AlphaMmx, HalfMmx, Modulated, Half };
-const Kernel kKernels[] = {Kernel::AlphaMmx, Kernel::HalfMmx, Kernel::Modulated, Kernel::Half};
-const char* kKernelNames[] = {"blendAlphaMmx", "blendHalfMmx", "blendModulated", "blendHalf"};
+enum class Kernel { AlphaMmx, HalfMmx, Modulated, Half, TexelAlpha };
+const Kernel kKernels[] = {Kernel::AlphaMmx, Kernel::HalfMmx, Kernel::Modulated, Kernel::Half, Kernel::TexelAlpha};
+const char* kKernelNames[] = {"blendAlphaMmx", "blendHalfMmx", "blendModulated", "blendHalf", "blendTexelAlpha"};
 const char* kModeNames[] = {"555", "565", "4444", "24", "32"};
 
 BlendRowsFn entryOf(const KernelTable& t, Kernel k, uint32_t mode)
@@ -80,6 +81,8 @@ BlendRowsFn entryOf(const KernelTable& t, Kernel k, uint32_t mode)
         return t.modulated[mode];
     case Kernel::Half:
         return t.half[mode];
+    case Kernel::TexelAlpha:
+        return t.texelAlpha[mode];
     }
     return nullptr;
 }
@@ -133,6 +136,11 @@ struct BlendScene {
                     break;
                 case Kernel::Half:
                     blendHalf(table, &source, &destination, 0, 0, &rect, mode);
+                    break;
+                case Kernel::TexelAlpha:
+                    // The texels' own bytes serve as their alpha: a mix of
+                    // transparent, opaque and partly transparent ones.
+                    blendTexelAlpha(table, &source, &source, &destination, 0, 0, &rect, 255, mode, 255, 255, 255);
                     break;
                 }
             }
