@@ -671,7 +671,7 @@ private:
             if (line.function == "logMessage") {
                 check(line.args[1] == "1", "errors are logged at level 1", text);
                 check(ZivExpect::isLoaderText(text) || text == ZivExpect::kNoDirectDraw ||
-                          text == ZivExpect::kPixelsLost,
+                          text == ZivExpect::kPixelsLost || text == ZivExpect::kBufferUnrecoverable,
                       "a logged error text", text);
             } else if (line.args[0] == "4") {
                 check(text.rfind("CDD7Render::postD3DReset (width ", 0) == 0, "the reset trace", text);

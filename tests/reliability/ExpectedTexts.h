@@ -131,6 +131,9 @@ constexpr const char* kFilePrefix = "CDDRender::createTexture failed from file :
 constexpr const char* kSizedPrefix = "CDDRender::createTexture failed form sized texture : ";
 constexpr const char* kPixelsLost =
     "CDDTexture::recreateAfterReset -- Texture surface lost, no source to reload it from: drawn transparent.";
+// Blend mode 0: a host that never clears the queue outgrows the buffer's records.
+constexpr const char* kBufferUnrecoverable = "CDDRender::renderQueue -- More than 262144 quads since the last "
+                                             "clearQueue: a lost buffer is cleared until then, not composed again.";
 constexpr const char* kBlendStretchContext = "with alpha blend strecth blt source surface error";
 constexpr const char* kCopyStretchContext = "with out alpha blend strecth blt source surface error";
 
