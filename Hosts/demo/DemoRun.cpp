@@ -369,15 +369,17 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
             const std::vector<Quad> quads = layoutFrame(scene, frame, context);
             anchored[frame.name] = anchoredAreas(scene, frame, context);
 
-            Image damaged;
-            if (damageAware) {
-                out.damageAware = true;
-                for (const Quad& q : quads) {
+            const auto queueFrame = [&] {
+                for (const Quad& q : quads)
                     renderer->queueQuad(
                         {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
                         {q.source.left, q.source.top, q.source.right, q.source.bottom},
                         {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
-                }
+            };
+            Image damaged;
+            if (damageAware) {
+                out.damageAware = true;
+                queueFrame();
                 renderer->renderQueue();
                 out.damage = renderer->getFrameStatistics().damage;
                 renderer->clearQueue();
@@ -391,12 +393,7 @@ RunResult runScene(const ModuleApi& module, const Scene& scene, const SceneResou
                 device.clear(scene.background);
                 if (damageAware)
                     module.invalidateTarget(renderer.get(), device.target(), nullptr);
-                for (const Quad& q : quads) {
-                    renderer->queueQuad(
-                        {q.dest.left, q.dest.top, q.dest.right, q.dest.bottom}, q.z, textures.at(q.texture),
-                        {q.source.left, q.source.top, q.source.right, q.source.bottom},
-                        {q.colours.topLeft, q.colours.topRight, q.colours.bottomLeft, q.colours.bottomRight}, q.aux);
-                }
+                queueFrame();
                 renderer->renderQueue();
                 out.statistics = renderer->getFrameStatistics();
                 renderer->clearQueue();
