@@ -84,7 +84,11 @@ public:
         SessionSettings settings;
         settings.blendMode = options.blendMode;
         settings.textureMemory = options.videoMemory ? 1 : 0;
-        settings.softEdges = options.softEdges;
+        // Straight onto the primary surface every blended quad locks the
+        // screen, which Wine copies in and out per lock: with soft edges
+        // every glyph is blended, and a frame takes seconds there. Direct
+        // windows draw with hard edges.
+        settings.softEdges = options.softEdges && !options.direct;
         const std::optional<TargetFormat> format = parseFormat(d_format);
         settings.formatLabel = format ? formatInfo(*format).label : d_format + "-bit";
         settings.damage = !options.fullFrames;
@@ -364,7 +368,7 @@ private:
         if (d_options.direct) {
             d_shown = shownState();
             d_repaint = false;
-            d_session->draw(d_primary, d_pointer, d_width, d_height, origin.x, origin.y);
+            d_session->draw(d_primary, d_pointer, d_width, d_height, origin.x, origin.y, true);
         } else {
             d_session->draw(d_target, d_pointer, d_width, d_height);
             // Only what the frame redrew goes onto the screen, unless the

@@ -73,14 +73,14 @@ WindowSession::~WindowSession()
 }
 
 void WindowSession::draw(IDirectDrawSurface* target, const Pointer& pointer, uint32_t layoutWidth,
-                         uint32_t layoutHeight, int32_t originX, int32_t originY)
+                         uint32_t layoutHeight, int32_t originX, int32_t originY, bool shared)
 {
     d_renderer->setTargetSurface(target);
     RECT area{originX, originY, originX + static_cast<LONG>(layoutWidth), originY + static_cast<LONG>(layoutHeight)};
     // With damage-aware frames the target keeps its pixels and the renderer
     // puts the background back where it redraws; a target shared with other
     // windows (the primary surface) is drawn whole.
-    const bool damage = d_damage && originX == 0 && originY == 0;
+    const bool damage = d_damage && !shared;
     if (damage) {
         d_module.setDamageBackgroundColour(d_renderer, packForSurface(target, d_scene.background));
     } else {

@@ -60,9 +60,11 @@ public:
     // Draws the window's frame for the pointer into target: the client area
     // of layoutWidth x layoutHeight, its top-left corner at originX, originY
     // of the target (0, 0 for an off-screen target). The target is cleared
-    // with the scene's background there first.
+    // with the scene's background there first. A shared target (the primary
+    // surface, which other windows draw on too) keeps nothing between frames:
+    // it is drawn whole.
     void draw(IDirectDrawSurface* target, const Pointer& pointer, uint32_t layoutWidth, uint32_t layoutHeight,
-              int32_t originX = 0, int32_t originY = 0);
+              int32_t originX = 0, int32_t originY = 0, bool shared = false);
 
     // The device reset around a new target: prepare, then (with the new
     // DirectDraw object and size set on the device) finish, which rebuilds the

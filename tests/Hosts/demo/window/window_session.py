@@ -57,8 +57,10 @@ def start_xvfb(depth):
     return server, ":" + number.decode().strip()
 
 
-def reference_frames(args, work, fmt, size):
-    """The off-screen frames of every state at this size, as raw RGB bytes."""
+def reference_frames(args, work, fmt, size, options=()):
+    """The off-screen frames of every state at this size, as raw RGB bytes.
+    A window drawn straight onto the primary surface (--direct) draws without
+    soft edges, and so do its frames here."""
     scene_dir = os.path.join(work, "scene")
     if not os.path.isdir(scene_dir):
         shutil.copytree(args.assets, scene_dir)
@@ -73,7 +75,7 @@ def reference_frames(args, work, fmt, size):
             out.write(text)
     out = os.path.join(work, "reference-%s-%dx%d" % (fmt, size[0], size[1]))
     run([args.demo, "--scene", os.path.join(scene_dir, "window.json"), "--format", fmt, "--blend", "2",
-         "--size", "%dx%d" % size, "--repeat", "1", "--out", out])
+         "--size", "%dx%d" % size, "--repeat", "1", "--out", out] + (["--hard-edges"] if "--direct" in options else []))
     return {name: run([args.convert, os.path.join(out, "desktop-%s-blend2-%s.png" % (fmt, name)), "rgb:-"])
             for name, _, _, _ in STATES}
 
@@ -81,6 +83,7 @@ def reference_frames(args, work, fmt, size):
 class Session:
     def __init__(self, args, display, work, depth, options, states=STATES):
         self.args, self.display, self.work, self.depth, self.states = args, display, work, depth, states
+        self.options = options
         self.env = dict(os.environ, DISPLAY=display)
         # SDL takes the server's deepest visual unless told the default one.
         info = run(["xdpyinfo", "-display", display]).decode()
@@ -176,7 +179,7 @@ class Session:
         if fmt != ("565" if self.depth == 16 else "32"):
             raise Failure("the window draws in %s on a %d-bit display" % (fmt, self.depth))
         size = (640, 480)
-        frames = reference_frames(self.args, self.work, fmt, size)
+        frames = reference_frames(self.args, self.work, fmt, size, self.options)
         origin = self.wait_for(STATES[0][3], size)
         for name, pointer, down, regions in self.states:
             if pointer is not None:
@@ -191,7 +194,7 @@ class Session:
         windows = self.xdotool("search", "--name", "ziv-demo").split()
         for window in windows:
             self.xdotool("windowsize", window, *map(str, RESIZED))
-        resized = reference_frames(self.args, self.work, fmt, RESIZED)
+        resized = reference_frames(self.args, self.work, fmt, RESIZED, self.options)
         self.check("resized", self.wait_for(STATES[0][3], RESIZED), RESIZED, resized["idle"])
         for window in windows:
             subprocess.run(["xdotool", "key", "--window", window, "Escape"], env=self.env, stderr=subprocess.DEVNULL)
