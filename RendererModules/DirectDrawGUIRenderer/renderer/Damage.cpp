@@ -83,6 +83,16 @@ bool DamageRegion::covers(const RECT& rect) const
     return false;
 }
 
+RECT DamageRegion::extent() const
+{
+    if (d_rects.empty())
+        return RECT{0, 0, 0, 0};
+    RECT box = d_rects[0];
+    for (const RECT& r : d_rects)
+        box = boundingBox(box, r);
+    return box;
+}
+
 bool DamageRegion::meets(const RECT& rect) const
 {
     if (emptyRect(rect))
@@ -123,12 +133,56 @@ void DamageRegion::add(RECT rect)
         }
     }
     insertDisjoint(rect);
-    if (d_rects.size() > kMaxRects) {
-        RECT box = d_rects[0];
-        for (const RECT& r : d_rects)
-            box = boundingBox(box, r);
-        d_rects.assign(1, box);
+    while (d_rects.size() > kMaxRects) {
+        // Most of the area taken anyway: the box of all of it.
+        const RECT box = extent();
+        if (areaOf(box) * 4 > areaOf(d_area) * 3) {
+            d_rects.assign(1, box);
+            return;
+        }
+        mergeCheapestPair();
     }
+}
+
+void DamageRegion::mergeCheapestPair()
+{
+    // The two rectangles whose box adds the fewest pixels (disjoint, their
+    // box holds at least both).
+    size_t first = 0;
+    size_t second = 1;
+    uint64_t best = UINT64_MAX;
+    for (size_t i = 0; i < d_rects.size(); ++i)
+        for (size_t j = i + 1; j < d_rects.size(); ++j) {
+            const uint64_t added =
+                areaOf(boundingBox(d_rects[i], d_rects[j])) - areaOf(d_rects[i]) - areaOf(d_rects[j]);
+            if (added < best) {
+                best = added;
+                first = i;
+                second = j;
+            }
+        }
+    RECT box = boundingBox(d_rects[first], d_rects[second]);
+    d_rects[second] = d_rects.back();
+    d_rects.pop_back();
+    d_rects[first] = d_rects.back();
+    d_rects.pop_back();
+    // The rectangles the box meets join it, until it meets none: the set
+    // stays disjoint and one smaller at least.
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (size_t i = 0; i < d_rects.size();) {
+            const RECT& r = d_rects[i];
+            if (r.left < box.right && box.left < r.right && r.top < box.bottom && box.top < r.bottom) {
+                box = boundingBox(box, r);
+                d_rects[i] = d_rects.back();
+                d_rects.pop_back();
+                grown = true;
+                continue;
+            }
+            ++i;
+        }
+    }
+    d_rects.push_back(box);
 }
 
 void DamageRegion::insertDisjoint(const RECT& rect)

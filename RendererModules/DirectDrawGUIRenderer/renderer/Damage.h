@@ -58,8 +58,9 @@ class DamageState;
 bool sameQuad(const SceneQuad& a, const SceneQuad& b);
 
 // Disjoint rectangles inside an area. A rectangle that adds little to its
-// neighbour's bounding box joins it; past kMaxRects the set becomes its
-// bounding box.
+// neighbour's bounding box joins it; past kMaxRects the two whose box adds
+// the fewest pixels are joined (or, past three quarters of the area, the set
+// becomes its bounding box).
 class DamageRegion {
 public:
     static constexpr size_t kMaxRects = 16;
@@ -72,11 +73,14 @@ public:
     uint64_t pixels() const;
     bool covers(const RECT& rect) const;
     bool meets(const RECT& rect) const;
+    // The box around every rectangle (empty without any).
+    RECT extent() const;
     const RECT& area() const { return d_area; }
     const std::vector<RECT>& rects() const { return d_rects; }
 
 private:
     void insertDisjoint(const RECT& rect);
+    void mergeCheapestPair();
 
     RECT d_area = {0, 0, 0, 0};
     std::vector<RECT> d_rects;
