@@ -148,26 +148,41 @@ void DamageRegion::mergeCheapestPair()
 {
     // The two rectangles whose box adds the fewest pixels (disjoint, their
     // box holds at least both).
+    const size_t n = d_rects.size();
+    d_areas.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        d_areas[i] = areaOf(d_rects[i]);
     size_t first = 0;
     size_t second = 1;
     uint64_t best = UINT64_MAX;
-    for (size_t i = 0; i < d_rects.size(); ++i)
-        for (size_t j = i + 1; j < d_rects.size(); ++j) {
-            const uint64_t added =
-                areaOf(boundingBox(d_rects[i], d_rects[j])) - areaOf(d_rects[i]) - areaOf(d_rects[j]);
+    for (size_t i = 0; i < n; ++i) {
+        const RECT a = d_rects[i];
+        for (size_t j = i + 1; j < n; ++j) {
+            const RECT& b = d_rects[j];
+            const uint64_t box = static_cast<uint64_t>(int64_t{a.right > b.right ? a.right : b.right} -
+                                                       (a.left < b.left ? a.left : b.left)) *
+                                 static_cast<uint64_t>(int64_t{a.bottom > b.bottom ? a.bottom : b.bottom} -
+                                                       (a.top < b.top ? a.top : b.top));
+            const uint64_t added = box - d_areas[i] - d_areas[j];
             if (added < best) {
                 best = added;
                 first = i;
                 second = j;
             }
         }
-    RECT box = boundingBox(d_rects[first], d_rects[second]);
+    }
+    const RECT box = boundingBox(d_rects[first], d_rects[second]);
     d_rects[second] = d_rects.back();
     d_rects.pop_back();
     d_rects[first] = d_rects.back();
     d_rects.pop_back();
+    joinMeeting(box);
+}
+
+void DamageRegion::joinMeeting(RECT box)
+{
     // The rectangles the box meets join it, until it meets none: the set
-    // stays disjoint and one smaller at least.
+    // stays disjoint.
     for (bool grown = true; grown;) {
         grown = false;
         for (size_t i = 0; i < d_rects.size();) {
@@ -188,12 +203,11 @@ void DamageRegion::mergeCheapestPair()
 void DamageRegion::insertDisjoint(const RECT& rect)
 {
     d_pieces.assign(1, rect);
-    std::vector<RECT> next;
     for (const RECT& e : d_rects) {
-        next.clear();
+        d_next.clear();
         for (const RECT& piece : d_pieces)
-            subtract(piece, e, next);
-        d_pieces.swap(next);
+            subtract(piece, e, d_next);
+        d_pieces.swap(d_next);
         if (d_pieces.empty())
             return;
     }

@@ -81,10 +81,14 @@ public:
 private:
     void insertDisjoint(const RECT& rect);
     void mergeCheapestPair();
+    // Adds box grown over every rectangle it meets.
+    void joinMeeting(RECT box);
 
     RECT d_area = {0, 0, 0, 0};
     std::vector<RECT> d_rects;
     std::vector<RECT> d_pieces;
+    std::vector<RECT> d_next;
+    std::vector<uint64_t> d_areas;
 };
 
 // The blend kernels work on pairs and groups of pixels counted from the
