@@ -401,7 +401,7 @@ const std::vector<SceneQuad>& DamageState::lastScene(IDirectDrawSurface* target)
 }
 
 void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds,
-                             std::vector<SceneQuad>& frameScene, size_t head)
+                             std::vector<SceneQuad>& frameScene, size_t head, bool sameAsLast)
 {
     d_fullReason = FrameStatistics::FULL_FRAME_NONE;
     d_piecesReady = false;
@@ -420,7 +420,8 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
     else if (record.pendingAll)
         forceFull(FrameStatistics::FULL_FRAME_HOST);
     else {
-        diff(record.scene, frameScene, head);
+        if (!sameAsLast)
+            diff(record.scene, frameScene, head);
         for (const RECT& rect : record.pending)
             d_region.add(rect);
         const uint64_t whole = areaOf(area);
@@ -433,7 +434,8 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
     record.background = d_background;
     record.pending.clear();
     record.pendingAll = false;
-    record.scene.swap(frameScene);
+    if (!sameAsLast)
+        record.scene.swap(frameScene);
     d_lastTarget = target;
     d_lastRects = d_region.rects();
 }

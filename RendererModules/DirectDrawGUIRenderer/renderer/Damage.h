@@ -139,9 +139,10 @@ public:
     // Leaves the result in region() and the reason of a full frame in
     // fullReason().
     // head quads of the scene are known to equal the last scene's
-    // (lastScene).
+    // (lastScene); with sameAsLast, scene is left empty and the last scene
+    // (not empty) is this one.
     void beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds, std::vector<SceneQuad>& scene,
-                    size_t head);
+                    size_t head, bool sameAsLast);
     // The scene last drawn onto target (or this buffer of its chain); empty
     // when none is known.
     const std::vector<SceneQuad>& lastScene(IDirectDrawSurface* target);

@@ -154,19 +154,26 @@ void CDDRender::renderDamaged()
         area = RECT{0, 0, 0, 0};
 
     // The scene (what the buffer holds, or the queue), compared with the last
-    // one while it is taken: an unchanged frame reads each quad once.
+    // one while it is taken: an unchanged frame reads each quad once, and
+    // writes nothing until a quad differs (the equal head is copied then).
     std::vector<SceneQuad>& scene = damage.scene;
     const std::vector<SceneQuad>& last = damage.lastScene(target);
     size_t head = 0;
     bool mending = false;
     bool mayBeUnclippable = buffered;
-    bool same = true;
-    const auto take = [&](const QueuedQuad& quad, uint64_t version, uint32_t flags) {
-        scene.push_back(sceneQuad(quad, version, flags));
-        if (same && head < last.size() && sameQuad(last[head], scene.back()))
-            ++head;
-        else
+    bool same = !last.empty();
+    const auto take = [&](const QueuedQuad& queued, uint64_t version, uint32_t flags) {
+        const SceneQuad quad = sceneQuad(queued, version, flags);
+        if (same) {
+            if (head < last.size() && sameQuad(last[head], quad)) {
+                ++head;
+                return quad;
+            }
             same = false;
+            scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
+        }
+        scene.push_back(quad);
+        return quad;
     };
     scene.clear();
     if (buffered) {
@@ -212,13 +219,18 @@ void CDDRender::renderDamaged()
                     opaque = !texture->hasAlpha();
                 }
             }
-            take(quad, version, flags);
+            const SceneQuad taken = take(quad, version, flags);
             // Only such quads can keep the pass from being held to the damage.
-            if (flags != 0 || (opaque && isStretched(scene.back().dest, scene.back().source)))
+            if (flags != 0 || (opaque && isStretched(taken.dest, taken.source)))
                 mayBeUnclippable = true;
         }
     }
-    damage.beginFrame(target, area, bounds, scene, head);
+    // Equal all through: the last scene stands for this one.
+    if (same && head != last.size()) {
+        scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
+        same = false;
+    }
+    damage.beginFrame(target, area, bounds, scene, head, same);
     // A buffer that failed to take a quad, or was made anew while it was
     // composed, holds what no earlier pass showed: its copy goes whole.
     const bool bufferUnsure = buffered && (!succeeded || versionOf(d_bufferTexture) != auxiliary[1]);
