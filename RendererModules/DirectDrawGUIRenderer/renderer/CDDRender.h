@@ -139,7 +139,7 @@ private:
     void renderDamaged();
     bool restoreBackground(IDirectDrawSurface* target);
     bool presentDamage(IDirectDrawSurface* target);
-    bool unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurface* target);
+    bool unclippable(const std::vector<SceneQuad>& scene);
     const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
     HRESULT placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
                       DWORD flags);

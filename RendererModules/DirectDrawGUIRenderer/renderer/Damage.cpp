@@ -83,6 +83,16 @@ bool DamageRegion::covers(const RECT& rect) const
     return false;
 }
 
+RECT DamageRegion::extent() const
+{
+    if (d_rects.empty())
+        return RECT{0, 0, 0, 0};
+    RECT box = d_rects[0];
+    for (const RECT& r : d_rects)
+        box = boundingBox(box, r);
+    return box;
+}
+
 bool DamageRegion::meets(const RECT& rect) const
 {
     if (emptyRect(rect))
@@ -123,23 +133,81 @@ void DamageRegion::add(RECT rect)
         }
     }
     insertDisjoint(rect);
-    if (d_rects.size() > kMaxRects) {
-        RECT box = d_rects[0];
-        for (const RECT& r : d_rects)
-            box = boundingBox(box, r);
-        d_rects.assign(1, box);
+    while (d_rects.size() > kMaxRects) {
+        // Most of the area taken anyway: the box of all of it.
+        const RECT box = extent();
+        if (areaOf(box) * 4 > areaOf(d_area) * 3) {
+            d_rects.assign(1, box);
+            return;
+        }
+        mergeCheapestPair();
     }
+}
+
+void DamageRegion::mergeCheapestPair()
+{
+    // The two rectangles whose box adds the fewest pixels (disjoint, their
+    // box holds at least both).
+    const size_t n = d_rects.size();
+    d_areas.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        d_areas[i] = areaOf(d_rects[i]);
+    size_t first = 0;
+    size_t second = 1;
+    uint64_t best = UINT64_MAX;
+    for (size_t i = 0; i < n; ++i) {
+        const RECT a = d_rects[i];
+        for (size_t j = i + 1; j < n; ++j) {
+            const RECT& b = d_rects[j];
+            const uint64_t box = static_cast<uint64_t>(int64_t{a.right > b.right ? a.right : b.right} -
+                                                       (a.left < b.left ? a.left : b.left)) *
+                                 static_cast<uint64_t>(int64_t{a.bottom > b.bottom ? a.bottom : b.bottom} -
+                                                       (a.top < b.top ? a.top : b.top));
+            const uint64_t added = box - d_areas[i] - d_areas[j];
+            if (added < best) {
+                best = added;
+                first = i;
+                second = j;
+            }
+        }
+    }
+    const RECT box = boundingBox(d_rects[first], d_rects[second]);
+    d_rects[second] = d_rects.back();
+    d_rects.pop_back();
+    d_rects[first] = d_rects.back();
+    d_rects.pop_back();
+    joinMeeting(box);
+}
+
+void DamageRegion::joinMeeting(RECT box)
+{
+    // The rectangles the box meets join it, until it meets none: the set
+    // stays disjoint.
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (size_t i = 0; i < d_rects.size();) {
+            const RECT& r = d_rects[i];
+            if (r.left < box.right && box.left < r.right && r.top < box.bottom && box.top < r.bottom) {
+                box = boundingBox(box, r);
+                d_rects[i] = d_rects.back();
+                d_rects.pop_back();
+                grown = true;
+                continue;
+            }
+            ++i;
+        }
+    }
+    d_rects.push_back(box);
 }
 
 void DamageRegion::insertDisjoint(const RECT& rect)
 {
     d_pieces.assign(1, rect);
-    std::vector<RECT> next;
     for (const RECT& e : d_rects) {
-        next.clear();
+        d_next.clear();
         for (const RECT& piece : d_pieces)
-            subtract(piece, e, next);
-        d_pieces.swap(next);
+            subtract(piece, e, d_next);
+        d_pieces.swap(d_next);
         if (d_pieces.empty())
             return;
     }
@@ -333,7 +401,7 @@ const std::vector<SceneQuad>& DamageState::lastScene(IDirectDrawSurface* target)
 }
 
 void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds,
-                             std::vector<SceneQuad>& frameScene, size_t head)
+                             std::vector<SceneQuad>& frameScene, size_t head, bool sameAsLast)
 {
     d_fullReason = FrameStatistics::FULL_FRAME_NONE;
     d_piecesReady = false;
@@ -352,7 +420,8 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
     else if (record.pendingAll)
         forceFull(FrameStatistics::FULL_FRAME_HOST);
     else {
-        diff(record.scene, frameScene, head);
+        if (!sameAsLast)
+            diff(record.scene, frameScene, head);
         for (const RECT& rect : record.pending)
             d_region.add(rect);
         const uint64_t whole = areaOf(area);
@@ -365,7 +434,8 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
     record.background = d_background;
     record.pending.clear();
     record.pendingAll = false;
-    record.scene.swap(frameScene);
+    if (!sameAsLast)
+        record.scene.swap(frameScene);
     d_lastTarget = target;
     d_lastRects = d_region.rects();
 }

@@ -58,8 +58,9 @@ class DamageState;
 bool sameQuad(const SceneQuad& a, const SceneQuad& b);
 
 // Disjoint rectangles inside an area. A rectangle that adds little to its
-// neighbour's bounding box joins it; past kMaxRects the set becomes its
-// bounding box.
+// neighbour's bounding box joins it; past kMaxRects the two whose box adds
+// the fewest pixels are joined (or, past three quarters of the area, the set
+// becomes its bounding box).
 class DamageRegion {
 public:
     static constexpr size_t kMaxRects = 16;
@@ -72,15 +73,22 @@ public:
     uint64_t pixels() const;
     bool covers(const RECT& rect) const;
     bool meets(const RECT& rect) const;
+    // The box around every rectangle (empty without any).
+    RECT extent() const;
     const RECT& area() const { return d_area; }
     const std::vector<RECT>& rects() const { return d_rects; }
 
 private:
     void insertDisjoint(const RECT& rect);
+    void mergeCheapestPair();
+    // Adds box grown over every rectangle it meets.
+    void joinMeeting(RECT box);
 
     RECT d_area = {0, 0, 0, 0};
     std::vector<RECT> d_rects;
     std::vector<RECT> d_pieces;
+    std::vector<RECT> d_next;
+    std::vector<uint64_t> d_areas;
 };
 
 // The blend kernels work on pairs and groups of pixels counted from the
@@ -131,9 +139,10 @@ public:
     // Leaves the result in region() and the reason of a full frame in
     // fullReason().
     // head quads of the scene are known to equal the last scene's
-    // (lastScene).
+    // (lastScene); with sameAsLast, scene is left empty and the last scene
+    // (not empty) is this one.
     void beginFrame(IDirectDrawSurface* target, const RECT& area, const RECT& bounds, std::vector<SceneQuad>& scene,
-                    size_t head);
+                    size_t head, bool sameAsLast);
     // The scene last drawn onto target (or this buffer of its chain); empty
     // when none is known.
     const std::vector<SceneQuad>& lastScene(IDirectDrawSurface* target);

@@ -27,6 +27,11 @@ bool sameRect(const RECT& a, const RECT& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+bool overlaps(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
 IDirectDrawSurface* colourOf(const CDDTexture* texture)
 {
     return texture != nullptr ? texture->colourSurface() : nullptr;
@@ -37,15 +42,16 @@ uint64_t versionOf(const CDDTexture* texture)
     return texture != nullptr ? texture->contentVersion() : 0;
 }
 
+// Each channel's sum of the four corners, quartered: the even channels and
+// the odd ones summed side by side in 16-bit lanes (four bytes need 10 bits).
 uint32_t averageOf(const CornerColours& c)
 {
-    uint32_t average = 0;
-    for (unsigned shift = 0; shift < 32; shift += 8) {
-        const uint32_t sum = ((c.topLeft >> shift) & 0xFFu) + ((c.topRight >> shift) & 0xFFu) +
-                             ((c.bottomLeft >> shift) & 0xFFu) + ((c.bottomRight >> shift) & 0xFFu);
-        average |= (sum >> 2) << shift;
-    }
-    return average;
+    constexpr uint32_t kLanes = 0x00FF00FFu;
+    const uint32_t even =
+        (c.topLeft & kLanes) + (c.topRight & kLanes) + (c.bottomLeft & kLanes) + (c.bottomRight & kLanes);
+    const uint32_t odd = ((c.topLeft >> 8) & kLanes) + ((c.topRight >> 8) & kLanes) + ((c.bottomLeft >> 8) & kLanes) +
+                         ((c.bottomRight >> 8) & kLanes);
+    return ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
 }
 
 // truncateRect, with the common case of four coordinates well inside the
@@ -148,18 +154,26 @@ void CDDRender::renderDamaged()
         area = RECT{0, 0, 0, 0};
 
     // The scene (what the buffer holds, or the queue), compared with the last
-    // one while it is taken: an unchanged frame reads each quad once.
+    // one while it is taken: an unchanged frame reads each quad once, and
+    // writes nothing until a quad differs (the equal head is copied then).
     std::vector<SceneQuad>& scene = damage.scene;
     const std::vector<SceneQuad>& last = damage.lastScene(target);
     size_t head = 0;
     bool mending = false;
-    bool same = true;
-    const auto take = [&](const QueuedQuad& quad, uint64_t version, uint32_t flags) {
-        scene.push_back(sceneQuad(quad, version, flags));
-        if (same && head < last.size() && sameQuad(last[head], scene.back()))
-            ++head;
-        else
+    bool mayBeUnclippable = buffered;
+    bool same = !last.empty();
+    const auto take = [&](const QueuedQuad& queued, uint64_t version, uint32_t flags) {
+        const SceneQuad quad = sceneQuad(queued, version, flags);
+        if (same) {
+            if (head < last.size() && sameQuad(last[head], quad)) {
+                ++head;
+                return quad;
+            }
             same = false;
+            scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
+        }
+        scene.push_back(quad);
+        return quad;
     };
     scene.clear();
     if (buffered) {
@@ -175,32 +189,55 @@ void CDDRender::renderDamaged()
         // A texture that mends itself while drawn may come back in another
         // pixel format, and write elsewhere than its scene says: the pass is
         // then drawn whole.
+        // Runs of quads from one texture are the rule: what the texture
+        // says is asked when it changes.
+        const CDDTexture* known = nullptr;
+        bool anyKnown = false;
+        uint64_t version = 0;
+        uint32_t flags = 0;
+        bool opaque = false;
         for (const QueuedQuad& quad : d_quadQueue) {
             const auto* texture = static_cast<const CDDTexture*>(quad.texture);
-            uint64_t version = versionOf(texture);
-            if (texture != nullptr) {
-                DamageState::LostCheck& check =
-                    damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
-                if (check.texture != texture || check.pass != pass)
-                    check = DamageState::LostCheck{texture, pass,
-                                                   texture->colourSurface() == nullptr || texture->surfacesLost()};
-                if (check.lost) {
-                    version = ~version;
-                    mending = true;
+            if (!anyKnown || texture != known) {
+                known = texture;
+                anyKnown = true;
+                version = versionOf(texture);
+                flags = 0;
+                opaque = false;
+                if (texture != nullptr) {
+                    DamageState::LostCheck& check =
+                        damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
+                    if (check.texture != texture || check.pass != pass)
+                        check = DamageState::LostCheck{texture, pass,
+                                                       texture->colourSurface() == nullptr || texture->surfacesLost()};
+                    if (check.lost) {
+                        version = ~version;
+                        mending = true;
+                    }
+                    if (d_blendMode != 0 && bytesPerPixel(texture->rgbMode()) != targetBytes)
+                        flags = kWholeRows;
+                    opaque = !texture->hasAlpha();
                 }
             }
-            const bool otherSize =
-                texture != nullptr && d_blendMode != 0 && bytesPerPixel(texture->rgbMode()) != targetBytes;
-            take(quad, version, otherSize ? kWholeRows : 0);
+            const SceneQuad taken = take(quad, version, flags);
+            // Only such quads can keep the pass from being held to the damage.
+            if (flags != 0 || (opaque && isStretched(taken.dest, taken.source)))
+                mayBeUnclippable = true;
         }
     }
-    damage.beginFrame(target, area, bounds, scene, head);
+    // Equal all through: the last scene stands for this one.
+    if (same && head != last.size()) {
+        scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
+        same = false;
+    }
+    damage.beginFrame(target, area, bounds, scene, head, same);
     // A buffer that failed to take a quad, or was made anew while it was
     // composed, holds what no earlier pass showed: its copy goes whole.
     const bool bufferUnsure = buffered && (!succeeded || versionOf(d_bufferTexture) != auxiliary[1]);
     if (mending || bufferUnsure || surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
         damage.forceFull(FrameStatistics::FULL_FRAME_INVALID);
-    if (!buffered && !damage.fullFrame() && !damage.region().empty() && unclippable(damage.currentScene(), target))
+    if (!buffered && mayBeUnclippable && !damage.fullFrame() && !damage.region().empty() &&
+        unclippable(damage.currentScene()))
         damage.forceFull(FrameStatistics::FULL_FRAME_UNCLIPPABLE);
 
     const DamageRegion& region = damage.region();
@@ -230,10 +267,11 @@ void CDDRender::renderDamaged()
         } else {
             const std::vector<SceneQuad>& drawn = damage.currentScene();
             const bool clipped = !damage.fullFrame();
+            const RECT box = region.extent();
             size_t index = 0;
             for (const QueuedQuad& queued : d_quadQueue) {
                 const SceneQuad& quad = drawn[index++];
-                if (clipped && !region.meets(reachOf(quad, area))) {
+                if (clipped && !(overlaps(reachOf(quad, area), box) && region.meets(reachOf(quad, area)))) {
                     if constexpr (kCountFrames)
                         ++d_frameStatistics.damage.quadsUndamaged;
                     continue;
@@ -249,36 +287,35 @@ void CDDRender::renderDamaged()
     damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
 }
 
-bool CDDRender::unclippable(const std::vector<SceneQuad>& scene, IDirectDrawSurface* target)
+bool CDDRender::unclippable(const std::vector<SceneQuad>& scene)
 {
     // The blend kernels measure the target in the texture's pixels: of another
     // size, the damage's pieces are not the same pixels. A stretched copy
     // without key goes through the scratch when clipped, which must hold the
     // texture's pixels unchanged.
     const DamageRegion& region = d_damage->region();
-    uint32_t targetBytes = 0;
     RgbMode scratchMode = DDS_RGBMODE_UNSUPPORTED;
     bool scratchKnown = false;
     size_t index = 0;
     for (const QueuedQuad& queued : d_quadQueue) {
         const SceneQuad& quad = scene[index++];
         const auto* texture = static_cast<const CDDTexture*>(queued.texture);
-        if (texture == nullptr || texture->colourSurface() == nullptr || !region.meets(reachOf(quad, region.area())))
+        if (texture == nullptr || texture->colourSurface() == nullptr)
             continue;
-        if (d_blendMode != 0) {
-            if (targetBytes == 0)
-                targetBytes = bytesPerPixel(surfaceMode(target)) | 0x100;
-            if ((targetBytes & 0xFF) != bytesPerPixel(texture->rgbMode()))
-                return true;
+        // The scene marked the quads blended from pixels of another size.
+        const bool otherSize = (quad.flags & kWholeRows) != 0;
+        if (!otherSize && (texture->hasAlpha() || !isStretched(quad.dest, quad.source)))
+            continue;
+        if (!region.meets(reachOf(quad, region.area())))
+            continue;
+        if (otherSize)
+            return true;
+        if (!scratchKnown) {
+            scratchMode = surfaceMode(colourOf(d_scratchTexture));
+            scratchKnown = true;
         }
-        if (!texture->hasAlpha() && isStretched(quad.dest, quad.source)) {
-            if (!scratchKnown) {
-                scratchMode = surfaceMode(colourOf(d_scratchTexture));
-                scratchKnown = true;
-            }
-            if (scratchMode != texture->rgbMode() || bytesPerPixel(scratchMode) == 0)
-                return true;
-        }
+        if (scratchMode != texture->rgbMode() || bytesPerPixel(scratchMode) == 0)
+            return true;
     }
     return false;
 }

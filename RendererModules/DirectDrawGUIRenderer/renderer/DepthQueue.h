@@ -143,6 +143,10 @@ private:
     mutable bool d_sortValid = false;
     mutable std::vector<uint64_t> d_sorted;
     mutable std::vector<uint64_t> d_sortScratch;
+    // The last sort's words before and after it.
+    mutable std::vector<uint64_t> d_lastWords;
+    mutable std::vector<uint64_t> d_lastOrder;
+    mutable bool d_lastOrderValid = false;
     std::unique_ptr<uint32_t[]> d_radixCounts;
 };
 

@@ -155,6 +155,23 @@ TEST(DepthQueue, QuadsAddedOrRemovedAfterAWalkTakeTheirPlace)
     depths.clear();
     add(40);
     EXPECT_EQ(auxValues(queue), expected()) << "refilled after clearing";
+    // Frames that queue the same depths again (the last order serves), and
+    // one with a single depth moved (it does not).
+    for (int frame = 0; frame < 3; ++frame) {
+        std::vector<float> next = depths;
+        if (frame == 2)
+            next[7] = -1.0f;
+        queue.clear();
+        depths.clear();
+        for (const float z : next) {
+            QueuedQuad quad{};
+            quad.z = z;
+            quad.auxValue = uint32_t(depths.size());
+            depths.push_back(z);
+            queue.push(quad);
+        }
+        EXPECT_EQ(auxValues(queue), expected()) << "frame " << frame;
+    }
 }
 
 } // namespace
