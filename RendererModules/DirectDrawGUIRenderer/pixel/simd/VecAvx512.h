@@ -83,6 +83,18 @@ struct Vec {
     static Keep32 zeroMasked32(R s, R mask) { return {_mm512_testn_epi32_mask(s, mask)}; }
     static bool all(Keep16 k) { return k.k == 0xFFFFFFFFu; }
     static bool all(Keep32 k) { return k.k == 0xFFFFu; }
+    // Whether every bit of mask is set in a.
+    static bool allSet(R a, R mask) { return _mm512_cmpneq_epi32_mask(_mm512_and_si512(a, mask), mask) == 0; }
+    // Bytes picked within each 128-bit quarter by index (an index with its
+    // top bit set gives 0).
+    static R shuffle8(R a, R index) { return _mm512_shuffle_epi8(a, index); }
+    static R repeat128(const uint8_t (&bytes)[16])
+    {
+        return _mm512_maskz_broadcast_i32x4(__mmask16(0xFFFF),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
+    // a with the lanes under keep cleared.
+    static R clearKept(Keep32 k, R a) { return _mm512_maskz_mov_epi32(static_cast<__mmask16>(~k.k), a); }
     static R select16(Keep16 k, R t, R r) { return _mm512_mask_blend_epi16(k.k, r, t); }
 
     // Stores r where keep is clear. 16- and 8-bit lanes under keep are not
