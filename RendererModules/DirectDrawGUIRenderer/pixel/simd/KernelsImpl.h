@@ -805,7 +805,7 @@ template <class V> struct SimdKernels {
     }
 
     // a with the lanes under keep cleared.
-    static R clearKept(Keep32 keep, R a)
+    template <class Keep> static R clearKept(Keep keep, R a)
     {
         if constexpr (requires { V::clearKept(keep, a); })
             return V::clearKept(keep, a);
@@ -867,7 +867,9 @@ template <class V> struct SimdKernels {
     template <class Format, TexelForm Form> struct TexelAlpha16 {
         static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = false;
-        static constexpr bool kClearTransparent = false;
+        // Where every bit is colour (565), a texel of alpha 0 and colour 0
+        // gives the destination back as it was.
+        static constexpr bool kClearTransparent = Format::kColourMask == 0xFFFFu;
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 

@@ -95,6 +95,7 @@ struct Vec {
     }
     // a with the lanes under keep cleared.
     static R clearKept(Keep32 k, R a) { return _mm512_maskz_mov_epi32(static_cast<__mmask16>(~k.k), a); }
+    static R clearKept(Keep16 k, R a) { return _mm512_maskz_mov_epi16(static_cast<__mmask32>(~k.k), a); }
     static R select16(Keep16 k, R t, R r) { return _mm512_mask_blend_epi16(k.k, r, t); }
 
     // Stores r where keep is clear. 16- and 8-bit lanes under keep are not
