@@ -868,8 +868,9 @@ template <class V> struct SimdKernels {
         static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = false;
         // Where every bit is colour (565), a texel of alpha 0 and colour 0
-        // gives the destination back as it was.
-        static constexpr bool kClearTransparent = Format::kColourMask == 0xFFFFu;
+        // gives the destination back as it was; not where V stores 16-bit
+        // lanes under a mask (AVX-512), which is cheaper still.
+        static constexpr bool kClearTransparent = Format::kColourMask == 0xFFFFu && !requires { V::kMaskedStores16; };
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 

@@ -95,12 +95,12 @@ struct Vec {
     }
     // a with the lanes under keep cleared.
     static R clearKept(Keep32 k, R a) { return _mm512_maskz_mov_epi32(static_cast<__mmask16>(~k.k), a); }
-    static R clearKept(Keep16 k, R a) { return _mm512_maskz_mov_epi16(static_cast<__mmask32>(~k.k), a); }
     static R select16(Keep16 k, R t, R r) { return _mm512_mask_blend_epi16(k.k, r, t); }
 
     // Stores r where keep is clear. 16- and 8-bit lanes under keep are not
     // written at all; 32-bit lanes are blended with t and stored whole (a
     // masked store of 32-bit lanes is slow to forward on some processors).
+    static constexpr bool kMaskedStores16 = true; // storeKeeping below writes no kept 16-bit lane
     static void storeKeeping(uint8_t* p, Keep16 k, R, R r) { _mm512_mask_storeu_epi16(p, ~k.k, r); }
     static void storeKeeping(uint8_t* p, Keep32 k, R t, R r) { store(p, _mm512_mask_blend_epi32(k.k, r, t)); }
     static void storeKeeping(uint8_t* p, Keep8 k, R, R r) { _mm512_mask_storeu_epi8(p, ~k.k, r); }
