@@ -551,9 +551,14 @@ TEST_F(FaultMatrix, QueueQuad)
         soft.operation =
             drawAtOnce(stretched ? FloatRect{5, 5, 29, 21} : FloatRect{3, 3, 11, 11}, {0, 0, 8, 8}, 0xFFFFFFFF);
         soft.draws = true;
-        soft.expect = [](const Fault& f) {
+        soft.expect = [stretched](const Fault& f) {
             if (f.operation == "Blt")
                 return raises("", {ZivExpect::reportLine(ZivExpect::kBlendStretchContext, f.code)}, Outcome::Nothing);
+            // The texture's alpha is looked at first (is it all opaque?); left
+            // locked, it cannot be stretched.
+            if (stretched && f.operation == "Unlock" && f.nth == 1)
+                return raises("", {ZivExpect::reportLine(ZivExpect::kBlendStretchContext, DDERR_SURFACEBUSY)},
+                              Outcome::Nothing);
             return orLostPixels(f, none(f.operation == "Lock" ? Outcome::Nothing : Outcome::Drawn));
         };
         runScenario(soft);

@@ -159,6 +159,9 @@ private:
     CDDTexture* d_bufferTexture = nullptr;
     bool d_hasMmx = false;
     bool d_softEdges = false;
+    // Soft edges: one row of opaque texel alpha (all bytes 255), for stretched
+    // quads whose texels are all opaque.
+    std::vector<uint8_t> d_opaqueAlphaRow;
     // Between prepareForReset and postD3DReset: the auxiliary textures are
     // gone on purpose and are not rebuilt by drawing.
     bool d_resetPending = false;

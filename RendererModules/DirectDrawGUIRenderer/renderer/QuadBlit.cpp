@@ -23,7 +23,8 @@ struct QuadDraw {
     RECT dest;   // on the destination surface
     RECT source; // on the texture's colour surface
     bool stretch;
-    bool texelAlpha; // soft edges: blended by each texel's alpha
+    bool texelAlpha;   // soft edges: blended by each texel's alpha
+    bool opaqueTexels; // stretched soft edges whose texels are all opaque: no alpha stretch
     uint32_t alpha;
     uint32_t red;
     uint32_t green;
@@ -181,6 +182,39 @@ void runKernel(FrameStatistics::Kernel kernel, const QuadDraw& draw, DDSURFACEDE
         blendHalf(&source, &dest, d.left, d.top, &s, mode);
         break;
     }
+}
+
+// Whether every texel of a texture's alpha surface in r has alpha 255, looked at only
+// where r is stretched to at least four times its area (so that the look
+// costs less than the alpha stretch it saves). A failed lock is handed on
+// in locked.
+bool texelsOpaque(IDirectDrawSurface* alpha, uint32_t rgbMode, const RECT& r, const RECT& dest, HRESULT& locked)
+{
+    const uint64_t area = uint64_t(r.right - r.left) * uint64_t(r.bottom - r.top);
+    const uint64_t destArea = uint64_t(dest.right - dest.left) * uint64_t(dest.bottom - dest.top);
+    const uint32_t bytes = bytesPerPixel(rgbMode);
+    if (bytes == 0 || alpha == nullptr || r.left < 0 || r.top < 0 || area == 0 || area * 4 > destArea)
+        return false;
+    DDSURFACEDESC desc = lockDescription(DDSD_PITCH | DDSD_LPSURFACE);
+    locked = alpha->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    if (locked != 0)
+        return false;
+    const RECT extent = lockedExtent(desc, bytes);
+    const uint32_t bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    bool opaque = (bits == 0 || bits == bytes * 8) && r.right <= extent.right && r.bottom <= extent.bottom;
+    // The texel's alpha: byte 3 of a 32-bit alpha pixel, else byte 0.
+    const auto* first = static_cast<const uint8_t*>(desc.lpSurface) + size_t(r.left) * bytes + (bytes == 4 ? 3 : 0);
+    const size_t width = size_t(r.right - r.left);
+    for (LONG y = r.top; opaque && y < r.bottom; ++y) {
+        const uint8_t* row = first + static_cast<std::ptrdiff_t>(y) * desc.lPitch;
+        for (size_t x = 0; x < width; ++x)
+            if (row[x * bytes] != 0xFF) {
+                opaque = false;
+                break;
+            }
+    }
+    alpha->Unlock(nullptr);
+    return opaque;
 }
 
 // Counts a skipped quad and hands on the result that made it skip.
@@ -346,7 +380,7 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
     }
 
     // Soft edges read the alpha surface too; locked third, unlocked last.
-    IDirectDrawSurface* alphaSurface = draw.texelAlpha ? inUse->d_ddtexture[1] : nullptr;
+    IDirectDrawSurface* alphaSurface = draw.texelAlpha && !draw.opaqueTexels ? inUse->d_ddtexture[1] : nullptr;
     const bool alphaLocked = alphaSurface != nullptr && alphaSurface != source;
     DDSURFACEDESC alphaDesc = sourceDesc;
     if (alphaLocked) {
@@ -394,6 +428,14 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             if (draw.texelAlpha) {
                 DDSURFACEDESC alphaPiece = alphaDesc;
                 pointAt(alphaPiece, s.left, s.top, bytes);
+                if (draw.opaqueTexels) {
+                    // One row of opaque alpha pixels serves every row.
+                    const size_t rowBytes = size_t(s.right - s.left) * bytes;
+                    if (d_opaqueAlphaRow.size() < rowBytes)
+                        d_opaqueAlphaRow.assign(rowBytes, 0xFF);
+                    alphaPiece.lpSurface = d_opaqueAlphaRow.data();
+                    alphaPiece.lPitch = 0;
+                }
                 blendTexelAlpha(&sourcePiece, &alphaPiece, &destPiece, d.left, d.top, &s,
                                 static_cast<int32_t>(draw.alpha), mode, draw.red, draw.green, draw.blue);
             } else {
@@ -425,6 +467,17 @@ bool CDDRender::stretchTexelAlpha(QuadDraw& draw, CDDTexture* texture, HRESULT& 
         skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
         return false;
     }
+    // All opaque: the blend reads a row of opaque alpha instead, which gives
+    // the same pixels as the stretched alpha would.
+    HRESULT locked = DD_OK;
+    draw.opaqueTexels = texelsOpaque(texture->d_ddtexture[1], texture->d_rgbMode, draw.source, draw.dest, locked);
+    if (locked != 0) {
+        result = locked;
+        skipped(d_frameStatistics, failureReason(locked, FrameStatistics::SKIP_FAILED_LOCK), locked);
+        return false;
+    }
+    if (draw.opaqueTexels)
+        return true;
     result = scratchAlpha->Blt(&draw.dest, texture->d_ddtexture[1], &draw.source, DDBLT_WAIT, nullptr);
     if (result < 0) {
         reportDirectDrawError(kBlendStretchFailed, result);

@@ -253,37 +253,42 @@ TEST_P(RenderedPixelsTest, SoftEdgesBlendEachTexelByItsAlpha)
     if (d_blendMode == 0 || d_layout.mode > 4)
         GTEST_SKIP() << "soft edges change nothing here: the paths of the tests above";
     renderer->setSoftEdges(true);
-    std::vector<uint8_t> pixels = texels(16, true);
-    for (size_t i = 3; i < pixels.size(); i += 4)
-        pixels[i] = pixels[i] == 0 ? 0 : uint8_t(i * 37 % 255 + 1); // partly transparent texels
-    auto* a = static_cast<CDDTexture*>(renderer->createTexture());
-    a->loadFromMemory(pixels.data(), 16, 16, ZorvUISystem::BUFFER_RGBA);
-    const SurfaceImage colour = readImage(a->colourSurface()), alpha = readImage(a->alphaSurface());
     const uint32_t bytes = d_layout.mode <= 2 ? 2 : d_layout.mode == 3 ? 3 : 4;
     uint32_t drawn = 0;
-    for (uint32_t quadColour : {0xFFFFFFFFu, 0xA0FF8040u}) {
-        for (bool stretched : {false, true}) {
-            paintBackground();
-            const RECT d = stretched ? RECT{8, 6, 40, 38} : RECT{20, 12, 36, 28}, s{0, 0, 16, 16};
-            SurfaceImage expected = readImage(target);
-            SurfaceImage from = colour, alphas = alpha;
-            RECT at = s;
-            if (stretched) { // both surfaces through the scratch
-                from = readImage(renderer->scratchTexture()->colourSurface());
-                alphas = readImage(renderer->scratchTexture()->alphaSurface());
-                referenceBlit(from, colour, d, s);
-                referenceBlit(alphas, alpha, d, s);
-                at = d;
+    // Partly transparent texels, then all opaque ones (whose stretched
+    // alpha the renderer need not stretch).
+    for (bool opaque : {false, true}) {
+        std::vector<uint8_t> pixels = texels(16, true);
+        for (size_t i = 3; i < pixels.size(); i += 4)
+            pixels[i] = opaque ? 0xFF : pixels[i] == 0 ? 0 : uint8_t(i * 37 % 255 + 1);
+        auto* a = static_cast<CDDTexture*>(renderer->createTexture());
+        a->loadFromMemory(pixels.data(), 16, 16, ZorvUISystem::BUFFER_RGBA);
+        const SurfaceImage colour = readImage(a->colourSurface()), alpha = readImage(a->alphaSurface());
+        for (uint32_t quadColour : {0xFFFFFFFFu, 0xA0FF8040u}) {
+            for (bool stretched : {false, true}) {
+                paintBackground();
+                const RECT d = stretched ? RECT{8, 6, 40, 38} : RECT{20, 12, 36, 28}, s{0, 0, 16, 16};
+                SurfaceImage expected = readImage(target);
+                SurfaceImage from = colour, alphas = alpha;
+                RECT at = s;
+                if (stretched) { // both surfaces through the scratch
+                    from = readImage(renderer->scratchTexture()->colourSurface());
+                    alphas = readImage(renderer->scratchTexture()->alphaSurface());
+                    referenceBlit(from, colour, d, s);
+                    referenceBlit(alphas, alpha, d, s);
+                    at = d;
+                }
+                DDSURFACEDESC to = expected.describe(d.left, d.top, bytes);
+                const DDSURFACEDESC source = from.describe(at.left, at.top, bytes);
+                const DDSURFACEDESC texelAlpha = alphas.describe(at.left, at.top, bytes);
+                ZorvUISystem::blendTexelAlpha(&source, &texelAlpha, &to, 0, 0, &d, int32_t(quadColour >> 24),
+                                              d_layout.mode, (quadColour >> 16) & 0xFF, (quadColour >> 8) & 0xFF,
+                                              quadColour & 0xFF);
+                draw(a, FloatRect{float(d.left), float(d.top), float(d.right), float(d.bottom)},
+                     FloatRect{0, 0, 16, 16}, quadColour);
+                expectPicture(expected, stretched ? "stretched soft edges" : "soft edges");
+                EXPECT_EQ(renderer->getFrameStatistics().texelAlphaBlend[d_layout.mode].quads, ++drawn);
             }
-            DDSURFACEDESC to = expected.describe(d.left, d.top, bytes);
-            const DDSURFACEDESC source = from.describe(at.left, at.top, bytes);
-            const DDSURFACEDESC texelAlpha = alphas.describe(at.left, at.top, bytes);
-            ZorvUISystem::blendTexelAlpha(&source, &texelAlpha, &to, 0, 0, &d, int32_t(quadColour >> 24), d_layout.mode,
-                                          (quadColour >> 16) & 0xFF, (quadColour >> 8) & 0xFF, quadColour & 0xFF);
-            draw(a, FloatRect{float(d.left), float(d.top), float(d.right), float(d.bottom)}, FloatRect{0, 0, 16, 16},
-                 quadColour);
-            expectPicture(expected, stretched ? "stretched soft edges" : "soft edges");
-            EXPECT_EQ(renderer->getFrameStatistics().texelAlphaBlend[d_layout.mode].quads, ++drawn);
         }
     }
 }

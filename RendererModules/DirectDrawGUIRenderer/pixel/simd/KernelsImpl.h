@@ -756,6 +756,10 @@ template <class V> struct SimdKernels {
     // op.copy(s), the source term alone, as the formula gives at beta 255.
     // Op::kAlphaInSource: the alpha surface is the source itself (32-bit
     // texels with their alpha in the fourth byte), read once.
+    // Op::kClearTransparent: the formula gives every byte of the destination
+    // back as it was for a texel of alpha 0 and colour 0, so a whole vector
+    // is stored as computed with its transparent texels' lanes cleared
+    // (cheaper than blending the kept lanes back in).
     template <class Op> static void rowsWithAlpha(const BlendJob& job, uint32_t rowBytes, const Op& op)
     {
         for (uint32_t y = 0; y < job.height; ++y) {
@@ -782,8 +786,12 @@ template <class V> struct SimdKernels {
                     }
                 }
                 R t = V::load(dp);
-                keepInRegister(t);
-                V::storeKeeping(dp, keep, t, op(s, a, t));
+                if constexpr (Op::kClearTransparent) {
+                    V::store(dp, op(clearKept(keep, s), a, t));
+                } else {
+                    keepInRegister(t);
+                    V::storeKeeping(dp, keep, t, op(s, a, t));
+                }
             }
             if (left != 0) {
                 const R a = V::loadPartial(ap, left);
@@ -794,6 +802,23 @@ template <class V> struct SimdKernels {
                 }
             }
         }
+    }
+
+    // a with the lanes under keep cleared.
+    template <class Keep> static R clearKept(Keep keep, R a)
+    {
+        if constexpr (requires { V::clearKept(keep, a); })
+            return V::clearKept(keep, a);
+        else
+            return V::andNot(keep.v, a);
+    }
+    // Whether every bit of mask is set in a.
+    static bool allSet(R a, R mask)
+    {
+        if constexpr (requires { V::allSet(a, mask); })
+            return V::allSet(a, mask);
+        else
+            return V::all(V::zero32(V::andNot(a, mask)));
     }
 
     // round(x / 255) for x from 0 to 65 025, per 16-bit lane: with y = x + 128,
@@ -842,6 +867,10 @@ template <class V> struct SimdKernels {
     template <class Format, TexelForm Form> struct TexelAlpha16 {
         static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = false;
+        // Where every bit is colour (565), a texel of alpha 0 and colour 0
+        // gives the destination back as it was; not where V stores 16-bit
+        // lanes under a mask (AVX-512), which is cheaper still.
+        static constexpr bool kClearTransparent = Format::kColourMask == 0xFFFFu && !requires { V::kMaskedStores16; };
         Divide255 divide;
         R weight[3], values[3], constantAlpha, full, alphaByte, colour;
 
@@ -857,7 +886,7 @@ template <class V> struct SimdKernels {
             }
         }
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
-        bool opaque(R a) const { return V::all(V::zero16(V::andNot(a, alphaByte))); }
+        bool opaque(R a) const { return allSet(a, alphaByte); }
         // The source term of a field, round(s G / 255), at most v.
         template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
         {
@@ -914,19 +943,28 @@ template <class V> struct SimdKernels {
     template <TexelForm Form, bool AlphaInSource> struct TexelAlpha32 {
         static constexpr TexelForm kForm = Form;
         static constexpr bool kAlphaInSource = AlphaInSource;
+        static constexpr bool kClearTransparent = true;
+        // Whether V picks bytes: then beta's two lanes come from one shuffle.
+        static constexpr bool kShuffle = requires(R v) { V::shuffle8(v, v); };
         Divide255 divide;
-        R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes;
+        R evenWeight, oddWeight, constantAlpha, full, lowBytes, colourBytes, alphaBytes, spreadAlpha;
 
         explicit TexelAlpha32(const BlendJob& job)
             : evenWeight(V::set32(divideRounded255(job.blueFactor * job.alpha) |
                                   divideRounded255(job.redFactor * job.alpha) << 16)),
               oddWeight(V::set32(divideRounded255(job.greenFactor * job.alpha) | job.alpha << 16)),
               constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF)),
-              colourBytes(V::set32(0x00FFFFFF)), alphaBytes(V::set32(0xFF000000))
+              colourBytes(V::set32(0x00FFFFFF)), alphaBytes(V::set32(0xFF000000)), spreadAlpha(V::zero())
         {
+            if constexpr (kShuffle) {
+                // Byte 3 of each pixel into bytes 0 and 2, bytes 1 and 3 cleared.
+                static constexpr uint8_t kSpread[16] = {3,  0x80, 3,  0x80, 7,  0x80, 7,  0x80,
+                                                        11, 0x80, 11, 0x80, 15, 0x80, 15, 0x80};
+                spreadAlpha = V::repeat128(kSpread);
+            }
         }
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
-        bool opaque(R a) const { return V::all(V::zero32(V::andNot(a, alphaBytes))); }
+        bool opaque(R a) const { return allSet(a, alphaBytes); }
         // Bytes from their values in the even and the odd lanes.
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         // The source term of every byte, round(s G / 255), its fourth byte's
@@ -942,8 +980,13 @@ template <class V> struct SimdKernels {
         R copy(R s) const { return sourceTerm(V::bitOr(s, alphaBytes)); }
         R operator()(R s, R a, R t) const
         {
-            const R low = V::template srli32<24>(a);
-            R beta = V::bitOr(low, V::template slli32<16>(low));
+            R beta;
+            if constexpr (kShuffle) {
+                beta = V::shuffle8(a, spreadAlpha);
+            } else {
+                const R low = V::template srli32<24>(a);
+                beta = V::bitOr(low, V::template slli32<16>(low));
+            }
             if constexpr (Form == TexelForm::General)
                 beta = divide(V::mullo16(beta, constantAlpha));
             const R rest = V::sub16(full, beta);

@@ -75,6 +75,15 @@ struct Vec {
         R operator()(R a) const { return _mm256_shuffle_epi8(a, first); }
     };
     static bool none(R mask) { return _mm256_testz_si256(mask, mask) != 0; }
+    // Whether every bit of mask is set in a.
+    static bool allSet(R a, R mask) { return _mm256_testc_si256(a, mask) != 0; }
+    // Bytes picked within each 128-bit half by index (an index with its top
+    // bit set gives 0).
+    static R shuffle8(R a, R index) { return _mm256_shuffle_epi8(a, index); }
+    static R repeat128(const uint8_t (&bytes)[16])
+    {
+        return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
     static R loadConstant(const void* p) { return _mm256_load_si256(static_cast<const __m256i*>(p)); }
 
     static R set16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
@@ -123,6 +132,8 @@ struct Vec {
     static R select16(Keep16 k, R t, R r) { return select(k.v, t, r); }
 
     template <class Keep> static void storeKeeping(uint8_t* p, Keep k, R t, R r) { store(p, select(k.v, t, r)); }
+    // a with the lanes under keep cleared.
+    static R clearKept(Keep32 k, R a) { return _mm256_andnot_si256(k.v, a); }
     template <class Keep> static void storePartialKeeping(uint8_t* p, uint32_t bytes, Keep k, R t, R r)
     {
         alignas(32) uint8_t buffer[kBytes];

@@ -83,11 +83,24 @@ struct Vec {
     static Keep32 zeroMasked32(R s, R mask) { return {_mm512_testn_epi32_mask(s, mask)}; }
     static bool all(Keep16 k) { return k.k == 0xFFFFFFFFu; }
     static bool all(Keep32 k) { return k.k == 0xFFFFu; }
+    // Whether every bit of mask is set in a.
+    static bool allSet(R a, R mask) { return _mm512_cmpneq_epi32_mask(_mm512_and_si512(a, mask), mask) == 0; }
+    // Bytes picked within each 128-bit quarter by index (an index with its
+    // top bit set gives 0).
+    static R shuffle8(R a, R index) { return _mm512_shuffle_epi8(a, index); }
+    static R repeat128(const uint8_t (&bytes)[16])
+    {
+        return _mm512_maskz_broadcast_i32x4(__mmask16(0xFFFF),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
+    // a with the lanes under keep cleared.
+    static R clearKept(Keep32 k, R a) { return _mm512_maskz_mov_epi32(static_cast<__mmask16>(~k.k), a); }
     static R select16(Keep16 k, R t, R r) { return _mm512_mask_blend_epi16(k.k, r, t); }
 
     // Stores r where keep is clear. 16- and 8-bit lanes under keep are not
     // written at all; 32-bit lanes are blended with t and stored whole (a
     // masked store of 32-bit lanes is slow to forward on some processors).
+    static constexpr bool kMaskedStores16 = true; // storeKeeping below writes no kept 16-bit lane
     static void storeKeeping(uint8_t* p, Keep16 k, R, R r) { _mm512_mask_storeu_epi16(p, ~k.k, r); }
     static void storeKeeping(uint8_t* p, Keep32 k, R t, R r) { store(p, _mm512_mask_blend_epi32(k.k, r, t)); }
     static void storeKeeping(uint8_t* p, Keep8 k, R, R r) { _mm512_mask_storeu_epi8(p, ~k.k, r); }
