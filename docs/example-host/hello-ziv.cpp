@@ -15,18 +15,6 @@ struct Device final : RenderDevice { // what the renderer asks of its host
 
 int main(int argc, char** argv)
 {
-    Device device; // a 64x64 32-bit display, and a target surface of that size
-    DirectDrawCreate(nullptr, &device.dd, nullptr);
-    device.dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
-    device.dd->SetDisplayMode(64, 64, 32);
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = desc.dwHeight = 64;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    IDirectDrawSurface* target = nullptr;
-    device.dd->CreateSurface(&desc, &target, nullptr);
-
     const char* path = argc > 1 ? argv[1] : ZIV_MODULE; // LoadLibrary and GetProcAddress on Windows
     void* module = dlopen(path, RTLD_NOW);
     if (!module) {
@@ -40,9 +28,24 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "hello-ziv: %s is not the ziv module\n", path);
         return 1;
     }
+
+    Device device; // a 64x64 32-bit display, and a target surface of that size
+    DirectDrawCreate(nullptr, &device.dd, nullptr);
+    device.dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+    device.dd->SetDisplayMode(64, 64, 32);
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = desc.dwHeight = 64;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    IDirectDrawSurface* target = nullptr;
+    device.dd->CreateSurface(&desc, &target, nullptr);
+
     Renderer* renderer = create(&device, 0, false, nullptr, 0, 0);
     if (!renderer) {
         std::fprintf(stderr, "hello-ziv: createRenderer failed: %s\n", lastError());
+        target->Release();
+        device.dd->Release();
         return 1;
     }
     renderer->setTargetSurface(target);

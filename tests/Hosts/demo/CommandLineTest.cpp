@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -30,10 +31,16 @@ std::string slurp(const fs::path& path)
     return text.str();
 }
 
+// This process's own folder: runs of other builds at the same time keep to theirs.
+fs::path workFolder()
+{
+    return fs::path(testing::TempDir()) / ("ziv-demo-cli-" + std::to_string(getpid()));
+}
+
 // environment: put in front of the command, as "env -u DISPLAY".
 Outcome runDemo(const std::string& arguments, const std::string& environment = "")
 {
-    const fs::path work = fs::path(testing::TempDir()) / "ziv-demo-cli";
+    const fs::path work = workFolder();
     fs::create_directories(work);
     const fs::path err = work / "stderr.txt";
     const std::string command = environment + " " + std::string(ZIV_DEMO_EXE) +
@@ -56,7 +63,7 @@ void expectOneLine(const Outcome& outcome, const std::string& line)
 
 TEST(DemoCommandLine, FilesThatCannotBeReadOrWrittenAreNamedWithTheReason)
 {
-    const fs::path work = fs::path(testing::TempDir()) / "ziv-demo-cli";
+    const fs::path work = workFolder();
     fs::create_directories(work / "folder.json");
     std::ofstream(work / "plain") << "a file, not a folder";
     const std::string out = " --out " + (work / "out").string();
@@ -107,7 +114,7 @@ TEST(DemoCommandLine, AWindowWithoutADisplayIsRefused)
 
 TEST(DemoCommandLine, ASizeTheSceneCannotResetFromIsRefusedBeforeRendering)
 {
-    const fs::path out = fs::path(testing::TempDir()) / "ziv-demo-cli" / "large";
+    const fs::path out = workFolder() / "large";
     fs::remove_all(out);
     expectOneLine(runDemo("--size 4096x4096 --out " + out.string()),
                   "the size 4096x4096 does not suit the scene 'desktop': in frame 'resized', a reset to 4256x4216 is "
