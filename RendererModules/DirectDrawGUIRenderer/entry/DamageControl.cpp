@@ -20,6 +20,16 @@ DamageState* damageOf(Renderer* renderer)
     return render != nullptr ? render->damageState() : nullptr;
 }
 
+// 1 with set(damage) done, 0 for a renderer without damage-aware frames.
+template <class Set> int withDamage(Renderer* renderer, const Set& set)
+{
+    DamageState* damage = damageOf(renderer);
+    if (damage == nullptr)
+        return 0;
+    set(*damage);
+    return 1;
+}
+
 } // namespace
 
 int damageSetTracking(Renderer* renderer, int enabled)
@@ -51,29 +61,17 @@ int damageInvalidateTarget(Renderer* renderer, IDirectDrawSurface* surface, cons
 
 int damageSetBackgroundColour(Renderer* renderer, uint32_t fillColour)
 {
-    DamageState* damage = damageOf(renderer);
-    if (damage == nullptr)
-        return 0;
-    damage->setBackgroundColour(fillColour);
-    return 1;
+    return withDamage(renderer, [&](DamageState& damage) { damage.setBackgroundColour(fillColour); });
 }
 
 int damageSetBackgroundSurface(Renderer* renderer, IDirectDrawSurface* surface)
 {
-    DamageState* damage = damageOf(renderer);
-    if (damage == nullptr)
-        return 0;
-    damage->setBackgroundSurface(surface);
-    return 1;
+    return withDamage(renderer, [&](DamageState& damage) { damage.setBackgroundSurface(surface); });
 }
 
 int damageSetBufferSlot(Renderer* renderer, uint32_t slot)
 {
-    DamageState* damage = damageOf(renderer);
-    if (damage == nullptr)
-        return 0;
-    damage->setBufferSlot(slot);
-    return 1;
+    return withDamage(renderer, [&](DamageState& damage) { damage.setBufferSlot(slot); });
 }
 
 uint32_t damageRects(Renderer* renderer, RECT* rects, uint32_t capacity)
