@@ -57,6 +57,7 @@ enum Operation : uint8_t {
     LoseEverything,
     Reset,
     FailNext,
+    SoftEdges,
     kOperationCount
 };
 
@@ -116,6 +117,7 @@ public:
         d_on = std::make_unique<CDDRender>(&d_deviceOn, 0, false);
         d_off = std::make_unique<CDDRender>(&d_deviceOff, 0, false);
         check(ZorvUISystem::damageSetTracking(d_on.get(), 1) == 1, "the mode goes on");
+        d_softEdges = softEdges;
         d_on->setSoftEdges(softEdges);
         d_off->setSoftEdges(softEdges);
         makeTargets();
@@ -140,7 +142,7 @@ private:
             AddQuad,       AddQuad,   AddQuad,    AddQuad,     RemoveQuad,     RemoveQuad, MoveQuad, MoveQuad,
             MoveQuad,      MoveQuad,  SwapDepths, SwapDepths,  Recolour,       Recolour,   Recolour, Retexture,
             Retexture,     Frame,     Frame,      Frame,       Frame,          Frame,      Frame,    ReloadTexture,
-            SetBackground, HostDraws, HostDraws,  LoseTexture, LoseEverything, Reset,      FailNext, FailNext};
+            SetBackground, HostDraws, HostDraws,  LoseTexture, LoseEverything, Reset,      FailNext, SoftEdges};
         const uint8_t operation = kWeighted[d_in.byte() % 32];
         if (d_trace)
             std::fprintf(stderr, "op %u (%zu quads)\n", unsigned(operation), d_quads.size());
@@ -200,6 +202,10 @@ private:
             d_unsettled = true;
             const uint8_t which = d_in.byte();
             load(which % 4, d_in.byte());
+            // Often the very next frame queues the same quads as the last:
+            // only the texture's pixels tell them apart.
+            if (which & 0x80)
+                frame();
             break;
         }
         case SetBackground:
@@ -222,6 +228,8 @@ private:
             const uint32_t t = d_in.byte() % 4;
             for (int side = 0; side < 2; ++side)
                 ddrawtest::markLost(colourOf(d_textures[side][t]));
+            if (d_in.byte() & 1)
+                frame();
             break;
         }
         case LoseEverything:
@@ -261,6 +269,12 @@ private:
                 renderer->postD3DReset(&changed);
             break;
         }
+        case SoftEdges:
+            // The host turns the texel-alpha blend on or off between frames.
+            d_softEdges = !d_softEdges;
+            d_on->setSoftEdges(d_softEdges);
+            d_off->setSoftEdges(d_softEdges);
+            break;
         case FailNext: {
             static const char* const kOperations[] = {"Lock", "Blt", "BltFast", "IsLost", "GetSurfaceDesc"};
             d_fault = kOperations[d_in.byte() % std::size(kOperations)];
@@ -515,6 +529,7 @@ private:
     uint32_t d_frames = 0;
     const char* d_fault = nullptr;
     bool d_unsettled = false;
+    bool d_softEdges = false;
     unsigned d_faultNth = 1;
 };
 

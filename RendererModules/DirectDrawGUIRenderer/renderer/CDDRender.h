@@ -74,7 +74,7 @@ public:
 
     // Soft edges: in blend modes 1 and 2, quads of textures with per-texel
     // alpha are blended by that alpha (blendTexelAlpha). Off by default.
-    void setSoftEdges(bool enabled) { d_softEdges = enabled; }
+    void setSoftEdges(bool enabled);
     bool softEdges() const { return d_softEdges; }
 
     // Damage-aware frames (renderer/DamageFrame.cpp); null while off.
@@ -110,6 +110,9 @@ private:
     // Blend mode 0: room for the records of the quads queued so far, taken
     // when they are queued so that the render pass allocates nothing.
     void reserveBufferedQuads();
+    // queueQuad when the queue needs room first, or with queueing off.
+    void queueWithRoom(FloatRect destRect, float z, Texture* texture, FloatRect textureRect, CornerColours colours,
+                       uint32_t auxValue);
     // Blend mode 0: the records stop; a lost buffer can no longer be composed
     // again and is cleared instead.
     void dropBufferedQuads();
@@ -139,6 +142,11 @@ private:
     void renderDamaged();
     bool restoreBackground(IDirectDrawSurface* target);
     bool presentDamage(IDirectDrawSurface* target);
+    // Whether the queue is the one whose scene was taken last, for the same
+    // buffer, and nothing that scene depends on changed since.
+    bool sameQueueAsLast(IDirectDrawSurface* target, uint32_t targetBytes, uint64_t versions,
+                         const std::vector<SceneQuad>& last) const;
+    static constexpr size_t kCopiedQueueLimit = size_t{1} << 16;
     bool unclippable(const std::vector<SceneQuad>& scene);
     const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
     HRESULT placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,

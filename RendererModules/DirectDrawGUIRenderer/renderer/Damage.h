@@ -13,49 +13,101 @@
 
 #include <ddraw.h>
 
+#include "renderer/QuadGeometry.h"
 #include "renderer/QueuedQuad.h"
 #include "ziv.h"
 
 namespace ZorvUISystem {
 
-// One quad as far as its pixels go: what drawing it reads of its record
-// (the rectangles truncated, the corner colours averaged) and its texture's
-// content version, which no other texture shares. Two quads with equal keys
-// draw the same pixels over the same ones.
+// One quad as far as its pixels go: its record as queued (rectangles and
+// corner colours, bit for bit; not its depth, which only orders the scene)
+// and its texture's content version, which no other texture shares. Two
+// quads with equal keys draw the same pixels over the same ones. Drawing
+// reads the rectangles truncated and the colours averaged, so quads with
+// other keys may draw the same: that only costs a redraw of their place.
 struct SceneQuad {
     uint64_t version; // the texture's content version when the scene was taken; 0 without texture
-    RECT dest;
-    RECT source;
-    uint32_t colour; // the corner colours' average, ARGB
-    uint32_t flags;  // kWholeRows or 0
+    FloatRect dest;
+    FloatRect source;
+    CornerColours colours;
+    uint32_t flags; // kWholeRows or 0
+    uint32_t unused;
 };
+static_assert(sizeof(SceneQuad) == 64, "eight words, compared as such");
 
 // A quad blended from a texture whose pixels are of another size than the
 // target's: the kernels measure the target's rows in the texture's pixels, so
 // the quad may write anywhere along its rows.
 constexpr uint32_t kWholeRows = 1;
 
+// truncateRect, with the common case of four coordinates well inside the
+// 32-bit range (not a number fails the test) converted at once.
+inline RECT truncatedRect(const FloatRect& r)
+{
+    constexpr float kLimit = 2147483520.0f; // the largest float below 2^31
+    const bool inside = r.left > -kLimit && r.left < kLimit && r.top > -kLimit && r.top < kLimit && r.right > -kLimit &&
+                        r.right < kLimit && r.bottom > -kLimit && r.bottom < kLimit;
+    if (!inside)
+        return truncateRect(r);
+    return RECT{static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
+                static_cast<LONG>(r.bottom)};
+}
+
 // The pixels a quad may write on a frame's area.
 inline RECT reachOf(const SceneQuad& quad, const RECT& area)
 {
+    const RECT dest = truncatedRect(quad.dest);
     if ((quad.flags & kWholeRows) != 0)
-        return RECT{area.left, quad.dest.top, area.right, quad.dest.bottom};
-    return quad.dest;
+        return RECT{area.left, dest.top, area.right, dest.bottom};
+    return dest;
 }
-static_assert(sizeof(SceneQuad) == 48, "six words, compared as such");
+
+// The key of a queued quad. The record's rectangles and colours lie in two
+// runs of it, read as words: the queue was written well before.
+inline SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version, uint32_t flags)
+{
+    static_assert(offsetof(QueuedQuad, colours) == offsetof(QueuedQuad, textureRect) + sizeof(FloatRect),
+                  "texture rectangle and colours side by side");
+    SceneQuad key;
+    key.version = version;
+    std::memcpy(&key.dest, &quad.destRect, sizeof(FloatRect));
+    std::memcpy(&key.source, &quad.textureRect, sizeof(FloatRect) + sizeof(CornerColours));
+    key.flags = flags;
+    key.unused = 0;
+    return key;
+}
+
+// Eight bytes from p, in one load.
+inline uint64_t wordAt(const void* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
 
 inline bool sameQuad(const SceneQuad& a, const SceneQuad& b)
 {
-    uint64_t x[6];
-    uint64_t y[6];
-    std::memcpy(x, &a, sizeof(x));
-    std::memcpy(y, &b, sizeof(y));
-    return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3]) | (x[4] ^ y[4]) | (x[5] ^ y[5])) == 0;
+    const auto* x = reinterpret_cast<const uint8_t*>(&a);
+    const auto* y = reinterpret_cast<const uint8_t*>(&b);
+    uint64_t differ = 0;
+    for (size_t at = 0; at < sizeof(SceneQuad); at += 8)
+        differ |= wordAt(x + at) ^ wordAt(y + at);
+    return differ == 0;
+}
+
+// Whether the scene's next quad, queued as `quad`, equals `known`: read
+// straight from the queue, without making its key.
+inline bool sameAsQueued(const SceneQuad& known, const QueuedQuad& quad, uint64_t version, uint32_t flags)
+{
+    const auto* k = reinterpret_cast<const uint8_t*>(&known.dest);
+    const auto* d = reinterpret_cast<const uint8_t*>(&quad.destRect);
+    const auto* t = reinterpret_cast<const uint8_t*>(&quad.textureRect);
+    return ((known.version ^ version) | (wordAt(k) ^ wordAt(d)) | (wordAt(k + 8) ^ wordAt(d + 8)) |
+            (wordAt(k + 16) ^ wordAt(t)) | (wordAt(k + 24) ^ wordAt(t + 8)) | (wordAt(k + 32) ^ wordAt(t + 16)) |
+            (wordAt(k + 40) ^ wordAt(t + 24)) | (known.flags ^ flags)) == 0;
 }
 
 class DamageState;
-
-bool sameQuad(const SceneQuad& a, const SceneQuad& b);
 
 // Disjoint rectangles inside an area. A rectangle that adds little to its
 // neighbour's bounding box joins it; past kMaxRects the two whose box adds
@@ -172,6 +224,23 @@ public:
     IDirectDrawSurface* clippedSurface() const { return d_clippedSurface; }
     void setClippedSurface(IDirectDrawSurface* surface) { d_clippedSurface = surface; }
     const std::vector<RECT>* visiblePieces(const std::vector<RECT>* clipList);
+
+    // The queue whose scene was last taken, as queued, and what else the
+    // scene was taken from: the same queue again, onto the same buffer with
+    // no texture changed or lost since, has the same scene, which is then
+    // not taken again.
+    struct QueueCopy {
+        bool valid = false;
+        IDirectDrawSurface* target = nullptr;
+        uint32_t slot = 0;
+        uint32_t targetBytes = 0;
+        uint64_t versions = 0;
+        bool mayBeUnclippable = false;
+        std::vector<QueuedQuad> quads;
+        std::vector<const void*> textures; // each texture of the queue once
+    };
+    QueueCopy queueCopy;
+    uint32_t slot() const { return d_slot; }
 
     // Reused per pass.
     std::vector<SceneQuad> scene;

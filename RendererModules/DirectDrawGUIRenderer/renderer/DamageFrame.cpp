@@ -1,6 +1,7 @@
 // Damage-aware frames: the render pass that redraws only what changed since
 // the last pass drawn onto the same target, and the copies that keep the quad
 // blit inside the damage while it does.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -42,37 +43,6 @@ uint64_t versionOf(const CDDTexture* texture)
     return texture != nullptr ? texture->contentVersion() : 0;
 }
 
-// Each channel's sum of the four corners, quartered: the even channels and
-// the odd ones summed side by side in 16-bit lanes (four bytes need 10 bits).
-uint32_t averageOf(const CornerColours& c)
-{
-    constexpr uint32_t kLanes = 0x00FF00FFu;
-    const uint32_t even =
-        (c.topLeft & kLanes) + (c.topRight & kLanes) + (c.bottomLeft & kLanes) + (c.bottomRight & kLanes);
-    const uint32_t odd = ((c.topLeft >> 8) & kLanes) + ((c.topRight >> 8) & kLanes) + ((c.bottomLeft >> 8) & kLanes) +
-                         ((c.bottomRight >> 8) & kLanes);
-    return ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
-}
-
-// truncateRect, with the common case of four coordinates well inside the
-// 32-bit range (not a number fails the test) converted at once.
-RECT truncated(const FloatRect& r)
-{
-    constexpr float kLimit = 2147483520.0f; // the largest float below 2^31
-    const bool inside = r.left > -kLimit && r.left < kLimit && r.top > -kLimit && r.top < kLimit && r.right > -kLimit &&
-                        r.right < kLimit && r.bottom > -kLimit && r.bottom < kLimit;
-    if (!inside)
-        return truncateRect(r);
-    return RECT{static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
-                static_cast<LONG>(r.bottom)};
-}
-
-// The scene's key of a quad: what drawing it reads of the record.
-SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version, uint32_t flags)
-{
-    return SceneQuad{version, truncated(quad.destRect), truncated(quad.textureRect), averageOf(quad.colours), flags};
-}
-
 // The pixel layout of a surface, as DirectDraw describes it.
 RgbMode surfaceMode(IDirectDrawSurface* surface)
 {
@@ -110,6 +80,15 @@ void CDDRender::setDamageTracking(bool enabled)
         d_damage.reset();
     else if (d_damage == nullptr)
         d_damage = std::make_unique<DamageState>();
+}
+
+void CDDRender::setSoftEdges(bool enabled)
+{
+    // Translucent quads blend otherwise from now on: no target shows what
+    // they would draw.
+    if (enabled != d_softEdges && d_damage != nullptr)
+        d_damage->forgetTargets();
+    d_softEdges = enabled;
 }
 
 void CDDRender::renderDamaged()
@@ -163,29 +142,32 @@ void CDDRender::renderDamaged()
     bool mayBeUnclippable = buffered;
     bool same = !last.empty();
     const auto take = [&](const QueuedQuad& queued, uint64_t version, uint32_t flags) {
-        const SceneQuad quad = sceneQuad(queued, version, flags);
         if (same) {
-            if (head < last.size() && sameQuad(last[head], quad)) {
+            if (head < last.size() && sameAsQueued(last[head], queued, version, flags)) {
                 ++head;
-                return quad;
+                return;
             }
             same = false;
             scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
         }
-        scene.push_back(quad);
-        return quad;
+        scene.push_back(sceneQuad(queued, version, flags));
     };
     scene.clear();
     if (buffered) {
         scene.reserve(d_bufferedQuads.size());
         for (const QueuedQuad& quad : d_bufferedQuads)
             take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)), 0);
+    } else if (sameQueueAsLast(target, targetBytes, versions, last)) {
+        head = last.size();
+        mayBeUnclippable = damage.queueCopy.mayBeUnclippable;
     } else {
         // A texture whose surface was lost draws other pixels now (restored,
         // reloaded or left transparent): its quads are damage. Each texture
         // is asked once a pass.
         scene.reserve(d_quadQueue.size());
         const uint64_t pass = ++damage.passes;
+        DamageState::QueueCopy& copy = damage.queueCopy;
+        copy.textures.clear();
         // A texture that mends itself while drawn may come back in another
         // pixel format, and write elsewhere than its scene says: the pass is
         // then drawn whole.
@@ -207,9 +189,11 @@ void CDDRender::renderDamaged()
                 if (texture != nullptr) {
                     DamageState::LostCheck& check =
                         damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
-                    if (check.texture != texture || check.pass != pass)
+                    if (check.texture != texture || check.pass != pass) {
                         check = DamageState::LostCheck{texture, pass,
                                                        texture->colourSurface() == nullptr || texture->surfacesLost()};
+                        copy.textures.push_back(texture);
+                    }
                     if (check.lost) {
                         version = ~version;
                         mending = true;
@@ -219,10 +203,26 @@ void CDDRender::renderDamaged()
                     opaque = !texture->hasAlpha();
                 }
             }
-            const SceneQuad taken = take(quad, version, flags);
+            take(quad, version, flags);
             // Only such quads can keep the pass from being held to the damage.
-            if (flags != 0 || (opaque && isStretched(taken.dest, taken.source)))
+            if (flags != 0 || (opaque && isStretched(truncatedRect(quad.destRect), truncatedRect(quad.textureRect))))
                 mayBeUnclippable = true;
+        }
+        // Kept for the next pass, up to a size where taking the scene again
+        // costs little beside the copy.
+        copy.valid = !mending && d_quadQueue.size() <= kCopiedQueueLimit;
+        if (copy.valid) {
+            copy.target = target;
+            copy.slot = damage.slot();
+            copy.targetBytes = targetBytes;
+            copy.versions = versions;
+            copy.mayBeUnclippable = mayBeUnclippable;
+            d_quadQueue.copyTo(copy.quads);
+            // The checks' cache can ask a texture twice: once is enough.
+            std::sort(copy.textures.begin(), copy.textures.end());
+            copy.textures.erase(std::unique(copy.textures.begin(), copy.textures.end()), copy.textures.end());
+        } else {
+            std::vector<QueuedQuad>().swap(copy.quads);
         }
     }
     // Equal all through: the last scene stands for this one.
@@ -287,6 +287,23 @@ void CDDRender::renderDamaged()
     damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
 }
 
+bool CDDRender::sameQueueAsLast(IDirectDrawSurface* target, uint32_t targetBytes, uint64_t versions,
+                                const std::vector<SceneQuad>& last) const
+{
+    const DamageState::QueueCopy& copy = d_damage->queueCopy;
+    if (!copy.valid || last.empty() || copy.target != target || copy.slot != d_damage->slot() ||
+        copy.targetBytes != targetBytes || copy.versions != versions || !d_quadQueue.sameAs(copy.quads))
+        return false;
+    // No texture changed since (every change and release makes a new
+    // version), so none of them is gone; one may have been lost.
+    for (const void* queued : copy.textures) {
+        const auto* texture = static_cast<const CDDTexture*>(queued);
+        if (texture->colourSurface() == nullptr || texture->surfacesLost())
+            return false;
+    }
+    return true;
+}
+
 bool CDDRender::unclippable(const std::vector<SceneQuad>& scene)
 {
     // The blend kernels measure the target in the texture's pixels: of another
@@ -304,7 +321,7 @@ bool CDDRender::unclippable(const std::vector<SceneQuad>& scene)
             continue;
         // The scene marked the quads blended from pixels of another size.
         const bool otherSize = (quad.flags & kWholeRows) != 0;
-        if (!otherSize && (texture->hasAlpha() || !isStretched(quad.dest, quad.source)))
+        if (!otherSize && (texture->hasAlpha() || !isStretched(truncatedRect(quad.dest), truncatedRect(quad.source))))
             continue;
         if (!region.meets(reachOf(quad, region.area())))
             continue;

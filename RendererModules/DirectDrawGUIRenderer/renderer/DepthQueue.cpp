@@ -53,36 +53,38 @@ void radixSortByKey(std::vector<uint64_t>& words, std::vector<uint64_t>& scratch
 
 } // namespace
 
-uint32_t DepthQueue::depthKey(float z)
-{
-    if (std::isnan(z))
-        return 0xFFFFFFFFu;
-    uint32_t bits;
-    std::memcpy(&bits, &z, sizeof bits);
-    if ((bits << 1) == 0)
-        bits = 0; // -0 sorts with +0
-    // Negative depths: larger magnitude, larger key. Positive depths: the
-    // bits inverted below the sign, so that larger depths get smaller keys.
-    return (bits & 0x80000000u) ? bits : ~bits & 0x7FFFFFFFu;
-}
-
-void DepthQueue::push(const QueuedQuad& quad)
+void DepthQueue::makeRoom(bool inOrder)
 {
     if (d_size >= 0xFFFFFFFFu)
         throw std::length_error("DepthQueue::push");
-    const uint32_t key = depthKey(quad.z);
-    const bool inOrder = d_inOrder && (d_size == 0 || key >= d_lastKey);
     // What ordering needs is taken here, so that walking the queue never
     // allocates.
     if (!inOrder)
         reserveSortRoom(d_size + 1);
     if ((d_size >> kBlockShift) == d_blocks.size())
         d_blocks.push_back(std::make_unique_for_overwrite<QueuedQuad[]>(kBlockSize));
-    at(d_size) = quad;
-    d_inOrder = inOrder;
-    d_lastKey = key;
-    ++d_size;
-    d_sortValid = false;
+}
+
+void DepthQueue::copyTo(std::vector<QueuedQuad>& out) const
+{
+    out.resize(d_size);
+    for (size_t start = 0; start < d_size; start += kBlockSize) {
+        const size_t count = d_size - start < kBlockSize ? d_size - start : kBlockSize;
+        std::memcpy(out.data() + start, &at(start), count * sizeof(QueuedQuad));
+    }
+}
+
+bool DepthQueue::sameAs(const std::vector<QueuedQuad>& copy) const
+{
+    static_assert(sizeof(QueuedQuad) == 64, "a record without padding compares as bytes");
+    if (copy.size() != d_size)
+        return false;
+    for (size_t start = 0; start < d_size; start += kBlockSize) {
+        const size_t count = d_size - start < kBlockSize ? d_size - start : kBlockSize;
+        if (std::memcmp(copy.data() + start, &at(start), count * sizeof(QueuedQuad)) != 0)
+            return false;
+    }
+    return true;
 }
 
 void DepthQueue::reserveSortRoom(size_t count)

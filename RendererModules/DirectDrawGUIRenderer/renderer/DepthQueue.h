@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -56,7 +57,33 @@ public:
 
     // Appends a copy of the quad. Throws std::length_error past 2^32 - 1
     // quads and std::bad_alloc without memory, leaving the queue as it was.
-    void push(const QueuedQuad& quad);
+    void push(const QueuedQuad& quad) { append(quad.z) = quad; }
+
+    // Appends a quad of depth z and returns it to be filled in; nothing may
+    // read the queue before it is. Throws as push does. The caller writes
+    // the fields straight from its arguments: a quad built elsewhere and
+    // copied in is read back in wider pieces than it was written, which
+    // stalls every store.
+    QueuedQuad& append(float z)
+    {
+        const uint32_t key = depthKey(z);
+        const bool inOrder = d_inOrder && (d_size == 0 || key >= d_lastKey);
+        if (!roomFor(inOrder))
+            makeRoom(inOrder);
+        return take(key, inOrder);
+    }
+
+    // append when that needs nothing beyond the queue's free room, else null
+    // (and the queue unchanged): a caller without a call on its way keeps
+    // its arguments in registers.
+    QueuedQuad* tryAppend(float z)
+    {
+        const uint32_t key = depthKey(z);
+        const bool inOrder = d_inOrder && (d_size == 0 || key >= d_lastKey);
+        if (!roomFor(inOrder))
+            return nullptr;
+        return &take(key, inOrder);
+    }
 
     // Removes every quad. Storage is kept for the next frame of about the
     // same size; what a much smaller frame leaves unused is given back.
@@ -77,6 +104,11 @@ public:
         if (kept != d_size)
             shrinkTo(kept);
     }
+
+    // The quads in submission order, copied out; and whether they equal such
+    // a copy bit for bit.
+    void copyTo(std::vector<QueuedQuad>& out) const;
+    bool sameAs(const std::vector<QueuedQuad>& copy) const;
 
     size_t size() const { return d_size; }
     bool empty() const { return d_size == 0; }
@@ -101,7 +133,18 @@ public:
     // The sort key of a depth: ascending keys are descending depths. Both
     // zeros share a key, and every depth that is not a number gets the
     // largest key (after all numbers).
-    static uint32_t depthKey(float z);
+    static uint32_t depthKey(float z)
+    {
+        if (z != z)
+            return 0xFFFFFFFFu;
+        uint32_t bits;
+        std::memcpy(&bits, &z, sizeof bits);
+        if ((bits << 1) == 0)
+            bits = 0; // -0 sorts with +0
+        // Negative depths: larger magnitude, larger key. Positive depths: the
+        // bits inverted below the sign, so that larger depths get smaller keys.
+        return (bits & 0x80000000u) ? bits : ~bits & 0x7FFFFFFFu;
+    }
 
 private:
     static constexpr size_t kBlockShift = 8; // 256 quads, 16 KiB, per block
@@ -126,6 +169,29 @@ private:
 #else
         (void)position;
 #endif
+    }
+    // What appending one more quad needs beyond a free slot in the last
+    // block: a new block, and when the queue is out of order, room to order it.
+    void makeRoom(bool inOrder);
+    bool roomFor(bool inOrder) const
+    {
+        return (d_size & (kBlockSize - 1)) != 0 && d_size < 0xFFFFFFFFu && (inOrder || sortRoomFor(d_size + 1));
+    }
+    QueuedQuad& take(uint32_t key, bool inOrder)
+    {
+        QueuedQuad& slot = at(d_size);
+        d_inOrder = inOrder;
+        d_lastKey = key;
+        ++d_size;
+        d_sortValid = false;
+        return slot;
+    }
+    // Whether the room to order `count` quads is taken (reserveSortRoom).
+    bool sortRoomFor(size_t count) const
+    {
+        return d_sorted.capacity() >= count &&
+               (count < kRadixThreshold ||
+                (d_sortScratch.capacity() >= d_sorted.capacity() && d_radixCounts != nullptr));
     }
     void shrinkTo(size_t count);
     void ensureOrder() const;

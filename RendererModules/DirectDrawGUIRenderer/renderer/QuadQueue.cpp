@@ -28,13 +28,55 @@ IDirectDrawSurface* colourSurfaceOf(const CDDTexture* texture)
 
 } // namespace
 
-void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRect textureRect, CornerColours colours,
-                          uint32_t auxValue)
+namespace {
+
+// Field by field: the colours come in two registers, and a copy of them as
+// one piece would go through the stack and wait there (GCC's vectoriser
+// joins the four stores into such a copy unless told not to).
+#if defined(__GNUC__) && !defined(__clang__)
+#define ZIV_STORES_AS_WRITTEN __attribute__((optimize("no-tree-slp-vectorize")))
+#else
+#define ZIV_STORES_AS_WRITTEN
+#endif
+
+void fill(QueuedQuad& slot, const FloatRect& destRect, float z, Texture* texture, const FloatRect& textureRect,
+          const CornerColours& colours, uint32_t auxValue)
 {
-    const QueuedQuad quad{texture, destRect, z, textureRect, colours, auxValue};
-    if (d_queueingEnabled) {
-        d_quadQueue.push(quad);
+    slot.texture = texture;
+    slot.destRect = destRect;
+    slot.z = z;
+    slot.textureRect = textureRect;
+    slot.colours.topLeft = colours.topLeft;
+    slot.colours.topRight = colours.topRight;
+    slot.colours.bottomLeft = colours.bottomLeft;
+    slot.colours.bottomRight = colours.bottomRight;
+    slot.auxValue = auxValue;
+}
+
+} // namespace
+
+ZIV_STORES_AS_WRITTEN void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRect textureRect,
+                                                CornerColours colours, uint32_t auxValue)
+{
+    // Called for every quad of every frame: queueing into free room is a few
+    // stores, with no call before them.
+    QueuedQuad* slot = d_queueingEnabled ? d_quadQueue.tryAppend(z) : nullptr;
+    if (slot == nullptr) [[unlikely]] {
+        queueWithRoom(destRect, z, texture, textureRect, colours, auxValue);
+        return;
+    }
+    fill(*slot, destRect, z, texture, textureRect, colours, auxValue);
+    if (d_blendMode == 0)
         reserveBufferedQuads();
+}
+
+void CDDRender::queueWithRoom(FloatRect destRect, float z, Texture* texture, FloatRect textureRect,
+                              CornerColours colours, uint32_t auxValue)
+{
+    if (d_queueingEnabled) {
+        fill(d_quadQueue.append(z), destRect, z, texture, textureRect, colours, auxValue);
+        if (d_blendMode == 0)
+            reserveBufferedQuads();
         return;
     }
     // Drawn at once onto the target, in buffered mode too. The target's clip
@@ -42,7 +84,7 @@ void CDDRender::queueQuad(FloatRect destRect, float z, Texture* texture, FloatRe
     if (d_damage != nullptr)
         d_damage->targetUnknown(d_targetSurface);
     ensureAuxiliaryTextures();
-    drawQuad(d_targetSurface, quad);
+    drawQuad(d_targetSurface, QueuedQuad{texture, destRect, z, textureRect, colours, auxValue});
 }
 
 void CDDRender::reserveBufferedQuads()
