@@ -309,12 +309,15 @@ private:
         bool faulted = false;
         // A failure while textures are reloaded would leave the two renderers
         // with different textures: faults only come in settled frames.
+        bool texturesSettled = true;
         for (Texture* texture : d_textures[0]) {
             const auto* t = static_cast<ZorvUISystem::CDDTexture*>(texture);
             // A texture that mends itself when next drawn must not meet the fault.
             if (t->colourSurface() == nullptr || t->surfacesLost())
-                d_unsettled = true;
+                texturesSettled = false;
         }
+        d_unsettled = d_unsettled || !texturesSettled;
+        const bool settled = !d_unsettled;
         if (d_fault != nullptr && !d_unsettled) {
             faulted = ddrawtest::failNext(d_fault, DDERR_GENERIC, d_faultNth);
             if (d_trace)
@@ -342,9 +345,13 @@ private:
                              q.dest.left, q.dest.top, q.dest.right, q.dest.bottom, q.source.left, q.source.top,
                              q.source.right, q.source.bottom, q.colour);
         }
-        // (Blend mode 0 composes its buffer whole from the queue the GUI gave
-        // again: only the target is spared there.)
-        if (damaged.empty() && !faulted && d_on->blendMode() != 0)
+        // In blend mode 0 the buffer is not touched either, unless the last
+        // frame left it unknown (it is composed whole then) or showed it on
+        // another buffer of the chain.
+        const bool bufferKnown = d_on->blendMode() != 0 || (d_lastFrameKnown && d_chain == 1 && settled);
+        d_lastFrameKnown =
+            settled && !faulted && state.fullReason() != ZorvUISystem::FrameStatistics::FULL_FRAME_INVALID;
+        if (damaged.empty() && !faulted && bufferKnown)
             check(calls == 0, "an unchanged frame makes no Lock and no blit", std::to_string(calls));
         const std::vector<uint8_t> after = pixels(target);
         const size_t bpp = bytesPerPixel();
@@ -530,6 +537,7 @@ private:
     const char* d_fault = nullptr;
     bool d_unsettled = false;
     bool d_softEdges = false;
+    bool d_lastFrameKnown = false;
     unsigned d_faultNth = 1;
 };
 

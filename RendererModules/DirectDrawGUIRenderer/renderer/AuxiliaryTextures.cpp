@@ -10,6 +10,7 @@
 #include "PlovLogger.h"
 #include "diagnostics/Diagnostics.h"
 #include "renderer/CDDRender.h"
+#include "renderer/Damage.h"
 #include "renderer/QuadGeometry.h"
 #include "texture/CDDTexture.h"
 #include "texture/SurfaceCalls.h"
@@ -68,6 +69,9 @@ void CDDRender::redrawBuffer()
         return;
     d_bufferRetryPending = false;
     d_redrawingBuffer = true;
+    // What the buffer showed before is gone.
+    if (d_damage != nullptr && d_bufferTexture != nullptr)
+        d_damage->targetUnknown(d_bufferTexture->colourSurface());
     clearBuffer();
     // The buffer may be made again under the loop: its surface is read for
     // every quad.

@@ -121,6 +121,8 @@ private:
     void redrawBuffer();
     // Fills the buffer's colour surface with 0.
     HRESULT clearBuffer();
+    // clearQueue's clearing of the buffer, with what a failure needs.
+    void emptyBuffer();
     // The buffer onto the target, black left out.
     HRESULT presentBuffer();
     // The visible rectangles of a destination with a clipper, read once per
@@ -140,7 +142,20 @@ private:
     // Damage-aware frames: the pass, drawing held to the damage, and the
     // blend path's pieces of a destination.
     void renderDamaged();
-    bool restoreBackground(IDirectDrawSurface* target);
+    // Which pass of a frame: the queue onto the target, the queue into the
+    // buffer (blend mode 0), or the buffer's composition onto the target.
+    enum class DamagePass { Queue, IntoBuffer, BufferOnto };
+    // One pass onto target, held to what changed since the last pass onto
+    // it. succeeded false: what the pass shows is not known (it is drawn
+    // whole). Returns whether every call went as planned.
+    bool damagedPass(IDirectDrawSurface* target, DamagePass kind, bool succeeded);
+    // Blend mode 0: the queue into the buffer. The first pass since
+    // clearQueue turns the last composition into this one where they
+    // differ; false when the buffer shows what no earlier pass showed.
+    bool composeBuffer();
+    // The damage filled with the colour, and covered from the background
+    // surface where it reaches.
+    bool restoreBackground(IDirectDrawSurface* target, uint32_t colour, IDirectDrawSurface* background);
     bool presentDamage(IDirectDrawSurface* target);
     // Whether the queue is the one whose scene was taken last, for the same
     // buffer, and nothing that scene depends on changed since.
@@ -149,6 +164,9 @@ private:
     static constexpr size_t kCopiedQueueLimit = size_t{1} << 16;
     bool unclippable(const std::vector<SceneQuad>& scene);
     const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
+    // An unstretched copy's rectangles cut to the damage's extent while a
+    // pass is held to it on destination; false when nothing is left.
+    bool cutToDamage(IDirectDrawSurface* destination, RECT& dest, RECT& source) const;
     HRESULT placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
                       DWORD flags);
     HRESULT placeBlt(IDirectDrawSurface* destination, RECT* dest, IDirectDrawSurface* source, RECT* sourceRect,
@@ -188,6 +206,9 @@ private:
     bool d_passSinceClear = false;
     // The buffer is new and does not show d_bufferedQuads yet.
     bool d_bufferStale = false;
+    // Damage-aware frames in blend mode 0: clearQueue leaves the buffer as
+    // it is, and the next pass composes it where the queue changed.
+    bool d_bufferClearPending = false;
     // A quad of the buffer waits for its texture to reload: the pass of
     // d_bufferRetryFrame composes the buffer again.
     bool d_bufferRetryPending = false;

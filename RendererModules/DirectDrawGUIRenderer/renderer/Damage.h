@@ -215,7 +215,11 @@ public:
     // The rectangles the last pass redrew on its target.
     const std::vector<RECT>& lastRects() const { return d_lastRects; }
     // A pass without a target redrew nothing.
-    void noTarget() { d_lastRects.clear(); }
+    void noTarget()
+    {
+        d_lastRects.clear();
+        d_lastTarget = nullptr;
+    }
     IDirectDrawSurface* lastTarget() const { return d_lastTarget; }
 
     // While a pass draws onto the damage: the surface whose drawing is held

@@ -43,6 +43,14 @@ uint64_t versionOf(const CDDTexture* texture)
     return texture != nullptr ? texture->contentVersion() : 0;
 }
 
+// A texture that drawing mends (its surfaces were lost) or loads (it has
+// none, and a reload is due): it draws other pixels than its version says,
+// maybe in another pixel format.
+bool changesWhenDrawn(const CDDTexture& texture)
+{
+    return texture.colourSurface() == nullptr ? texture.reloadsWhenDrawn() : texture.surfacesLost();
+}
+
 // The pixel layout of a surface, as DirectDraw describes it.
 RgbMode surfaceMode(IDirectDrawSurface* surface)
 {
@@ -72,13 +80,33 @@ private:
     DamageState& d_damage;
 };
 
+// The damage state looks at one buffer of the host's flip chain at a time;
+// the module's own buffer is one surface whatever the host's chain.
+class SlotScope {
+public:
+    SlotScope(DamageState& damage, uint32_t slot) : d_damage(damage), d_saved(damage.slot())
+    {
+        d_damage.setBufferSlot(slot);
+    }
+    ~SlotScope() { d_damage.setBufferSlot(d_saved); }
+    SlotScope(const SlotScope&) = delete;
+    SlotScope& operator=(const SlotScope&) = delete;
+
+private:
+    DamageState& d_damage;
+    uint32_t d_saved;
+};
+
 } // namespace
 
 void CDDRender::setDamageTracking(bool enabled)
 {
-    if (!enabled)
+    if (!enabled) {
         d_damage.reset();
-    else if (d_damage == nullptr)
+        // The buffer waited for the next pass to be cleared.
+        if (d_bufferClearPending)
+            emptyBuffer();
+    } else if (d_damage == nullptr)
         d_damage = std::make_unique<DamageState>();
 }
 
@@ -94,8 +122,6 @@ void CDDRender::setSoftEdges(bool enabled)
 void CDDRender::renderDamaged()
 {
     DamageState& damage = *d_damage;
-    const uint64_t versions = CDDTexture::contentVersions();
-    bool succeeded = true;
 
     // New auxiliary textures: a device reset came, after which no target
     // can be taken to show what was drawn before.
@@ -106,24 +132,71 @@ void CDDRender::renderDamaged()
     damage.auxiliaryVersions[1] = auxiliary[1];
 
     const bool buffered = d_bufferTexture != nullptr;
-    if (buffered) {
-        // The buffer is composed whole, as without the mode; only its copy
-        // onto the target is held to the damage.
-        if (d_bufferStale)
-            redrawBuffer();
+    // A buffer that failed to take a quad, or was made anew while it was
+    // composed, holds what no earlier pass showed: its copy goes whole.
+    bool bufferSure = true;
+    if (buffered)
+        bufferSure = composeBuffer() && versionOf(d_bufferTexture) == auxiliary[1];
+    if (d_targetSurface == nullptr) {
+        damage.noTarget();
+        return;
+    }
+    damagedPass(d_targetSurface, buffered ? DamagePass::BufferOnto : DamagePass::Queue, bufferSure);
+}
+
+bool CDDRender::composeBuffer()
+{
+    DamageState& damage = *d_damage;
+    if (d_bufferStale)
+        redrawBuffer();
+    const bool cleared = d_bufferClearPending;
+    d_bufferClearPending = false;
+    IDirectDrawSurface* buffer = colourOf(d_bufferTexture);
+    const auto record = [this] {
+        for (const QueuedQuad& queued : d_quadQueue)
+            if (d_bufferedQuads.size() < kMaxBufferedQuads)
+                d_bufferedQuads.push_back(queued);
+    };
+    if (!cleared || buffer == nullptr) {
+        // A further pass since the last clearQueue draws over what the
+        // buffer holds, as without the mode.
+        if (buffer != nullptr)
+            damage.targetUnknown(buffer);
+        bool succeeded = true;
         for (const QueuedQuad& queued : d_quadQueue) {
             succeeded = drawQuad(colourOf(d_bufferTexture), queued) >= 0 && succeeded;
             if (d_bufferedQuads.size() < kMaxBufferedQuads)
                 d_bufferedQuads.push_back(queued);
         }
         d_quadQueue.clear();
+        return succeeded;
     }
-    IDirectDrawSurface* target = d_targetSurface;
-    if (target == nullptr) {
-        damage.noTarget();
-        return;
+    // The first pass since clearQueue: the buffer still holds the last
+    // composition, which is turned into this one where they differ (black
+    // under it, as a cleared buffer is). The records come first, so that a
+    // buffer mended under the pass is composed whole from them.
+    record();
+    const uint64_t before = versionOf(d_bufferTexture);
+    bool succeeded;
+    {
+        SlotScope slot(damage, 0);
+        succeeded = damagedPass(buffer, DamagePass::IntoBuffer, true);
     }
+    d_quadQueue.clear();
+    if (succeeded && versionOf(d_bufferTexture) == before && !d_bufferStale)
+        return true;
+    IDirectDrawSurface* now = colourOf(d_bufferTexture);
+    damage.targetUnknown(buffer);
+    if (now != nullptr)
+        damage.targetUnknown(now);
+    redrawBuffer();
+    return false;
+}
 
+bool CDDRender::damagedPass(IDirectDrawSurface* target, DamagePass kind, bool succeeded)
+{
+    DamageState& damage = *d_damage;
+    const uint64_t versions = CDDTexture::contentVersions();
     RECT bounds;
     if (!surfaceBounds(target, bounds))
         bounds = d_displayArea;
@@ -131,6 +204,7 @@ void CDDRender::renderDamaged()
     RECT area = intersectRects(bounds, d_displayArea);
     if (emptyRect(area))
         area = RECT{0, 0, 0, 0};
+    const bool fromRecords = kind == DamagePass::BufferOnto;
 
     // The scene (what the buffer holds, or the queue), compared with the last
     // one while it is taken: an unchanged frame reads each quad once, and
@@ -139,7 +213,7 @@ void CDDRender::renderDamaged()
     const std::vector<SceneQuad>& last = damage.lastScene(target);
     size_t head = 0;
     bool mending = false;
-    bool mayBeUnclippable = buffered;
+    bool mayBeUnclippable = false;
     bool same = !last.empty();
     const auto take = [&](const QueuedQuad& queued, uint64_t version, uint32_t flags) {
         if (same) {
@@ -153,7 +227,7 @@ void CDDRender::renderDamaged()
         scene.push_back(sceneQuad(queued, version, flags));
     };
     scene.clear();
-    if (buffered) {
+    if (fromRecords) {
         scene.reserve(d_bufferedQuads.size());
         for (const QueuedQuad& quad : d_bufferedQuads)
             take(quad, versionOf(static_cast<const CDDTexture*>(quad.texture)), 0);
@@ -190,8 +264,7 @@ void CDDRender::renderDamaged()
                     DamageState::LostCheck& check =
                         damage.lostChecks[(reinterpret_cast<uintptr_t>(texture) >> 4) % std::size(damage.lostChecks)];
                     if (check.texture != texture || check.pass != pass) {
-                        check = DamageState::LostCheck{texture, pass,
-                                                       texture->colourSurface() == nullptr || texture->surfacesLost()};
+                        check = DamageState::LostCheck{texture, pass, changesWhenDrawn(*texture)};
                         copy.textures.push_back(texture);
                     }
                     if (check.lost) {
@@ -231,32 +304,34 @@ void CDDRender::renderDamaged()
         same = false;
     }
     damage.beginFrame(target, area, bounds, scene, head, same);
-    // A buffer that failed to take a quad, or was made anew while it was
-    // composed, holds what no earlier pass showed: its copy goes whole.
-    const bool bufferUnsure = buffered && (!succeeded || versionOf(d_bufferTexture) != auxiliary[1]);
-    if (mending || bufferUnsure || surfaceLost(target) || (buffered && d_bufferedQuads.size() >= kMaxBufferedQuads))
+    if (mending || !succeeded || surfaceLost(target) || (fromRecords && d_bufferedQuads.size() >= kMaxBufferedQuads))
         damage.forceFull(FrameStatistics::FULL_FRAME_INVALID);
-    if (!buffered && mayBeUnclippable && !damage.fullFrame() && !damage.region().empty() &&
-        unclippable(damage.currentScene()))
+    if (mayBeUnclippable && !damage.fullFrame() && !damage.region().empty() && unclippable(damage.currentScene()))
         damage.forceFull(FrameStatistics::FULL_FRAME_UNCLIPPABLE);
 
     const DamageRegion& region = damage.region();
     if constexpr (kCountFrames) {
-        FrameStatistics::DamageCount& count = d_frameStatistics.damage;
-        count.rects = static_cast<uint32_t>(region.rects().size());
-        count.pixels = region.pixels();
-        count.fullFrame = damage.fullFrame() ? 1 : 0;
-        count.fullFrameReason = damage.fullReason();
+        if (kind != DamagePass::IntoBuffer) {
+            FrameStatistics::DamageCount& count = d_frameStatistics.damage;
+            count.rects = static_cast<uint32_t>(region.rects().size());
+            count.pixels = region.pixels();
+            count.fullFrame = damage.fullFrame() ? 1 : 0;
+            count.fullFrameReason = damage.fullReason();
+        }
     }
     if (region.empty()) {
         damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
-        return;
+        return succeeded;
     }
 
-    succeeded = restoreBackground(target) && succeeded;
+    // Under the buffer's composition lies black, which its copy leaves out.
+    succeeded = (kind == DamagePass::IntoBuffer
+                     ? restoreBackground(target, 0, nullptr)
+                     : restoreBackground(target, damage.backgroundColour(), damage.backgroundSurface())) &&
+                succeeded;
     {
         ClipScope clip(damage, damage.fullFrame() ? nullptr : target);
-        if (buffered) {
+        if (fromRecords) {
             HRESULT presented = presentBuffer();
             if (presented == DDERR_SURFACELOST && d_bufferTexture != nullptr && d_bufferTexture->surfacesLost() &&
                 mendAuxiliaryTexture(d_bufferTexture)) {
@@ -279,12 +354,16 @@ void CDDRender::renderDamaged()
                 if constexpr (kCountFrames)
                     ++d_frameStatistics.damage.quadsDrawn;
                 // A quad that had to be mended and drawn again is drawn, but what
-                // the pass left is not to be relied on.
-                succeeded = drawQuad(target, queued) >= 0 && succeeded;
+                // the pass left is not to be relied on. The buffer may be
+                // made anew by a quad: it is asked for every one.
+                succeeded =
+                    drawQuad(kind == DamagePass::IntoBuffer ? colourOf(d_bufferTexture) : target, queued) >= 0 &&
+                    succeeded;
             }
         }
     }
     damage.endFrame(succeeded && versions == CDDTexture::contentVersions());
+    return succeeded;
 }
 
 bool CDDRender::sameQueueAsLast(IDirectDrawSurface* target, uint32_t targetBytes, uint64_t versions,
@@ -298,7 +377,7 @@ bool CDDRender::sameQueueAsLast(IDirectDrawSurface* target, uint32_t targetBytes
     // version), so none of them is gone; one may have been lost.
     for (const void* queued : copy.textures) {
         const auto* texture = static_cast<const CDDTexture*>(queued);
-        if (texture->colourSurface() == nullptr || texture->surfacesLost())
+        if (changesWhenDrawn(*texture))
             return false;
     }
     return true;
@@ -337,10 +416,9 @@ bool CDDRender::unclippable(const std::vector<SceneQuad>& scene)
     return false;
 }
 
-bool CDDRender::restoreBackground(IDirectDrawSurface* target)
+bool CDDRender::restoreBackground(IDirectDrawSurface* target, uint32_t colour, IDirectDrawSurface* background)
 {
     const DamageState& damage = *d_damage;
-    IDirectDrawSurface* background = damage.backgroundSurface();
     RECT backgroundBounds = {0, 0, 0, 0};
     bool succeeded = true;
     if (background != nullptr && !surfaceBounds(background, backgroundBounds))
@@ -351,7 +429,7 @@ bool CDDRender::restoreBackground(IDirectDrawSurface* target)
             DDBLTFX effects;
             std::memset(&effects, 0, sizeof(effects));
             effects.dwSize = sizeof(DDBLTFX);
-            effects.dwFillColor = damage.backgroundColour();
+            effects.dwFillColor = colour;
             RECT fill = damaged;
             succeeded = target->Blt(&fill, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &effects) >= 0 && succeeded;
         }
@@ -370,6 +448,19 @@ const std::vector<RECT>* CDDRender::damageClip(IDirectDrawSurface* surface, cons
     if (d_damage == nullptr || surface == nullptr || surface != d_damage->clippedSurface())
         return visible;
     return d_damage->visiblePieces(visible);
+}
+
+bool CDDRender::cutToDamage(IDirectDrawSurface* destination, RECT& dest, RECT& source) const
+{
+    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
+        return true;
+    const RECT cut = intersectRects(dest, d_damage->region().extent());
+    if (emptyRect(cut))
+        return false;
+    source = RECT{source.left + (cut.left - dest.left), source.top + (cut.top - dest.top),
+                  source.right - (dest.right - cut.right), source.bottom - (dest.bottom - cut.bottom)};
+    dest = cut;
+    return true;
 }
 
 HRESULT CDDRender::placeCopy(IDirectDrawSurface* destination, DWORD x, DWORD y, IDirectDrawSurface* source,

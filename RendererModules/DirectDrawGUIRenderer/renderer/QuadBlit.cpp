@@ -501,6 +501,10 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
         return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
     RECT& d = draw.dest;
     RECT& s = draw.source;
+    // Held to the damage, an unstretched copy is staged on the scratch only
+    // where the damage reaches: the same texels land on the same pixels.
+    if (!draw.stretch && !cutToDamage(draw.destination, d, s))
+        return DD_OK;
     const DWORD x = static_cast<DWORD>(d.left);
     const DWORD y = static_cast<DWORD>(d.top);
 

@@ -196,6 +196,17 @@ void CDDRender::clearQueue()
     d_bufferUnrecoverable = false;
     d_bufferStale = false;
     d_bufferRetryPending = false;
+    // Damage-aware, the next pass composes the buffer where it changes.
+    if (d_damage != nullptr && d_bufferTexture != nullptr) {
+        d_bufferClearPending = true;
+        return;
+    }
+    emptyBuffer();
+}
+
+void CDDRender::emptyBuffer()
+{
+    d_bufferClearPending = false;
     // A busy blitter is waited for; a lost buffer is mended, and is black
     // then.
     const HRESULT cleared = clearBuffer();

@@ -119,6 +119,15 @@ void CDDTexture::endRetryStreak()
     d_streakReported = false;
 }
 
+bool CDDTexture::reloadsWhenDrawn() const
+{
+    if (d_ddtexture[0] != nullptr || d_restoreOnly)
+        return false;
+    if (d_retryPending && static_cast<int32_t>(currentFrame() - d_retryFrame) < 0)
+        return false;
+    return (d_fileDataHoldsPixels && d_fileData) || !d_fileName.empty() || (d_fileData && d_fileDataSize);
+}
+
 void CDDTexture::reloadForDrawing()
 {
     // A source that keeps failing (a file gone, video memory short) costs
@@ -166,7 +175,9 @@ bool CDDTexture::surfacesLost() const
 
 HRESULT CDDTexture::restoreSurfaces()
 {
-    pixelsChanged();
+    // A texture without surfaces draws nothing before and after.
+    if (d_ddtexture[0] != nullptr || d_ddtexture[1] != nullptr)
+        pixelsChanged();
     HRESULT result = DD_OK;
     if (d_ddtexture[0])
         result = d_ddtexture[0]->Restore();
@@ -207,7 +218,8 @@ void CDDTexture::createSurfaces(uint32_t width, uint32_t height)
 
 void CDDTexture::releaseSurfaces()
 {
-    pixelsChanged();
+    if (d_ddtexture[0] != nullptr || d_ddtexture[1] != nullptr)
+        pixelsChanged();
     if (d_ddtexture[1] != d_ddtexture[0])
         dropSurface(d_ddtexture[1], false);
     d_ddtexture[1] = nullptr;

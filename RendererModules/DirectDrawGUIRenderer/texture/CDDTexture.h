@@ -49,6 +49,8 @@ public:
     static constexpr uint32_t kMaxRetryDelay = 64;
     // Without surfaces after a failed reload; tried again from retryFrame().
     bool awaitingReload() const { return d_retryPending && d_ddtexture[0] == nullptr; }
+    // Without surfaces, and drawing it now would load it from its source.
+    bool reloadsWhenDrawn() const;
     uint32_t retryFrame() const { return d_retryFrame; }
     // The texture lost pixels that it has no source for: it draws nothing.
     bool pixelsLost() const { return d_pixelsLost; }
