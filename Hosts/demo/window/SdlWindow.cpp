@@ -227,7 +227,9 @@ private:
         check("Lock (window target)", d_target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr));
         const size_t bytes = desc.ddpfPixelFormat.dwRGBBitCount / 8;
         int updated = 0;
+        uint64_t pixels = 0;
         for (const RECT& part : d_session->damaged()) {
+            pixels += uint64_t(part.right - part.left) * uint64_t(part.bottom - part.top);
             const SDL_Rect rect{part.left, part.top, part.right - part.left, part.bottom - part.top};
             const auto* first =
                 static_cast<const uint8_t*>(desc.lpSurface) + part.top * desc.lPitch + part.left * bytes;
@@ -250,7 +252,7 @@ private:
         SDL_RenderPresent(d_renderer.get());
         int x = 0, y = 0;
         SDL_GetWindowPosition(d_window.get(), &x, &y);
-        d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, x, y);
+        d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, x, y, pixels);
     }
 
     const WindowOptions& d_options;

@@ -365,6 +365,8 @@ private:
         }
         POINT origin{0, 0};
         ClientToScreen(d_window, &origin);
+        // Straight onto the primary surface, the whole frame is drawn there.
+        uint64_t pixels = uint64_t(d_width) * d_height;
         if (d_options.direct) {
             d_shown = shownState();
             d_repaint = false;
@@ -380,7 +382,9 @@ private:
             const std::vector<RECT> parts = whole ? std::vector<RECT>{all} : d_session->damaged();
             d_repaint = false;
             d_presentedAt = origin;
+            pixels = 0;
             for (RECT part : parts) {
+                pixels += uint64_t(part.right - part.left) * uint64_t(part.bottom - part.top);
                 RECT onScreen{origin.x + part.left, origin.y + part.top, origin.x + part.right, origin.y + part.bottom};
                 const HRESULT shown = d_primary->Blt(&onScreen, d_target, &part, DDBLT_WAIT, nullptr);
                 if (shown == DDERR_SURFACELOST) {
@@ -396,7 +400,7 @@ private:
                 }
             }
         }
-        d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, origin.x, origin.y);
+        d_report.presented(d_scene.interactive->describe(d_pointer), d_width, d_height, origin.x, origin.y, pixels);
     }
 
     const WindowOptions& d_options;

@@ -155,7 +155,8 @@ SessionReport::SessionReport(const std::string& path)
     }
 }
 
-void SessionReport::presented(const std::string& regions, uint32_t width, uint32_t height, int32_t x, int32_t y)
+void SessionReport::presented(const std::string& regions, uint32_t width, uint32_t height, int32_t x, int32_t y,
+                              uint64_t pixels)
 {
     ++d_frames;
     const std::string state = std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(x) + "," +
@@ -163,6 +164,7 @@ void SessionReport::presented(const std::string& regions, uint32_t width, uint32
     if (enabled() && state != d_last) {
         d_last = state;
         line("frame " + std::to_string(d_frames) + " " + state);
+        line("presented " + std::to_string(pixels) + " px");
     }
 }
 

@@ -105,7 +105,9 @@ public:
     explicit SessionReport(const std::string& path);
     bool enabled() const { return d_out.is_open(); }
     // "frame 12 640x480 at 0,0 ok=hover cancel=idle list=idle status=idle"
-    void presented(const std::string& regions, uint32_t width, uint32_t height, int32_t x, int32_t y);
+    // A frame shown; pixels is how much of the window it put on the screen.
+    void presented(const std::string& regions, uint32_t width, uint32_t height, int32_t x, int32_t y,
+                   uint64_t pixels);
     void line(const std::string& text);
 
 private:

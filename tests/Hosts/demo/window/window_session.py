@@ -163,6 +163,18 @@ class Session:
         raise Failure("%s at %d-bit depth: %d pixels differ from the off-screen frame, the first at %d,%d "
                       "(screenshot: %s)" % (name, self.depth, count, first % size[0], first // size[0], picture))
 
+    def check_presented(self, name, size):
+        """The frame that first showed the state put only what changed on the screen (the button)."""
+        with open(self.report) as report:
+            lines = report.read().splitlines()
+        last = max(i for i, line in enumerate(lines) if line.startswith("frame "))
+        found = re.match(r"^presented (\d+) px$", lines[last + 1]) if last + 1 < len(lines) else None
+        if not found:
+            raise Failure("%s: the report does not say what the frame presented" % name)
+        if int(found.group(1)) * 10 > size[0] * size[1]:
+            raise Failure("%s: the frame presented %s of %d pixels, more than what changed" %
+                          (name, found.group(1), size[0] * size[1]))
+
     def format(self):
         """The pixel format the program draws in, as it reports it. The first
         start of Wine in a new prefix takes a while."""
@@ -189,6 +201,8 @@ class Session:
             if down:
                 self.xdotool("mousedown", "1")
             self.check(name, self.wait_for(regions, size), size, frames[name])
+            if name in ("ok-hover", "ok-pressed") and "--direct" not in self.options:
+                self.check_presented(name, size)
             if down:
                 self.xdotool("mouseup", "1")
         self.xdotool("mousemove", *map(str, OUTSIDE))
