@@ -62,19 +62,19 @@ inline RECT reachOf(const SceneQuad& quad, const RECT& area)
     return dest;
 }
 
-// The key of a queued quad. The record's rectangles and colours lie in two
-// runs of it, read as words: the queue was written well before.
-inline SceneQuad sceneQuad(const QueuedQuad& quad, uint64_t version, uint32_t flags)
+// The key of a queued quad, made at the end of a scene. The record's
+// rectangles and colours lie in two runs of it, read as words: the queue was
+// written well before. (Made in place: a key made aside and copied in would
+// be read back in wider pieces than it was written.)
+inline void appendSceneQuad(std::vector<SceneQuad>& scene, const QueuedQuad& quad, uint64_t version, uint32_t flags)
 {
     static_assert(offsetof(QueuedQuad, colours) == offsetof(QueuedQuad, textureRect) + sizeof(FloatRect),
                   "texture rectangle and colours side by side");
-    SceneQuad key;
+    SceneQuad& key = scene.emplace_back();
     key.version = version;
     std::memcpy(&key.dest, &quad.destRect, sizeof(FloatRect));
     std::memcpy(&key.source, &quad.textureRect, sizeof(FloatRect) + sizeof(CornerColours));
     key.flags = flags;
-    key.unused = 0;
-    return key;
 }
 
 // Eight bytes from p, in one load.

@@ -224,7 +224,7 @@ bool CDDRender::damagedPass(IDirectDrawSurface* target, DamagePass kind, bool su
             same = false;
             scene.assign(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(head));
         }
-        scene.push_back(sceneQuad(queued, version, flags));
+        appendSceneQuad(scene, queued, version, flags);
     };
     scene.clear();
     if (fromRecords) {
