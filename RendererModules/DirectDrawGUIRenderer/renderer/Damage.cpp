@@ -65,7 +65,7 @@ void subtract(const RECT& r, const RECT& cut, std::vector<RECT>& out)
 namespace {
 
 // How many of the rectangles kept last the sweep tries to join a new one to.
-constexpr size_t kSweepReach = 4;
+constexpr size_t kSweepReach = 2;
 // Rectangles gathered before they are coalesced in between (a bound on the
 // memory a pass of many changed quads takes).
 constexpr size_t kAddedBatch = 4096;
@@ -174,6 +174,18 @@ void DamageRegion::finish()
 {
     if (d_added.empty())
         return;
+    // More than kMaxRects reaching over most of the area: the box of all.
+    RECT reach = emptyRect(d_extent) ? d_added[0] : d_extent;
+    for (const RECT& rect : d_added)
+        reach = boundingBox(reach, rect);
+    d_extent = reach;
+    if (d_rects.size() + d_added.size() > kMaxRects && areaOf(d_extent) * 4 > areaOf(d_area) * 3) {
+        const RECT box = d_extent;
+        clear();
+        push(box);
+        d_extent = box;
+        return;
+    }
     // A few go into the set as they came.
     size_t kept = d_added.size();
     if (kept > 2 * kMaxRects)
@@ -197,6 +209,7 @@ size_t DamageRegion::sweep()
     // in the set anyway), as long as the pixels so added stay under a
     // sixteenth of those added in all.
     int64_t spare = static_cast<int64_t>(d_addedPixels / 16);
+    int64_t sizes[kSweepReach]; // of the kept ones in reach, by index modulo kSweepReach
     size_t kept = 0;
     for (const RECT& rect : d_added) {
         const int64_t size = size64(rect);
@@ -205,7 +218,7 @@ size_t DamageRegion::sweep()
         size_t into = kept;
         for (size_t k = kept > kSweepReach ? kept - kSweepReach : 0; k < kept; ++k) {
             const RECT& e = d_added[k];
-            const int64_t eSize = size64(e);
+            const int64_t eSize = sizes[k % kSweepReach];
             const int64_t outside = boxSize(e, rect) + sharedSize(e, rect) - eSize - size;
             const int64_t over = outside - (eSize < size ? eSize : size);
             if (over < best) {
@@ -217,7 +230,9 @@ size_t DamageRegion::sweep()
         if (best <= 0 && bestOutside <= spare) {
             spare -= bestOutside;
             d_added[into] = boundingBox(d_added[into], rect);
+            sizes[into % kSweepReach] = size64(d_added[into]);
         } else {
+            sizes[kept % kSweepReach] = size;
             d_added[kept++] = rect;
         }
     }
@@ -245,7 +260,7 @@ void DamageRegion::insert(RECT rect)
                 least = added;
                 partner = i;
             }
-            overlaps = overlaps || overlapping(rect, d_rects[i]);
+            overlaps |= overlapping(rect, d_rects[i]);
         }
         if (least > 0)
             break;
@@ -254,7 +269,6 @@ void DamageRegion::insert(RECT rect)
         rect = boundingBox(rect, d_rects[partner]);
         removeAt(partner);
     }
-    d_extent = d_rects.empty() ? rect : boundingBox(d_extent, rect);
     if (!overlaps) {
         // Its costs are known: the others' partners follow.
         const uint32_t index = static_cast<uint32_t>(d_rects.size());
@@ -376,7 +390,7 @@ void DamageRegion::mergeCheapestPair()
         if (i == into)
             continue;
         const int64_t added = boxSize(box, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
-        overlaps = overlaps || overlapping(box, d_rects[i]);
+        overlaps |= overlapping(box, d_rects[i]);
         if (added < mine.added)
             mine = Partner{added, static_cast<uint32_t>(i), false};
         Partner& partner = d_best[i];

@@ -57,14 +57,17 @@ class DamageState;
 
 bool sameQuad(const SceneQuad& a, const SceneQuad& b);
 
-// Disjoint rectangles inside an area. Rectangles are gathered as they are
-// added and coalesced by finish: sorted by their top rows, those whose
-// bounding box covers nothing more than the two do are joined in one sweep;
-// what remains goes into the set one by one. There a rectangle that adds
-// little to its neighbour's bounding box joins it; past kMaxRects the two
-// whose box adds the fewest pixels are joined (or, past three quarters of
-// the area, the set becomes its bounding box). The set (rects, pixels,
-// covers, meets, extent) is what the last finish left.
+// Disjoint rectangles inside an area, at most kMaxRects. Rectangles added
+// are gathered until finish coalesces them: more than kMaxRects reaching
+// over three quarters of the area become their bounding box; many (over
+// twice kMaxRects) are first sorted by rows and neighbours whose box adds
+// little joined in one sweep. What is left goes into the set one by one: a
+// rectangle whose bounding box with a neighbour costs no more than the two
+// apart joins it, one that overlaps others is cut into the parts outside
+// them, and past kMaxRects the two whose box adds the fewest pixels are
+// joined (or, past three quarters of the area, the set becomes its bounding
+// box). The set (rects, pixels, covers, meets, extent) is what the last
+// finish or addAll left.
 class DamageRegion {
 public:
     static constexpr size_t kMaxRects = 16;
@@ -121,7 +124,7 @@ private:
     std::vector<RECT> d_added;
     uint64_t d_addedPixels = 0;
     std::vector<int64_t> d_costs; // of a rectangle with each of the set
-    RECT d_extent = {0, 0, 0, 0}; // around every rectangle inserted since the set was empty
+    RECT d_extent = {0, 0, 0, 0}; // around the set and what finish puts into it
     std::vector<RECT> d_pieces;
     std::vector<RECT> d_next;
 };
