@@ -4,5 +4,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     zivfuzz::damage::runSequence(data, size);
+    zivfuzz::damage::runRegion(data, size);
     return 0;
 }

@@ -15,6 +15,7 @@
 // display width and height. Then operations, each a byte and its arguments.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -544,6 +545,67 @@ private:
 inline void runSequence(const uint8_t* data, size_t size)
 {
     Sequence(data, size).run();
+}
+
+// The damage region alone, fed rectangles from the bytes (small ones, large
+// ones, rows of letters, many of them): after every finish its rectangles
+// are at most kMaxRects, inside the area, disjoint, and cover every pixel
+// added since the reset.
+inline void runRegion(const uint8_t* data, size_t size)
+{
+    Reader in(data, size);
+    const LONG left = in.byte() % 16, top = in.byte() % 16;
+    const RECT area = {left, top, left + 1 + in.byte() % 160, top + 1 + in.byte() % 120};
+    const LONG width = area.right + 24, height = area.bottom + 24;
+    ZorvUISystem::DamageRegion region;
+    region.reset(area);
+    std::vector<uint8_t> added(size_t(width * height)), covered(added.size());
+    const auto mark = [&](const RECT& r) {
+        for (LONG y = std::max(r.top, area.top); y < std::min(r.bottom, area.bottom); ++y)
+            for (LONG x = std::max(r.left, area.left); x < std::min(r.right, area.right); ++x)
+                added[size_t(y * width + x)] = 1;
+    };
+    const auto addRect = [&](const RECT& r) {
+        region.add(r);
+        mark(r);
+    };
+    while (!in.atEnd()) {
+        const uint8_t op = in.byte();
+        const LONG x = in.byte() % width - 4, y = in.byte() % height - 4;
+        if (op < 96) { // a small one
+            addRect(RECT{x, y, x + 1 + in.byte() % 12, y + 1 + in.byte() % 12});
+        } else if (op < 128) { // a large one
+            addRect(RECT{x, y, x + in.byte() % width, y + in.byte() % height});
+        } else if (op < 224) { // a row of letters
+            const LONG count = 4 + in.byte() % 40, pitch = 4 + in.byte() % 5;
+            for (LONG i = 0; i < count; ++i) {
+                const uint8_t shape = in.byte();
+                addRect(RECT{x + i * pitch, y + shape % 4, x + i * pitch + 1 + shape / 4 % 8, y + 9 + shape / 32 % 3});
+            }
+        } else if (op < 254) {
+            region.finish();
+        } else {
+            region.addAll();
+            mark(area);
+        }
+        if (op < 224)
+            continue;
+        check(region.rects().size() <= ZorvUISystem::DamageRegion::kMaxRects, "at most kMaxRects rectangles");
+        std::fill(covered.begin(), covered.end(), uint8_t(0));
+        uint64_t pixels = 0;
+        for (const RECT& r : region.rects()) {
+            check(r.left >= area.left && r.top >= area.top && r.right <= area.right && r.bottom <= area.bottom &&
+                      r.left < r.right && r.top < r.bottom,
+                  "a damage rectangle inside the area");
+            for (LONG py = r.top; py < r.bottom; ++py)
+                for (LONG px = r.left; px < r.right; ++px)
+                    check(covered[size_t(py * width + px)]++ == 0, "disjoint damage rectangles");
+            pixels += uint64_t(r.right - r.left) * uint64_t(r.bottom - r.top);
+        }
+        check(region.pixels() == pixels, "the region's pixel count");
+        for (size_t i = 0; i < added.size(); ++i)
+            check(added[i] == 0 || covered[i] != 0, "every added pixel damaged");
+    }
 }
 
 } // namespace zivfuzz::damage

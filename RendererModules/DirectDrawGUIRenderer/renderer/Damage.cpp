@@ -2,6 +2,7 @@
 // onto the same target, coalesced into a few disjoint rectangles.
 #include "renderer/Damage.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "renderer/QuadGeometry.h"
@@ -61,17 +62,71 @@ void subtract(const RECT& r, const RECT& cut, std::vector<RECT>& out)
 
 // --- DamageRegion ------------------------------------------------------------
 
+namespace {
+
+// How many of the rectangles kept last the sweep tries to join a new one to.
+constexpr size_t kSweepReach = 2;
+// Rectangles gathered before they are coalesced in between (a bound on the
+// memory a pass of many changed quads takes).
+constexpr size_t kAddedBatch = 4096;
+
+LONG lesser(LONG a, LONG b)
+{
+    return a < b ? a : b;
+}
+
+LONG greater(LONG a, LONG b)
+{
+    return a > b ? a : b;
+}
+
+int64_t size64(const RECT& r)
+{
+    return (int64_t{r.right} - r.left) * (int64_t{r.bottom} - r.top);
+}
+
+// The pixels of the bounding box of two rectangles.
+int64_t boxSize(const RECT& a, const RECT& b)
+{
+    return (int64_t{greater(a.right, b.right)} - lesser(a.left, b.left)) *
+           (int64_t{greater(a.bottom, b.bottom)} - lesser(a.top, b.top));
+}
+
+// The pixels two rectangles share.
+int64_t sharedSize(const RECT& a, const RECT& b)
+{
+    const int64_t width = int64_t{lesser(a.right, b.right)} - greater(a.left, b.left);
+    const int64_t height = int64_t{lesser(a.bottom, b.bottom)} - greater(a.top, b.top);
+    return (width > 0 ? width : 0) * (height > 0 ? height : 0);
+}
+
+bool overlapping(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+} // namespace
+
 void DamageRegion::reset(const RECT& area)
 {
     d_area = area;
-    d_rects.clear();
+    clear();
+}
+
+void DamageRegion::addAll()
+{
+    clear();
+    if (emptyRect(d_area))
+        return;
+    push(d_area);
+    d_extent = d_area;
 }
 
 uint64_t DamageRegion::pixels() const
 {
     uint64_t sum = 0;
-    for (const RECT& r : d_rects)
-        sum += areaOf(r);
+    for (const uint64_t pixels : d_areas)
+        sum += pixels;
     return sum;
 }
 
@@ -98,120 +153,274 @@ bool DamageRegion::meets(const RECT& rect) const
     if (emptyRect(rect))
         return false;
     for (const RECT& r : d_rects)
-        if (rect.left < r.right && r.left < rect.right && rect.top < r.bottom && r.top < rect.bottom)
+        if (overlapping(rect, r))
             return true;
     return false;
 }
 
 void DamageRegion::add(RECT rect)
 {
-    rect = intersectRects(rect, d_area);
+    rect = RECT{greater(rect.left, d_area.left), greater(rect.top, d_area.top), lesser(rect.right, d_area.right),
+                lesser(rect.bottom, d_area.bottom)};
     if (emptyRect(rect))
         return;
-    // Joined with a neighbour whose bounding box costs no more than the two
-    // apart; repeated, since the box may now reach further ones.
-    for (bool joined = true; joined;) {
-        joined = false;
-        for (size_t i = 0; i < d_rects.size();) {
-            const RECT& e = d_rects[i];
-            if (contains(e, rect))
-                return;
-            if (contains(rect, e)) {
-                d_rects[i] = d_rects.back();
-                d_rects.pop_back();
-                continue;
+    if (d_added.size() >= kAddedBatch)
+        finish();
+    d_added.push_back(rect);
+    d_addedPixels += static_cast<uint64_t>(size64(rect));
+}
+
+void DamageRegion::finish()
+{
+    if (d_added.empty())
+        return;
+    // More than kMaxRects reaching over most of the area: the box of all.
+    RECT reach = emptyRect(d_extent) ? d_added[0] : d_extent;
+    for (const RECT& rect : d_added)
+        reach = boundingBox(reach, rect);
+    d_extent = reach;
+    if (d_rects.size() + d_added.size() > kMaxRects && areaOf(d_extent) * 4 > areaOf(d_area) * 3) {
+        const RECT box = d_extent;
+        clear();
+        push(box);
+        d_extent = box;
+        return;
+    }
+    // A few go into the set as they came.
+    size_t kept = d_added.size();
+    if (kept > 2 * kMaxRects)
+        kept = sweep();
+    for (size_t i = 0; i < kept; ++i)
+        insert(d_added[i]);
+    d_added.clear();
+    d_addedPixels = 0;
+}
+
+size_t DamageRegion::sweep()
+{
+    // Top rows first (then left edges): rectangles that can make one box
+    // come close together, and the set then sees neighbours one after
+    // another.
+    std::sort(d_added.begin(), d_added.end(),
+              [](const RECT& a, const RECT& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; });
+    // Each joins the one of the few kept last whose bounding box with it
+    // covers the fewest pixels outside the two, if those are no more than
+    // the smaller one covers (letters of a line, say: most would be joined
+    // in the set anyway), as long as the pixels so added stay under a
+    // sixteenth of those added in all.
+    int64_t spare = static_cast<int64_t>(d_addedPixels / 16);
+    int64_t sizes[kSweepReach]; // of the kept ones in reach, by index modulo kSweepReach
+    size_t kept = 0;
+    for (const RECT& rect : d_added) {
+        const int64_t size = size64(rect);
+        int64_t best = INT64_MAX;
+        int64_t bestOutside = 0;
+        size_t into = kept;
+        for (size_t k = kept > kSweepReach ? kept - kSweepReach : 0; k < kept; ++k) {
+            const RECT& e = d_added[k];
+            const int64_t eSize = sizes[k % kSweepReach];
+            const int64_t outside = boxSize(e, rect) + sharedSize(e, rect) - eSize - size;
+            const int64_t over = outside - (eSize < size ? eSize : size);
+            if (over < best) {
+                best = over;
+                bestOutside = outside;
+                into = k;
             }
-            const RECT box = boundingBox(e, rect);
-            if (areaOf(box) <= areaOf(e) + areaOf(rect)) {
-                rect = box;
-                d_rects[i] = d_rects.back();
-                d_rects.pop_back();
-                joined = true;
-                break;
-            }
-            ++i;
+        }
+        if (best <= 0 && bestOutside <= spare) {
+            spare -= bestOutside;
+            d_added[into] = boundingBox(d_added[into], rect);
+            sizes[into % kSweepReach] = size64(d_added[into]);
+        } else {
+            sizes[kept % kSweepReach] = size;
+            d_added[kept++] = rect;
         }
     }
-    insertDisjoint(rect);
+    return kept;
+}
+
+void DamageRegion::insert(RECT rect)
+{
+    // Joined with the rectangle whose bounding box with it costs the least,
+    // when that is no more than the two apart (they touch at least, or one
+    // holds the other); repeated, since the box may now reach further ones.
+    int64_t size = 0;
+    bool overlaps = false;
+    if (d_costs.size() < d_rects.size())
+        d_costs.resize(d_rects.size());
+    for (;;) {
+        size = size64(rect);
+        int64_t least = INT64_MAX;
+        size_t partner = 0;
+        overlaps = false;
+        for (size_t i = 0; i < d_rects.size(); ++i) {
+            const int64_t added = boxSize(rect, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
+            d_costs[i] = added;
+            if (added < least) {
+                least = added;
+                partner = i;
+            }
+            overlaps |= overlapping(rect, d_rects[i]);
+        }
+        if (least > 0)
+            break;
+        if (contains(d_rects[partner], rect))
+            return;
+        rect = boundingBox(rect, d_rects[partner]);
+        removeAt(partner);
+    }
+    if (!overlaps) {
+        // Its costs are known: the others' partners follow.
+        const uint32_t index = static_cast<uint32_t>(d_rects.size());
+        Partner mine = {INT64_MAX, 0, false};
+        for (uint32_t i = 0; i < index; ++i) {
+            const int64_t added = d_costs[i];
+            if (added < mine.added)
+                mine = Partner{added, i, false};
+            if (added < d_best[i].added) {
+                d_best[i].added = added;
+                d_best[i].index = index;
+            }
+        }
+        d_rects.push_back(rect);
+        d_areas.push_back(static_cast<uint64_t>(size));
+        d_best.push_back(mine);
+    } else {
+        // The parts of it no rectangle of the set holds.
+        d_pieces.assign(1, rect);
+        for (const RECT& e : d_rects) {
+            if (!overlapping(e, rect))
+                continue;
+            d_next.clear();
+            for (const RECT& piece : d_pieces)
+                subtract(piece, e, d_next);
+            d_pieces.swap(d_next);
+        }
+        for (const RECT& piece : d_pieces)
+            push(piece);
+    }
     while (d_rects.size() > kMaxRects) {
         // Most of the area taken anyway: the box of all of it.
-        const RECT box = extent();
-        if (areaOf(box) * 4 > areaOf(d_area) * 3) {
-            d_rects.assign(1, box);
+        if (areaOf(d_extent) * 4 > areaOf(d_area) * 3) {
+            const RECT box = d_extent;
+            clear();
+            push(box);
+            d_extent = box;
             return;
         }
         mergeCheapestPair();
     }
 }
 
+void DamageRegion::push(const RECT& rect)
+{
+    const int64_t size = size64(rect);
+    const uint32_t index = static_cast<uint32_t>(d_rects.size());
+    Partner mine = {INT64_MAX, 0, false};
+    for (uint32_t i = 0; i < index; ++i) {
+        const int64_t added = boxSize(rect, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
+        if (added < mine.added)
+            mine = Partner{added, i, false};
+        if (added < d_best[i].added) {
+            d_best[i].added = added;
+            d_best[i].index = index;
+        }
+    }
+    d_rects.push_back(rect);
+    d_areas.push_back(static_cast<uint64_t>(size));
+    d_best.push_back(mine);
+}
+
+void DamageRegion::removeAt(size_t index)
+{
+    // The last one takes its place.
+    const size_t last = d_rects.size() - 1;
+    d_rects[index] = d_rects[last];
+    d_areas[index] = d_areas[last];
+    d_best[index] = d_best[last];
+    d_rects.pop_back();
+    d_areas.pop_back();
+    d_best.pop_back();
+    for (Partner& partner : d_best) {
+        if (partner.index == index)
+            partner.stale = true;
+        else if (partner.index == last)
+            partner.index = static_cast<uint32_t>(index);
+    }
+}
+
+void DamageRegion::findPartner(size_t index)
+{
+    const RECT rect = d_rects[index];
+    const int64_t size = static_cast<int64_t>(d_areas[index]);
+    Partner mine = {INT64_MAX, 0, false};
+    for (size_t i = 0; i < d_rects.size(); ++i) {
+        const int64_t added = boxSize(rect, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
+        if (added < mine.added && i != index)
+            mine = Partner{added, static_cast<uint32_t>(i), false};
+    }
+    d_best[index] = mine;
+}
+
 void DamageRegion::mergeCheapestPair()
 {
     // The two rectangles whose box adds the fewest pixels (disjoint, their
-    // box holds at least both).
-    const size_t n = d_rects.size();
-    d_areas.resize(n);
-    for (size_t i = 0; i < n; ++i)
-        d_areas[i] = areaOf(d_rects[i]);
+    // box holds at least both): the least of the partners.
     size_t first = 0;
-    size_t second = 1;
-    uint64_t best = UINT64_MAX;
-    for (size_t i = 0; i < n; ++i) {
-        const RECT a = d_rects[i];
-        for (size_t j = i + 1; j < n; ++j) {
-            const RECT& b = d_rects[j];
-            const uint64_t box = static_cast<uint64_t>(int64_t{a.right > b.right ? a.right : b.right} -
-                                                       (a.left < b.left ? a.left : b.left)) *
-                                 static_cast<uint64_t>(int64_t{a.bottom > b.bottom ? a.bottom : b.bottom} -
-                                                       (a.top < b.top ? a.top : b.top));
-            const uint64_t added = box - d_areas[i] - d_areas[j];
-            if (added < best) {
-                best = added;
-                first = i;
-                second = j;
-            }
-        }
+    for (size_t i = 0; i < d_rects.size(); ++i) {
+        if (d_best[i].stale)
+            findPartner(i);
+        if (d_best[i].added < d_best[first].added)
+            first = i;
     }
-    const RECT box = boundingBox(d_rects[first], d_rects[second]);
-    d_rects[second] = d_rects.back();
-    d_rects.pop_back();
-    d_rects[first] = d_rects.back();
-    d_rects.pop_back();
-    joinMeeting(box);
+    size_t into = first;
+    const size_t gone = d_best[first].index;
+    const RECT box = boundingBox(d_rects[first], d_rects[gone]);
+    if (into == d_rects.size() - 1)
+        into = gone; // where removeAt moves it
+    removeAt(gone);
+    // The box takes the place of the one it grew from; the others' partners
+    // follow, those whose partner it was are looked for again.
+    const int64_t size = size64(box);
+    d_rects[into] = box;
+    d_areas[into] = static_cast<uint64_t>(size);
+    Partner mine = {INT64_MAX, 0, false};
+    bool overlaps = false;
+    for (size_t i = 0; i < d_rects.size(); ++i) {
+        if (i == into)
+            continue;
+        const int64_t added = boxSize(box, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
+        overlaps |= overlapping(box, d_rects[i]);
+        if (added < mine.added)
+            mine = Partner{added, static_cast<uint32_t>(i), false};
+        Partner& partner = d_best[i];
+        if (partner.index == into)
+            partner.stale = true;
+        else if (added < partner.added)
+            partner = Partner{added, static_cast<uint32_t>(into), partner.stale};
+    }
+    d_best[into] = mine;
+    if (overlaps) {
+        // It reaches over others: they join it.
+        removeAt(into);
+        joinMeeting(box);
+    }
 }
 
 void DamageRegion::joinMeeting(RECT box)
 {
     // The rectangles the box meets join it, until it meets none: the set
     // stays disjoint.
-    for (bool grown = true; grown;) {
-        grown = false;
-        for (size_t i = 0; i < d_rects.size();) {
-            const RECT& r = d_rects[i];
-            if (r.left < box.right && box.left < r.right && r.top < box.bottom && box.top < r.bottom) {
-                box = boundingBox(box, r);
-                d_rects[i] = d_rects.back();
-                d_rects.pop_back();
-                grown = true;
-                continue;
-            }
-            ++i;
+    for (size_t i = 0; i < d_rects.size();) {
+        if (overlapping(d_rects[i], box)) {
+            box = boundingBox(box, d_rects[i]);
+            removeAt(i);
+            i = 0;
+            continue;
         }
+        ++i;
     }
-    d_rects.push_back(box);
-}
-
-void DamageRegion::insertDisjoint(const RECT& rect)
-{
-    d_pieces.assign(1, rect);
-    for (const RECT& e : d_rects) {
-        d_next.clear();
-        for (const RECT& piece : d_pieces)
-            subtract(piece, e, d_next);
-        d_pieces.swap(d_next);
-        if (d_pieces.empty())
-            return;
-    }
-    d_rects.insert(d_rects.end(), d_pieces.begin(), d_pieces.end());
+    push(box);
 }
 
 // --- KeptEdges -----------------------------------------------------------------
@@ -424,6 +633,7 @@ void DamageState::beginFrame(IDirectDrawSurface* target, const RECT& area, const
             diff(record.scene, frameScene, head);
         for (const RECT& rect : record.pending)
             d_region.add(rect);
+        d_region.finish();
         const uint64_t whole = areaOf(area);
         if (whole != 0 && d_region.pixels() * 4 > whole * 3)
             forceFull(FrameStatistics::FULL_FRAME_AREA);

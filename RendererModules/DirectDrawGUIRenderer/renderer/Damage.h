@@ -109,18 +109,36 @@ inline bool sameAsQueued(const SceneQuad& known, const QueuedQuad& quad, uint64_
 
 class DamageState;
 
-// Disjoint rectangles inside an area. A rectangle that adds little to its
-// neighbour's bounding box joins it; past kMaxRects the two whose box adds
-// the fewest pixels are joined (or, past three quarters of the area, the set
-// becomes its bounding box).
+// Disjoint rectangles inside an area, at most kMaxRects. Rectangles added
+// are gathered until finish coalesces them: more than kMaxRects reaching
+// over three quarters of the area become their bounding box; many (over
+// twice kMaxRects) are first sorted by rows and neighbours whose box adds
+// little joined in one sweep. What is left goes into the set one by one: a
+// rectangle whose bounding box with a neighbour costs no more than the two
+// apart joins it, one that overlaps others is cut into the parts outside
+// them, and past kMaxRects the two whose box adds the fewest pixels are
+// joined (or, past three quarters of the area, the set becomes its bounding
+// box). The set (rects, pixels, covers, meets, extent) is what the last
+// finish or addAll left.
 class DamageRegion {
 public:
     static constexpr size_t kMaxRects = 16;
 
     void reset(const RECT& area);
     void add(RECT rect);
-    void addAll() { add(d_area); }
-    void clear() { d_rects.clear(); }
+    // The whole area, at once.
+    void addAll();
+    // Coalesces what was added since the last finish into the set.
+    void finish();
+    void clear()
+    {
+        d_rects.clear();
+        d_areas.clear();
+        d_best.clear();
+        d_added.clear();
+        d_addedPixels = 0;
+        d_extent = RECT{0, 0, 0, 0};
+    }
     bool empty() const { return d_rects.empty(); }
     uint64_t pixels() const;
     bool covers(const RECT& rect) const;
@@ -131,16 +149,36 @@ public:
     const std::vector<RECT>& rects() const { return d_rects; }
 
 private:
-    void insertDisjoint(const RECT& rect);
+    // Per rectangle of the set: the other one whose box with it adds the
+    // fewest pixels; stale when that one left the set.
+    struct Partner {
+        int64_t added;
+        uint32_t index;
+        bool stale;
+    };
+
+    // Sorts the added rectangles and joins neighbours among them; returns
+    // how many are left (at the front).
+    size_t sweep();
+    void insert(RECT rect);
     void mergeCheapestPair();
     // Adds box grown over every rectangle it meets.
     void joinMeeting(RECT box);
+    // The set's rectangles come and go here, their partners kept.
+    void push(const RECT& rect);
+    void removeAt(size_t index);
+    void findPartner(size_t index);
 
     RECT d_area = {0, 0, 0, 0};
     std::vector<RECT> d_rects;
+    std::vector<uint64_t> d_areas;
+    std::vector<Partner> d_best;
+    std::vector<RECT> d_added;
+    uint64_t d_addedPixels = 0;
+    std::vector<int64_t> d_costs; // of a rectangle with each of the set
+    RECT d_extent = {0, 0, 0, 0}; // around the set and what finish puts into it
     std::vector<RECT> d_pieces;
     std::vector<RECT> d_next;
-    std::vector<uint64_t> d_areas;
 };
 
 // The blend kernels work on pairs and groups of pixels counted from the

@@ -1,5 +1,6 @@
 // Runs the damage differential check on sequences made from fixed seeds, or
-// replays one saved sequence: renderer_damage_sequences COUNT [FIRST] | FILE.
+// replays one saved sequence: renderer_damage_sequences COUNT [FIRST] | FILE;
+// or the damage region's check on COUNT byte strings: ... regions COUNT.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,18 @@
 int main(int argc, char** argv)
 {
     const std::string argument = argc > 1 ? argv[1] : "100";
+    if (argument == "regions") {
+        const unsigned long count = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1000;
+        for (unsigned long seed = 0; seed < count; ++seed) {
+            zivfuzz::Pattern pattern(uint32_t(seed) + 1);
+            std::vector<uint8_t> bytes(4 + seed % 2000);
+            for (uint8_t& byte : bytes)
+                byte = uint8_t(pattern.next() >> 7);
+            zivfuzz::damage::runRegion(bytes.data(), bytes.size());
+        }
+        std::printf("%lu regions passed\n", count);
+        return 0;
+    }
     if (argument.find_first_not_of("0123456789") != std::string::npos) {
         std::ifstream in(argument, std::ios::binary);
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
