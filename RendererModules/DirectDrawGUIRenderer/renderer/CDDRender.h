@@ -161,7 +161,7 @@ private:
     // buffer, and nothing that scene depends on changed since.
     bool sameQueueAsLast(IDirectDrawSurface* target, uint32_t targetBytes, uint64_t versions,
                          const std::vector<SceneQuad>& last) const;
-    static constexpr size_t kCopiedQueueLimit = size_t{1} << 16;
+    static constexpr size_t kCopiedQueueLimit = size_t{1} << 12;
     bool unclippable(const std::vector<SceneQuad>& scene);
     const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
     // An unstretched copy's rectangles cut to the damage's extent while a

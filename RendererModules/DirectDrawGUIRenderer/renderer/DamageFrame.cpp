@@ -64,6 +64,29 @@ RgbMode surfaceMode(IDirectDrawSurface* surface)
     return GetRGBMode(desc);
 }
 
+// Whether a quad's destination, as queued, lies a pixel or more away from
+// a box on some side: then its truncated rectangle does not meet the box
+// either (truncation moves a coordinate by less than one). Compared in
+// doubles, which hold both exactly; a coordinate that is not a number tells
+// nothing. Quads blended along whole rows are tested by their rows only.
+class FarFrom {
+public:
+    explicit FarFrom(const RECT& box)
+        : d_left(double(box.left) - 1), d_top(double(box.top) - 1), d_right(double(box.right) + 1),
+          d_bottom(double(box.bottom) + 1)
+    {
+    }
+    bool operator()(const SceneQuad& quad) const
+    {
+        const bool rows = double(quad.dest.bottom) <= d_top || double(quad.dest.top) >= d_bottom;
+        const bool columns = double(quad.dest.right) <= d_left || double(quad.dest.left) >= d_right;
+        return rows || (columns && (quad.flags & kWholeRows) == 0);
+    }
+
+private:
+    double d_left, d_top, d_right, d_bottom;
+};
+
 // Drawing is held to the damage only while the pass runs, also when a quad
 // raises out of it.
 class ClipScope {
@@ -343,22 +366,25 @@ bool CDDRender::damagedPass(IDirectDrawSurface* target, DamagePass kind, bool su
             const std::vector<SceneQuad>& drawn = damage.currentScene();
             const bool clipped = !damage.fullFrame();
             const RECT box = region.extent();
+            const FarFrom far(box);
             size_t index = 0;
+            uint32_t drawnQuads = 0;
             for (const QueuedQuad& queued : d_quadQueue) {
                 const SceneQuad& quad = drawn[index++];
-                if (clipped && !(overlaps(reachOf(quad, area), box) && region.meets(reachOf(quad, area)))) {
-                    if constexpr (kCountFrames)
-                        ++d_frameStatistics.damage.quadsUndamaged;
+                if (clipped &&
+                    (far(quad) || !(overlaps(reachOf(quad, area), box) && region.meets(reachOf(quad, area)))))
                     continue;
-                }
-                if constexpr (kCountFrames)
-                    ++d_frameStatistics.damage.quadsDrawn;
+                ++drawnQuads;
                 // A quad that had to be mended and drawn again is drawn, but what
                 // the pass left is not to be relied on. The buffer may be
                 // made anew by a quad: it is asked for every one.
                 succeeded =
                     drawQuad(kind == DamagePass::IntoBuffer ? colourOf(d_bufferTexture) : target, queued) >= 0 &&
                     succeeded;
+            }
+            if constexpr (kCountFrames) {
+                d_frameStatistics.damage.quadsDrawn += drawnQuads;
+                d_frameStatistics.damage.quadsUndamaged += static_cast<uint32_t>(index) - drawnQuads;
             }
         }
     }
