@@ -179,6 +179,9 @@ bool CDDRender::updateDisplaySize(float width, float height)
 
 void CDDRender::destroyAuxiliaryTextures()
 {
+    // The kept stretches go with them, before the DirectDraw object does.
+    if (d_damage != nullptr)
+        d_damage->stretches.clear();
     if (d_scratchTexture != nullptr) {
         CDDTexture* scratch = d_scratchTexture;
         d_scratchTexture = nullptr;

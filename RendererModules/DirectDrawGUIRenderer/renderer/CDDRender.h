@@ -164,6 +164,12 @@ private:
     static constexpr size_t kCopiedQueueLimit = size_t{1} << 12;
     bool unclippable(const std::vector<SceneQuad>& scene);
     const std::vector<RECT>* damageClip(IDirectDrawSurface* surface, const std::vector<RECT>* visible);
+    // Held to the damage on destination, the texture's source is stretched
+    // onto the scratch at dest from a stretched copy kept between frames,
+    // only as far as the damage reaches; false where that does not serve
+    // (the stretch is then made whole). result: the copy's.
+    bool stretchFromCache(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
+                          const RECT& source, HRESULT& result);
     // An unstretched copy's rectangles cut to the damage's extent while a
     // pass is held to it on destination; false when nothing is left.
     bool cutToDamage(IDirectDrawSurface* destination, RECT& dest, RECT& source) const;

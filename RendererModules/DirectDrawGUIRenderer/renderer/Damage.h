@@ -15,6 +15,7 @@
 
 #include "renderer/QuadGeometry.h"
 #include "renderer/QueuedQuad.h"
+#include "renderer/StretchCache.h"
 #include "ziv.h"
 
 namespace ZorvUISystem {
@@ -283,6 +284,8 @@ public:
     };
     QueueCopy queueCopy;
     uint32_t slot() const { return d_slot; }
+
+    StretchCache stretches;
 
     // Reused per pass.
     std::vector<SceneQuad> scene;

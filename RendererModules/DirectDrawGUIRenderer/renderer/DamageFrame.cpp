@@ -476,6 +476,35 @@ const std::vector<RECT>* CDDRender::damageClip(IDirectDrawSurface* surface, cons
     return d_damage->visiblePieces(visible);
 }
 
+bool CDDRender::stretchFromCache(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
+                                 const RECT& source, HRESULT& result)
+{
+    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
+        return false;
+    IDirectDrawSurface* scratch = colourOf(d_scratchTexture);
+    if (scratch == nullptr || scratch == texture.colourSurface())
+        return false;
+    const uint64_t budget = static_cast<uint64_t>(d_displayWidth) * d_displayHeight;
+    IDirectDrawSurface* copy = d_damage->stretches.stretched(d_directDraw, scratch, texture, source,
+                                                             dest.right - dest.left, dest.bottom - dest.top, budget);
+    if (copy == nullptr)
+        return false;
+    // The blend kernels may widen a piece to the pixel groups around it:
+    // the scratch holds the stretch that far.
+    constexpr LONG kGroupReach = 4;
+    RECT reach = d_damage->region().extent();
+    reach.left -= kGroupReach;
+    reach.right += kGroupReach;
+    const RECT part = intersectRects(dest, reach);
+    result = DD_OK;
+    if (emptyRect(part))
+        return true;
+    RECT from = {part.left - dest.left, part.top - dest.top, part.right - dest.left, part.bottom - dest.top};
+    result =
+        copyFast(scratch, static_cast<DWORD>(part.left), static_cast<DWORD>(part.top), copy, &from, DDBLTFAST_WAIT);
+    return true;
+}
+
 bool CDDRender::cutToDamage(IDirectDrawSurface* destination, RECT& dest, RECT& source) const
 {
     if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())

@@ -324,7 +324,9 @@ HRESULT CDDRender::blendQuad(QuadDraw& draw)
             return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
         if (!clipBlit(draw.dest, draw.source, d_displayArea, textureLimit(inUse, scratch, d_displayArea)))
             return skipped(d_frameStatistics, FrameStatistics::SKIP_OFF_DISPLAY);
-        const HRESULT result = scratchColour->Blt(&draw.dest, inUse->d_ddtexture[0], &draw.source, DDBLT_WAIT, nullptr);
+        HRESULT result = DD_OK;
+        if (draw.texelAlpha || !stretchFromCache(draw.destination, *inUse, draw.dest, draw.source, result))
+            result = scratchColour->Blt(&draw.dest, inUse->d_ddtexture[0], &draw.source, DDBLT_WAIT, nullptr);
         if (result < 0) {
             reportDirectDrawError(kBlendStretchFailed, result);
             return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
@@ -550,7 +552,8 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
         if (draw.stretch) {
             if (scratchColour == nullptr)
                 return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
-            result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+            if (!stretchFromCache(draw.destination, *texture, d, s, result))
+                result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
             if (result < 0) {
                 reportDirectDrawError(kCopyStretchFailed, result);
                 return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
@@ -564,7 +567,13 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
-        result = placeBlt(draw.destination, &d, colour, &s, DDBLT_WAIT, nullptr);
+        if (scratchColour != nullptr && stretchFromCache(draw.destination, *texture, d, s, result)) {
+            RECT scratchRect = d;
+            if (result >= 0)
+                result = placeCopy(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_WAIT);
+        } else {
+            result = placeBlt(draw.destination, &d, colour, &s, DDBLT_WAIT, nullptr);
+        }
     } else {
         result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_WAIT);
     }
