@@ -489,19 +489,21 @@ bool CDDRender::stretchFromCache(IDirectDrawSurface* destination, const CDDTextu
                                                              dest.right - dest.left, dest.bottom - dest.top, budget);
     if (copy == nullptr)
         return false;
-    // The blend kernels may widen a piece to the pixel groups around it:
-    // the scratch holds the stretch that far.
+    // Each damaged rectangle, and the pixel groups around it that the blend
+    // kernels may widen a piece to.
     constexpr LONG kGroupReach = 4;
-    RECT reach = d_damage->region().extent();
-    reach.left -= kGroupReach;
-    reach.right += kGroupReach;
-    const RECT part = intersectRects(dest, reach);
     result = DD_OK;
-    if (emptyRect(part))
-        return true;
-    RECT from = {part.left - dest.left, part.top - dest.top, part.right - dest.left, part.bottom - dest.top};
-    result =
-        copyFast(scratch, static_cast<DWORD>(part.left), static_cast<DWORD>(part.top), copy, &from, DDBLTFAST_WAIT);
+    for (const RECT& damaged : d_damage->region().rects()) {
+        const RECT part = intersectRects(
+            dest, RECT{damaged.left - kGroupReach, damaged.top, damaged.right + kGroupReach, damaged.bottom});
+        if (emptyRect(part))
+            continue;
+        RECT from = {part.left - dest.left, part.top - dest.top, part.right - dest.left, part.bottom - dest.top};
+        const HRESULT copied =
+            copyFast(scratch, static_cast<DWORD>(part.left), static_cast<DWORD>(part.top), copy, &from, DDBLTFAST_WAIT);
+        if (copied < 0 && result >= 0)
+            result = copied;
+    }
     return true;
 }
 
