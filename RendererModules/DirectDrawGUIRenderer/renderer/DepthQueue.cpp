@@ -76,7 +76,9 @@ void DepthQueue::copyTo(std::vector<QueuedQuad>& out) const
 
 bool DepthQueue::sameAs(const std::vector<QueuedQuad>& copy) const
 {
-    static_assert(sizeof(QueuedQuad) == 64, "a record without padding compares as bytes");
+    static_assert(sizeof(QueuedQuad) == sizeof(Texture*) + 2 * sizeof(FloatRect) + sizeof(float) +
+                                            sizeof(CornerColours) + sizeof(uint32_t),
+                  "a record without padding compares as bytes");
     if (copy.size() != d_size)
         return false;
     for (size_t start = 0; start < d_size; start += kBlockSize) {
