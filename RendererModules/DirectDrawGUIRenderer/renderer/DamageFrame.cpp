@@ -366,13 +366,13 @@ bool CDDRender::damagedPass(IDirectDrawSurface* target, DamagePass kind, bool su
             const std::vector<SceneQuad>& drawn = damage.currentScene();
             const bool clipped = !damage.fullFrame();
             const RECT box = region.extent();
-            const FarFrom far(box);
+            const FarFrom distant(box);
             size_t index = 0;
             uint32_t drawnQuads = 0;
             for (const QueuedQuad& queued : d_quadQueue) {
                 const SceneQuad& quad = drawn[index++];
                 if (clipped &&
-                    (far(quad) || !(overlaps(reachOf(quad, area), box) && region.meets(reachOf(quad, area)))))
+                    (distant(quad) || !(overlaps(reachOf(quad, area), box) && region.meets(reachOf(quad, area)))))
                     continue;
                 ++drawnQuads;
                 // A quad that had to be mended and drawn again is drawn, but what
