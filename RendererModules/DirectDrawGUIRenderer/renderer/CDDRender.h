@@ -170,6 +170,10 @@ private:
     // (the stretch is then made whole). result: the copy's.
     bool stretchFromCache(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
                           const RECT& source, HRESULT& result);
+    // The kept stretch itself (at 0,0, the size of dest), for a copy straight
+    // from it; null where it does not serve.
+    IDirectDrawSurface* keptStretch(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
+                                    const RECT& source);
     // An unstretched copy's rectangles cut to the damage's extent while a
     // pass is held to it on destination; false when nothing is left.
     bool cutToDamage(IDirectDrawSurface* destination, RECT& dest, RECT& source) const;

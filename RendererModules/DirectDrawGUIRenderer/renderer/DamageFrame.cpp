@@ -476,19 +476,26 @@ const std::vector<RECT>* CDDRender::damageClip(IDirectDrawSurface* surface, cons
     return d_damage->visiblePieces(visible);
 }
 
+IDirectDrawSurface* CDDRender::keptStretch(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
+                                           const RECT& source)
+{
+    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
+        return nullptr;
+    IDirectDrawSurface* scratch = colourOf(d_scratchTexture);
+    if (scratch == nullptr || scratch == texture.colourSurface())
+        return nullptr;
+    const uint64_t budget = static_cast<uint64_t>(d_displayWidth) * d_displayHeight;
+    return d_damage->stretches.stretched(d_directDraw, scratch, texture, source, dest.right - dest.left,
+                                         dest.bottom - dest.top, budget);
+}
+
 bool CDDRender::stretchFromCache(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,
                                  const RECT& source, HRESULT& result)
 {
-    if (d_damage == nullptr || destination == nullptr || destination != d_damage->clippedSurface())
-        return false;
-    IDirectDrawSurface* scratch = colourOf(d_scratchTexture);
-    if (scratch == nullptr || scratch == texture.colourSurface())
-        return false;
-    const uint64_t budget = static_cast<uint64_t>(d_displayWidth) * d_displayHeight;
-    IDirectDrawSurface* copy = d_damage->stretches.stretched(d_directDraw, scratch, texture, source,
-                                                             dest.right - dest.left, dest.bottom - dest.top, budget);
+    IDirectDrawSurface* copy = keptStretch(destination, texture, dest, source);
     if (copy == nullptr)
         return false;
+    IDirectDrawSurface* scratch = colourOf(d_scratchTexture);
     // Each damaged rectangle, and the pixel groups around it that the blend
     // kernels may widen a piece to.
     constexpr LONG kGroupReach = 4;

@@ -552,8 +552,15 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
         if (draw.stretch) {
             if (scratchColour == nullptr)
                 return skipped(d_frameStatistics, FrameStatistics::SKIP_NO_SCRATCH);
-            if (!stretchFromCache(draw.destination, *texture, d, s, result))
-                result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
+            // Held to the damage, the kept stretch is copied from where it is.
+            if (IDirectDrawSurface* kept = keptStretch(draw.destination, *texture, d, s)) {
+                copyColourKey(colour, kept);
+                RECT keptRect = {0, 0, d.right - d.left, d.bottom - d.top};
+                result = placeCopy(draw.destination, x, y, kept, &keptRect, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+                countCopy(d_frameStatistics, draw, result, true);
+                return result;
+            }
+            result = scratchColour->Blt(&d, colour, &s, DDBLT_WAIT, nullptr);
             if (result < 0) {
                 reportDirectDrawError(kCopyStretchFailed, result);
                 return skipped(d_frameStatistics, failureReason(result, FrameStatistics::SKIP_FAILED_BLIT), result);
@@ -567,10 +574,9 @@ HRESULT CDDRender::copyQuad(QuadDraw& draw)
             result = placeCopy(draw.destination, x, y, colour, &s, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         }
     } else if (draw.stretch) {
-        if (scratchColour != nullptr && stretchFromCache(draw.destination, *texture, d, s, result)) {
-            RECT scratchRect = d;
-            if (result >= 0)
-                result = placeCopy(draw.destination, x, y, scratchColour, &scratchRect, DDBLTFAST_WAIT);
+        if (IDirectDrawSurface* kept = keptStretch(draw.destination, *texture, d, s)) {
+            RECT keptRect = {0, 0, d.right - d.left, d.bottom - d.top};
+            result = placeCopy(draw.destination, x, y, kept, &keptRect, DDBLTFAST_WAIT);
         } else {
             result = placeBlt(draw.destination, &d, colour, &s, DDBLT_WAIT, nullptr);
         }
