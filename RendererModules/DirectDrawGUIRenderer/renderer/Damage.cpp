@@ -579,10 +579,52 @@ void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<S
     const size_t beforeEnd = n - tail;
     const size_t afterEnd = m - tail;
     constexpr size_t kLookAhead = 64;
+    // A new quad found nowhere in the old scene is damage without looking
+    // ahead: a scrolled list or a new page would look 64 places on for
+    // each of its quads. The old scene's keys go into a hash set once two
+    // looks have found nothing (one quad moved among many needs none).
+    size_t fruitless = 0;
+    bool hashed = false;
+    size_t mask = 0;
+    const auto hashOf = [](const SceneQuad& quad) {
+        uint64_t h = 0x9E3779B97F4A7C15u;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&quad);
+        for (size_t at = 0; at < sizeof(SceneQuad); at += 8) {
+            h = (h ^ wordAt(bytes + at)) * 0xFF51AFD7ED558CCDu;
+            h ^= h >> 29;
+        }
+        return h | 1; // never 0, the empty slot
+    };
+    const auto seenBefore = [&](const SceneQuad& quad) {
+        if (!hashed) {
+            size_t slots = 16;
+            while (slots < 2 * (beforeEnd - head))
+                slots *= 2;
+            d_known.assign(slots, 0);
+            mask = slots - 1;
+            for (size_t k = head; k < beforeEnd; ++k) {
+                const uint64_t h = hashOf(before[k]);
+                size_t at = static_cast<size_t>(h) & mask;
+                while (d_known[at] != 0 && d_known[at] != h)
+                    at = (at + 1) & mask;
+                d_known[at] = h;
+            }
+            hashed = true;
+        }
+        const uint64_t h = hashOf(quad);
+        for (size_t at = static_cast<size_t>(h) & mask; d_known[at] != 0; at = (at + 1) & mask)
+            if (d_known[at] == h)
+                return true;
+        return false;
+    };
     size_t i = head;
     for (size_t j = head; j < afterEnd; ++j) {
         if (i < beforeEnd && sameQuad(before[i], after[j])) {
             ++i;
+            continue;
+        }
+        if (fruitless >= 2 && !seenBefore(after[j])) {
+            addQuad(after[j]);
             continue;
         }
         size_t k = i + 1;
@@ -595,6 +637,7 @@ void DamageState::diff(const std::vector<SceneQuad>& before, const std::vector<S
             ++i;
         } else {
             addQuad(after[j]);
+            ++fruitless;
         }
     }
     for (; i < beforeEnd; ++i)

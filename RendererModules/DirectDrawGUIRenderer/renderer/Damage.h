@@ -336,6 +336,8 @@ private:
     bool d_piecesReady = false;
     std::vector<RECT> d_visible;
     std::vector<SceneQuad> d_noScene;
+    // The diff's set of the last scene's keys, as hashes (0: empty slot).
+    std::vector<uint64_t> d_known;
 };
 
 } // namespace ZorvUISystem
