@@ -137,14 +137,6 @@ LONG saturatedEdge(uint64_t size)
     return size > uint64_t{INT32_MAX} ? LONG{INT32_MAX} : static_cast<LONG>(size);
 }
 
-RECT intersectRects(const RECT& a, const RECT& b)
-{
-    const Span x = meet({a.left, a.right}, {b.left, b.right});
-    const Span y = meet({a.top, a.bottom}, {b.top, b.bottom});
-    return RECT{static_cast<LONG>(x.low), static_cast<LONG>(y.low), static_cast<LONG>(x.high),
-                static_cast<LONG>(y.high)};
-}
-
 bool clipBlit(RECT& dest, RECT& source, const RECT& destLimit, const RECT& sourceLimit)
 {
     RECT d = dest;

@@ -52,7 +52,13 @@ bool surfaceBounds(IDirectDrawSurface* surface, RECT& bounds);
 
 // The rectangle that a and b both cover; empty (right <= left or bottom <=
 // top) when they do not meet.
-RECT intersectRects(const RECT& a, const RECT& b);
+inline RECT intersectRects(const RECT& a, const RECT& b)
+{
+    // Inline: the damage-aware passes cut every quad by every damaged
+    // rectangle.
+    return RECT{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+                a.bottom < b.bottom ? a.bottom : b.bottom};
+}
 
 // Clips a blit of source onto dest so that dest lies inside destLimit and
 // source inside sourceLimit. The part of the picture that stays keeps its
