@@ -271,20 +271,7 @@ void DamageRegion::insert(RECT rect)
     }
     if (!overlaps) {
         // Its costs are known: the others' partners follow.
-        const uint32_t index = static_cast<uint32_t>(d_rects.size());
-        Partner mine = {INT64_MAX, 0, false};
-        for (uint32_t i = 0; i < index; ++i) {
-            const int64_t added = d_costs[i];
-            if (added < mine.added)
-                mine = Partner{added, i, false};
-            if (added < d_best[i].added) {
-                d_best[i].added = added;
-                d_best[i].index = index;
-            }
-        }
-        d_rects.push_back(rect);
-        d_areas.push_back(static_cast<uint64_t>(size));
-        d_best.push_back(mine);
+        push(rect, d_costs.data());
     } else {
         // The parts of it no rectangle of the set holds.
         d_pieces.assign(1, rect);
@@ -312,13 +299,14 @@ void DamageRegion::insert(RECT rect)
     }
 }
 
-void DamageRegion::push(const RECT& rect)
+void DamageRegion::push(const RECT& rect, const int64_t* costs)
 {
     const int64_t size = size64(rect);
     const uint32_t index = static_cast<uint32_t>(d_rects.size());
     Partner mine = {INT64_MAX, 0, false};
     for (uint32_t i = 0; i < index; ++i) {
-        const int64_t added = boxSize(rect, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
+        const int64_t added =
+            costs != nullptr ? costs[i] : boxSize(rect, d_rects[i]) - size - static_cast<int64_t>(d_areas[i]);
         if (added < mine.added)
             mine = Partner{added, i, false};
         if (added < d_best[i].added) {

@@ -165,8 +165,9 @@ private:
     void mergeCheapestPair();
     // Adds box grown over every rectangle it meets.
     void joinMeeting(RECT box);
-    // The set's rectangles come and go here, their partners kept.
-    void push(const RECT& rect);
+    // The set's rectangles come and go here, their partners kept. costs:
+    // what the rectangle's box with each of the set adds, when known.
+    void push(const RECT& rect, const int64_t* costs = nullptr);
     void removeAt(size_t index);
     void findPartner(size_t index);
 
