@@ -66,7 +66,9 @@ ZIV_STORES_AS_WRITTEN void CDDRender::queueQuad(FloatRect destRect, float z, Tex
         return;
     }
     fill(*slot, destRect, z, texture, textureRect, colours, auxValue);
-    if (d_blendMode == 0)
+    // Blend mode 0 keeps a record of each quad composed: its room is taken
+    // now, when there is none left.
+    if (d_blendMode == 0 && d_bufferedQuads.size() + d_quadQueue.size() > d_bufferedQuads.capacity())
         reserveBufferedQuads();
 }
 
