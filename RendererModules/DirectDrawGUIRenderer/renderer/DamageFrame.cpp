@@ -485,8 +485,8 @@ IDirectDrawSurface* CDDRender::keptStretch(IDirectDrawSurface* destination, cons
     if (scratch == nullptr || scratch == texture.colourSurface())
         return nullptr;
     const uint64_t budget = static_cast<uint64_t>(d_displayWidth) * d_displayHeight;
-    return d_damage->stretches.stretched(d_directDraw, scratch, texture, source, dest.right - dest.left,
-                                         dest.bottom - dest.top, budget);
+    return d_damage->stretches.stretched(d_directDraw, scratch, versionOf(d_scratchTexture), texture, source,
+                                         dest.right - dest.left, dest.bottom - dest.top, budget);
 }
 
 bool CDDRender::stretchFromCache(IDirectDrawSurface* destination, const CDDTexture& texture, const RECT& dest,

@@ -72,10 +72,14 @@ void StretchCache::clear()
     d_pixels = 0;
 }
 
-IDirectDrawSurface* StretchCache::stretched(IDirectDraw* directDraw, IDirectDrawSurface* like,
+IDirectDrawSurface* StretchCache::stretched(IDirectDraw* directDraw, IDirectDrawSurface* like, uint64_t likeVersion,
                                             const CDDTexture& texture, const RECT& source, LONG width, LONG height,
                                             uint64_t budget)
 {
+    if (likeVersion != d_likeVersion) {
+        clear();
+        d_likeVersion = likeVersion;
+    }
     ++d_uses;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (width <= 0 || height <= 0 || pixels > budget || texture.colourSurface() == nullptr)

@@ -27,8 +27,11 @@ public:
     // made now or kept from before; null when it cannot be had (it is then
     // stretched as before). What is kept stays under `budget` pixels, the
     // least recently used going first.
-    IDirectDrawSurface* stretched(IDirectDraw* directDraw, IDirectDrawSurface* like, const CDDTexture& texture,
-                                  const RECT& source, LONG width, LONG height, uint64_t budget);
+    // A new `like` (likeVersion changed: the scratch made anew, maybe in
+    // another format) gives back every copy made like the old one.
+    IDirectDrawSurface* stretched(IDirectDraw* directDraw, IDirectDrawSurface* like, uint64_t likeVersion,
+                                  const CDDTexture& texture, const RECT& source, LONG width, LONG height,
+                                  uint64_t budget);
     // Everything kept is given back (a device reset, the mode off).
     void clear();
 
@@ -37,6 +40,7 @@ private:
     std::vector<Entry> d_entries;
     uint64_t d_pixels = 0;
     uint64_t d_uses = 0;
+    uint64_t d_likeVersion = 0;
 };
 
 } // namespace ZorvUISystem
