@@ -59,6 +59,7 @@ enum Operation : uint8_t {
     Reset,
     FailNext,
     SoftEdges,
+    PassAgain,
     kOperationCount
 };
 
@@ -140,7 +141,7 @@ private:
     {
         // Frames and small changes come often, losses and resets seldom.
         static const uint8_t kWeighted[32] = {
-            AddQuad,       AddQuad,   AddQuad,    AddQuad,     RemoveQuad,     RemoveQuad, MoveQuad, MoveQuad,
+            AddQuad,       AddQuad,   AddQuad,    PassAgain,   RemoveQuad,     RemoveQuad, MoveQuad, MoveQuad,
             MoveQuad,      MoveQuad,  SwapDepths, SwapDepths,  Recolour,       Recolour,   Recolour, Retexture,
             Retexture,     Frame,     Frame,      Frame,       Frame,          Frame,      Frame,    ReloadTexture,
             SetBackground, HostDraws, HostDraws,  LoseTexture, LoseEverything, Reset,      FailNext, SoftEdges};
@@ -276,6 +277,25 @@ private:
             d_on->setSoftEdges(d_softEdges);
             d_off->setSoftEdges(d_softEdges);
             break;
+        case PassAgain: {
+            // The GUI library renders again without clearing the queue, one
+            // more quad on top, onto the buffer drawn last.
+            if (d_frames == 0 || d_quads.empty())
+                break;
+            const Quad& extra = d_quads[pick(d_quads.size())];
+            const CornerColours colours = {extra.colour, extra.colour, extra.colour, extra.colour};
+            for (int side = 0; side < 2; ++side) {
+                CDDRender& renderer = side == 0 ? *d_on : *d_off;
+                renderer.queueQuad(extra.dest, extra.z, d_textures[side][extra.texture], extra.source, colours, 0);
+            }
+            d_on->setTargetSurface(d_chainTargets[(d_frames - 1) % d_chain]);
+            d_on->renderQueue();
+            d_off->setTargetSurface(d_reference);
+            d_off->renderQueue();
+            // Drawn over, the buffer of blend mode 0 is composed whole next.
+            d_lastFrameKnown = false;
+            break;
+        }
         case FailNext: {
             static const char* const kOperations[] = {"Lock", "Blt", "BltFast", "IsLost", "GetSurfaceDesc"};
             d_fault = kOperations[d_in.byte() % std::size(kOperations)];

@@ -219,6 +219,9 @@ private:
     // Damage-aware frames in blend mode 0: clearQueue leaves the buffer as
     // it is, and the next pass composes it where the queue changed.
     bool d_bufferClearPending = false;
+    // The texture versions when the buffer was last composed from its
+    // records: while they hold, the records describe its pixels.
+    uint64_t d_bufferComposedVersions = 0;
     // A quad of the buffer waits for its texture to reload: the pass of
     // d_bufferRetryFrame composes the buffer again.
     bool d_bufferRetryPending = false;

@@ -182,9 +182,12 @@ bool CDDRender::composeBuffer()
     };
     if (!cleared || buffer == nullptr) {
         // A further pass since the last clearQueue draws over what the
-        // buffer holds, as without the mode.
+        // buffer holds, as without the mode. The records tell what the
+        // buffer shows only while no texture changed since the quads before
+        // were composed: they are read with today's versions.
         if (buffer != nullptr)
             damage.targetUnknown(buffer);
+        const bool described = CDDTexture::contentVersions() == d_bufferComposedVersions;
         bool succeeded = true;
         for (const QueuedQuad& queued : d_quadQueue) {
             succeeded = drawQuad(colourOf(d_bufferTexture), queued) >= 0 && succeeded;
@@ -192,7 +195,7 @@ bool CDDRender::composeBuffer()
                 d_bufferedQuads.push_back(queued);
         }
         d_quadQueue.clear();
-        return succeeded;
+        return succeeded && described;
     }
     // The first pass since clearQueue: the buffer still holds the last
     // composition, which is turned into this one where they differ (black
@@ -206,8 +209,10 @@ bool CDDRender::composeBuffer()
         succeeded = damagedPass(buffer, DamagePass::IntoBuffer, true);
     }
     d_quadQueue.clear();
-    if (succeeded && versionOf(d_bufferTexture) == before && !d_bufferStale)
+    if (succeeded && versionOf(d_bufferTexture) == before && !d_bufferStale) {
+        d_bufferComposedVersions = CDDTexture::contentVersions();
         return true;
+    }
     IDirectDrawSurface* now = colourOf(d_bufferTexture);
     damage.targetUnknown(buffer);
     if (now != nullptr)
