@@ -71,6 +71,45 @@ template <class V> struct SimdKernels {
             V::leave();
     }
 
+    // Whether V tests a whole vector for transparency in general registers
+    // (allKeptAt) rather than with its own instructions.
+    static constexpr bool kScalarSkip = requires { V::kScalarSkip; };
+
+    // The bits of each 32-bit word of a vector that Op's keep() tests for
+    // 0 (a lane is kept where its bits are all 0): the colour bytes of
+    // 32-bit pixels (Op::kKeepBits), else every bit.
+    template <class Op> static constexpr uint32_t keepBits()
+    {
+        if constexpr (requires { Op::kKeepBits; })
+            return Op::kKeepBits;
+        else
+            return 0xFFFFFFFFu;
+    }
+
+    // Whether every lane of the whole vector at p is kept: its 32-bit words
+    // read into general registers, the kept bits of all of them 0.
+    template <uint32_t Bits> static bool allKeptAt(const uint8_t* p)
+    {
+        uint32_t any = 0;
+        for (uint32_t at = 0; at < V::kBytes; at += 4)
+            any |= load32(p + at);
+        return (any & Bits) == 0;
+    }
+
+    // The result of op at s and t with the kept lanes t as they were: where
+    // op gives the result as t plus a difference (op.delta) and V prefers it,
+    // the difference with the kept lanes cleared is added; else a select.
+    template <class Op, class Keep> static R keeping(const Op& op, Keep keep, R s, R t)
+    {
+        if constexpr (requires {
+                          V::kSelectByAdding;
+                          op.delta(s, t);
+                      })
+            return V::add16(t, V::andNot(keep.v, op.delta(s, t)));
+        else
+            return V::select(keep.v, t, op(s, t));
+    }
+
     // The bytes a 24-bit vector reads and writes back: its whole pixels and,
     // unless V says otherwise, the first byte of the next pixel.
     static constexpr uint32_t kSpan24 = [] {
@@ -97,13 +136,22 @@ template <class V> struct SimdKernels {
                                 dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
             uint32_t left = vectorBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
-                const R s = V::load(sp);
-                const auto keep = op.keep(s);
-                if (V::all(keep))
-                    continue;
-                R t = V::load(dp);
-                keepInRegister(t);
-                V::storeKeeping(dp, keep, t, op(s, t));
+                if constexpr (kScalarSkip) {
+                    if (allKeptAt<keepBits<Op>()>(sp))
+                        continue;
+                    const R s = V::load(sp);
+                    R t = V::load(dp);
+                    keepInRegister(t);
+                    V::store(dp, keeping(op, op.keep(s), s, t));
+                } else {
+                    const R s = V::load(sp);
+                    const auto keep = op.keep(s);
+                    if (V::all(keep))
+                        continue;
+                    R t = V::load(dp);
+                    keepInRegister(t);
+                    V::storeKeeping(dp, keep, t, op(s, t));
+                }
             }
             if (left != 0) {
                 const R s = V::loadPartial(sp, left);
@@ -267,22 +315,26 @@ template <class V> struct SimdKernels {
             const R d = V::sub16(V::bitAnd(s, blueMask), tv);
             return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
         }
+        // Where every bit is a field: the pixel is t plus each field's
+        // floor(a (s - t) / 256), placed; this is their sum. The field bits
+        // of red's (s - t) a 2^(p - 8) are that term for red; the sum wraps
+        // on the way but every field of the result lies in 0 to its
+        // maximum, so no carry crosses a field.
+        R delta(R s, R t) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu)
+        {
+            const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
+            const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
+            const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
+            const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
+            const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
+            const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
+            const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
+            return V::add16(red, V::add16(green, blue));
+        }
         R operator()(R s, R t) const
         {
             if constexpr (kRedOnTop && Format::kColourMask == 0xFFFFu) {
-                // Every bit is a field: the pixel is t plus each field's
-                // floor(a (s - t) / 256), placed. The field bits of red's
-                // (s - t) a 2^(p - 8) are that term for red; the sum wraps
-                // on the way but every field of the result lies in 0 to its
-                // maximum, so no carry crosses a field.
-                const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
-                const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
-                const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
-                const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
-                const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
-                const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
-                const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
-                return V::add16(V::add16(t, red), V::add16(green, blue));
+                return V::add16(t, delta(s, t));
             } else {
                 return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t)));
             }
@@ -370,6 +422,12 @@ template <class V> struct SimdKernels {
             const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
             return V::add16(sum, V::bitAnd(t, fields));
         }
+        // The result less t: the bits outside the fields taken off.
+        R delta(R s, R t) const requires(!Opaque)
+        {
+            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
+            return V::sub16(sum, V::andNot(fields, t));
+        }
     };
 
     template <class Op> static void alphaMasks16With(const BlendJob& job)
@@ -438,6 +496,7 @@ template <class V> struct SimdKernels {
         // The fourth byte (the high byte of the pixel's upper lane) is scaled
         // by alpha 0.
         explicit Alpha32(uint32_t a) : scaled(a, 0xFFFF00FF), colourBytes(V::set32(0x00FFFFFF)) {}
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
     };
@@ -445,6 +504,7 @@ template <class V> struct SimdKernels {
     // a = 256: the colour bytes become the source's, the fourth byte stays.
     struct Opaque32 {
         R colourBytes = V::set32(0x00FFFFFF);
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R operator()(R s, R t) const { return V::bitOr(V::bitAnd(s, colourBytes), V::andNot(colourBytes, t)); }
     };
@@ -490,23 +550,42 @@ template <class V> struct SimdKernels {
     // floor(s / 2) + floor(t / 2) per field is the rounded-up average of s
     // and t under the halving key, which clears each field's lowest bit: both
     // sums are even, so rounding up adds nothing.
-    struct HalfPixels16 {
+    template <uint32_t Mode> struct HalfPixels16 {
         R key;
         explicit HalfPixels16(uint32_t k) : key(V::set16(k)) {}
         Keep16 keep(R s) const { return V::zero16(s); }
-        R operator()(R s, R t) const { return V::avg16(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average16<Mode>(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
+
+    // The rounded-up average of keyed 16-bit lanes; where the key clears
+    // bit 0 (modes 0 and 1: blue's lowest bit), the sum of their halves
+    // where V has it.
+    template <uint32_t Mode> static R average16(R a, R b)
+    {
+        if constexpr (Mode < 2 && requires { V::halfSum16(a, b); })
+            return V::halfSum16(a, b);
+        else
+            return V::avg16(a, b);
+    }
+    // Bytes whose lowest bit is 0.
+    static R average8(R a, R b)
+    {
+        if constexpr (requires { V::halfSum8(a, b); })
+            return V::halfSum8(a, b);
+        else
+            return V::avg8(a, b);
+    }
 
     // blendHalf's pairs: a transparent half of a pair is replaced by the
     // destination pixel; only pairs with both halves transparent are kept.
-    struct HalfPairs16 {
+    template <uint32_t Mode> struct HalfPairs16 {
         R key;
         explicit HalfPairs16(uint32_t k) : key(V::set16(k)) {}
         Keep16 keep(R s) const { return V::zeroPairs16(s); }
         R operator()(R s, R t) const
         {
             const R merged = V::select16(V::zero16(s), t, s);
-            return V::avg16(V::bitAnd(merged, key), V::bitAnd(t, key));
+            return average16<Mode>(V::bitAnd(merged, key), V::bitAnd(t, key));
         }
     };
 
@@ -514,20 +593,21 @@ template <class V> struct SimdKernels {
     struct Half32 {
         R key, colourBytes;
         Half32() : key(V::set32(0x00FEFEFE)), colourBytes(V::set32(0x00FFFFFF)) {}
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
     template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPixels16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
+        rows(job, job.width * 2, HalfPixels16<Mode>(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     // The last pixel of an odd row shares its partial vector with a
     // transparent padding lane, so it is kept exactly when it is transparent.
     template <uint32_t Mode> static void halfPairs16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPairs16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
+        rows(job, job.width * 2, HalfPairs16<Mode>(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
@@ -535,7 +615,7 @@ template <class V> struct SimdKernels {
     // Both 50 % blends of 24-bit rows: floor(s / 2) + floor(t / 2) on every byte.
     struct Half24 {
         R key = V::set16(0xFEFE);
-        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
     static void half24(const BlendJob& job) { rows24(job, Half24()); }
@@ -598,6 +678,17 @@ template <class V> struct SimdKernels {
             const R tFields = Format::kColourMask == 0xFFFFu ? t : V::bitAnd(t, colour);
             return V::sub16(V::add16(sum, tFields), taken);
         }
+        // The result less t (less its bits outside the colour mask too).
+        R delta(R s, R t) const requires(!Opaque)
+        {
+            const R sum = V::add16(V::add16(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
+                                            channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1)),
+                                   channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            if constexpr (Format::kColourMask == 0xFFFFu)
+                return V::sub16(sum, taken);
+            else
+                return V::sub16(sum, V::add16(taken, V::andNot(colour, t)));
+        }
     };
 
     // The pairs with Op (the two-pixel form), then the last pixel of an odd
@@ -646,6 +737,7 @@ template <class V> struct SimdKernels {
               colourBytes(V::set32(0x00FFFFFF))
         {
         }
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
         R operator()(R s, R t) const
@@ -766,17 +858,21 @@ template <class V> struct SimdKernels {
             const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
             const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
-            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
-                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
-                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
-                if (job.alphaSource != job.source)
-                    prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
-            }
+            if constexpr (kPrefetch)
+                for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
+                    prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                                dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+                    if (job.alphaSource != job.source)
+                        prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
+                }
             uint32_t left = rowBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, ap += V::kBytes, dp += V::kBytes) {
+                if constexpr (kScalarSkip)
+                    if (allKeptAt<Op::kKeepBits>(Op::kAlphaInSource ? sp : ap))
+                        continue;
                 const R a = V::load(Op::kAlphaInSource ? sp : ap);
                 const auto keep = op.keep(a);
-                if (V::all(keep))
+                if (!kScalarSkip && V::all(keep))
                     continue;
                 const R s = Op::kAlphaInSource ? a : V::load(sp);
                 if constexpr (Op::kForm != TexelForm::General) {
@@ -802,6 +898,7 @@ template <class V> struct SimdKernels {
                 }
             }
         }
+        leave();
     }
 
     // a with the lanes under keep cleared.
@@ -885,6 +982,7 @@ template <class V> struct SimdKernels {
                 values[c] = V::set16(fields[c].valueMask());
             }
         }
+        static constexpr uint32_t kKeepBits = 0x00FF00FFu;
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
         bool opaque(R a) const { return allSet(a, alphaByte); }
         // The source term of a field, round(s G / 255), at most v.
@@ -963,6 +1061,7 @@ template <class V> struct SimdKernels {
                 spreadAlpha = V::repeat128(kSpread);
             }
         }
+        static constexpr uint32_t kKeepBits = 0xFF000000u;
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
         bool opaque(R a) const { return allSet(a, alphaBytes); }
         // Bytes from their values in the even and the odd lanes.
@@ -1084,6 +1183,7 @@ template <class V> struct SimdKernels {
                 copySmall<kSpan>(dp, destinationBytes, left);
             }
         }
+        leave();
     }
 
     static void texelAlpha24(const BlendJob& job)
