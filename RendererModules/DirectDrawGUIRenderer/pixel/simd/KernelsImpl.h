@@ -471,17 +471,30 @@ template <class V> struct SimdKernels {
     // t + scaled(s) - scaled(t) then holds each byte's
     // t + floor(s a / 256) - floor(t a / 256) exactly, as every byte of the
     // result stays within 0-255.
+    // Where V composes the unsigned high half of several instructions, the
+    // two bytes of a lane are scaled apart instead: the low byte's
+    // floor(lo a / 256) is the high byte of lo a (below 2^16), shifted down;
+    // the high byte's is the high byte of hi a in place, with 0 for the
+    // factor of a high byte scaled by 0.
     struct ByteScale {
-        R alphaHigh, alpha, keptProduct;
+        R alphaHigh, alpha, keptProduct, oddAlpha, lowBytes, highBytes;
         ByteScale(uint32_t a, uint32_t keptProductPair)
-            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(keptProductPair))
+            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(keptProductPair)),
+              oddAlpha(V::set32(a | ((keptProductPair >> 16) == 0xFFFFu ? 0 : a << 16))), lowBytes(V::set16(0x00FF)),
+              highBytes(V::set16(0xFF00))
         {
         }
         R operator()(R x) const
         {
-            const R q = V::mulhu16(x, alphaHigh);
-            const R p = V::mullo16(V::template srli16<8>(x), alpha);
-            return V::sub16(q, V::bitAnd(p, keptProduct));
+            if constexpr (kSlowUnsignedMulHigh) {
+                const R low = V::template srli16<8>(V::mullo16(V::bitAnd(x, lowBytes), alpha));
+                const R high = V::bitAnd(V::mullo16(V::template srli16<8>(x), oddAlpha), highBytes);
+                return V::bitOr(low, high);
+            } else {
+                const R q = V::mulhu16(x, alphaHigh);
+                const R p = V::mullo16(V::template srli16<8>(x), alpha);
+                return V::sub16(q, V::bitAnd(p, keptProduct));
+            }
         }
     };
 
@@ -498,7 +511,8 @@ template <class V> struct SimdKernels {
         explicit Alpha32(uint32_t a) : scaled(a, 0xFFFF00FF), colourBytes(V::set32(0x00FFFFFF)) {}
         static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+        R operator()(R s, R t) const { return V::add16(t, delta(s, t)); }
+        R delta(R s, R t) const { return V::sub16(scaled(s), scaled(t)); }
     };
 
     // a = 256: the colour bytes become the source's, the fourth byte stays.
@@ -725,6 +739,25 @@ template <class V> struct SimdKernels {
             modulated16With<Format, Modulated16<Format, false>>(job);
     }
 
+    // floor(b f / 256) of the low (scaledEven) or high (scaledOdd) byte b
+    // of every lane, f below 256: the unsigned high half of b placed in the
+    // high byte times f, or, where V composes that of several instructions,
+    // the high byte of b f (below 2^16) shifted down.
+    static R scaledEven(R x, R factor, R lowBytes)
+    {
+        if constexpr (kSlowUnsignedMulHigh)
+            return V::template srli16<8>(V::mullo16(V::bitAnd(x, lowBytes), factor));
+        else
+            return V::mulhu16(V::template slli16<8>(x), factor);
+    }
+    static R scaledOdd(R x, R factor, R highBytes)
+    {
+        if constexpr (kSlowUnsignedMulHigh)
+            return V::template srli16<8>(V::mullo16(V::template srli16<8>(x), factor));
+        else
+            return V::mulhu16(V::bitAnd(x, highBytes), factor);
+    }
+
     // Mode 4, one pixel at a time (no pair structure): per colour byte
     // m = floor(s f / 256), r = t + floor(a (m - t) / 256), fourth byte 0.
     // floor(a (m - t) / 256) is the high half of ((m - t) << 7) * 2a.
@@ -742,8 +775,8 @@ template <class V> struct SimdKernels {
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
         R operator()(R s, R t) const
         {
-            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
-            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R mEven = scaledEven(s, evenFactor, lowBytes);
+            const R mOdd = scaledOdd(s, oddFactor, highBytes);
             const R even = blend(mEven, V::bitAnd(t, lowBytes));
             const R odd = blend(mOdd, V::template srli16<8>(t));
             return V::bitAnd(V::bitOr(even, V::template slli16<8>(odd)), colourBytes);
@@ -774,8 +807,8 @@ template <class V> struct SimdKernels {
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
         R operator()(R s, R t) const
         {
-            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
-            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R mEven = scaledEven(s, evenFactor, lowBytes);
+            const R mOdd = scaledOdd(s, oddFactor, highBytes);
             const R even = blend(mEven, V::bitAnd(t, lowBytes));
             const R odd = blend(mOdd, V::template srli16<8>(t));
             return V::bitOr(even, V::template slli16<8>(odd));
@@ -1144,7 +1177,7 @@ template <class V> struct SimdKernels {
     template <class Op> static void rowsWithAlpha24(const BlendJob& job, const Op& op)
     {
         constexpr uint32_t kStep = 3 * V::kPixels24;
-        constexpr uint32_t kSpan = kStep + 1;
+        constexpr uint32_t kSpan = kSpan24; // the bytes a vector reads and writes
         const typename V::Written24 written;
         const typename V::Spread24 spread;
         const auto blend = [&](uint8_t* at, R s, R a, R t) {
