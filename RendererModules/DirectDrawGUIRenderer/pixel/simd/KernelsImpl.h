@@ -96,6 +96,16 @@ template <class V> struct SimdKernels {
         return (any & Bits) == 0;
     }
 
+    // Whether the Bits of every 32-bit word of the whole vector at p are
+    // all set, read into general registers.
+    template <uint32_t Bits> static bool allSetAt(const uint8_t* p)
+    {
+        uint32_t all = Bits;
+        for (uint32_t at = 0; at < V::kBytes; at += 4)
+            all &= load32(p + at);
+        return all == Bits;
+    }
+
     // The result of op at s and t with the kept lanes t as they were: where
     // op gives the result as t plus a difference (op.delta) and V prefers it,
     // the difference with the kept lanes cleared is added; else a select.
@@ -135,15 +145,33 @@ template <class V> struct SimdKernels {
                     prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
                                 dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
             uint32_t left = vectorBytes;
-            for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
-                if constexpr (kScalarSkip) {
-                    if (allKeptAt<keepBits<Op>()>(sp))
-                        continue;
-                    const R s = V::load(sp);
-                    R t = V::load(dp);
+            if constexpr (kScalarSkip) {
+                // Two vectors a step, counted down: the loop's own
+                // instructions are spread over twice the work.
+                const auto one = [&](const uint8_t* at, uint8_t* to) {
+                    if (allKeptAt<keepBits<Op>()>(at))
+                        return;
+                    const R s = V::load(at);
+                    R t = V::load(to);
                     keepInRegister(t);
-                    V::store(dp, keeping(op, op.keep(s), s, t));
-                } else {
+                    V::store(to, keeping(op, op.keep(s), s, t));
+                };
+                for (uint32_t steps = left / (2 * V::kBytes); steps != 0; --steps) {
+                    one(sp, dp);
+                    one(sp + V::kBytes, dp + V::kBytes);
+                    sp += 2 * V::kBytes;
+                    dp += 2 * V::kBytes;
+                }
+                left %= 2 * V::kBytes;
+                if (left >= V::kBytes) {
+                    one(sp, dp);
+                    sp += V::kBytes;
+                    dp += V::kBytes;
+                    left -= V::kBytes;
+                }
+            }
+            for (; !kScalarSkip && left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
+                {
                     const R s = V::load(sp);
                     const auto keep = op.keep(s);
                     if (V::all(keep))
@@ -909,7 +937,7 @@ template <class V> struct SimdKernels {
                     continue;
                 const R s = Op::kAlphaInSource ? a : V::load(sp);
                 if constexpr (Op::kForm != TexelForm::General) {
-                    if (op.opaque(a)) {
+                    if (kScalarSkip ? allSetAt<Op::kKeepBits>(Op::kAlphaInSource ? sp : ap) : op.opaque(a)) {
                         V::store(dp, op.copy(s));
                         continue;
                     }
@@ -958,7 +986,7 @@ template <class V> struct SimdKernels {
         R operator()(R x) const
         {
             const R y = V::add16(x, bias);
-            if constexpr (requires(R v) { V::mulhu16(v, v); })
+            if constexpr (requires(R v) { V::mulhu16(v, v); } && !kSlowUnsignedMulHigh)
                 return V::mulhu16(y, scale);
             else
                 return V::template srli16<8>(V::add16(y, V::template srli16<8>(y)));

@@ -174,7 +174,9 @@ struct Vec {
     static Keep32 zeroMasked32(R s, R mask) { return {_mm_cmpeq_pi32(_mm_and_si64(s, mask), _mm_setzero_si64())}; }
     static bool all(Keep16 k) { return packed(k.v) == -1; }
     static bool all(Keep32 k) { return packed(k.v) == -1; }
-    static R select(R keep, R t, R r) { return _mm_or_si64(_mm_and_si64(keep, t), _mm_andnot_si64(keep, r)); }
+    // r with t where keep is set, as r ^ ((r ^ t) & keep): each operand is
+    // used once, so two-operand MMX code needs no copy of keep or t.
+    static R select(R keep, R t, R r) { return _mm_xor_si64(r, _mm_and_si64(_mm_xor_si64(r, t), keep)); }
     static R select16(Keep16 k, R t, R r) { return select(k.v, t, r); }
 
     template <class Keep> static void storeKeeping(uint8_t* p, Keep k, R t, R r) { store(p, select(k.v, t, r)); }
