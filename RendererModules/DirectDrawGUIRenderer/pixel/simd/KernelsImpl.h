@@ -19,7 +19,11 @@
 // vector also reads the first byte (with MMX the first two bytes) of the
 // pixel after its own and writes them back as read; it is used only where
 // those bytes are in the row, and the next vector, which starts at the first
-// of them, is loaded before it is stored. Besides the loads and stores there
+// of them, is loaded before it is stored. Where V asks for it (MMX), 24-bit
+// rows go eight pixels as three whole vectors while the row holds a byte
+// after them, the pixels tested by 32-bit loads into general registers (the
+// last of which reads that byte), and whole vectors of other rows are tested
+// for transparency by 32-bit loads of their own bytes. Besides the loads and stores there
 // are prefetch hints (not with MMX), for rows of the same two rectangles
 // only; a hint reads nothing and cannot fault. Inner loops hold their
 // constants in registers, allocate nothing and call nothing. MMX kernels end
@@ -38,6 +42,22 @@
 
 namespace ZorvUISystem {
 namespace {
+
+// The byte masks of a group of eight 24-bit pixels, one entry for each set
+// of written pixels (bit p: pixel p): its bytes all ones where their pixel
+// is written. A variable template: only the objects that use it hold it.
+struct GroupMasks24 {
+    uint8_t bytes[256][24];
+};
+constexpr GroupMasks24 makeGroupMasks24()
+{
+    GroupMasks24 m{};
+    for (uint32_t written = 0; written < 256; ++written)
+        for (uint32_t b = 0; b < 24; ++b)
+            m.bytes[written][b] = ((written >> (b / 3)) & 1u) != 0 ? 0xFF : 0x00;
+    return m;
+}
+template <class = void> constexpr GroupMasks24 kGroupMasks24 = makeGroupMasks24();
 
 template <class V> struct SimdKernels {
     using R = typename V::R;
@@ -224,6 +244,9 @@ template <class V> struct SimdKernels {
                     prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
                                 dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
             uint32_t left = rowBytes;
+            if constexpr (kGroups24)
+                for (; left > kGroup24; left -= kGroup24, sp += kGroup24, dp += kGroup24)
+                    group24(sp, dp, op);
             if (left >= kSpan) {
                 R s = V::load24(sp), t = V::load24(dp);
                 for (; left >= kSpan + kStep; left -= kStep, sp += kStep, dp += kStep) {
@@ -248,6 +271,52 @@ template <class V> struct SimdKernels {
             }
         }
         leave();
+    }
+
+    // Whether V's 24-bit rows go eight pixels (three whole vectors) a group
+    // where it can: V's vectors hold a whole number of pixels plus two bytes
+    // of the next one, so that one vector a pixel pair wastes a quarter of
+    // every vector and needs a select to write those bytes back.
+    static constexpr bool kGroups24 = requires { V::kGroups24; };
+    static constexpr uint32_t kGroup24 = 3 * V::kBytes;
+
+    // op at the vector of a group that starts Offset bytes after the group
+    // (a pixel's first byte for Offset 0 only): an op whose bytes differ by
+    // channel gives at<Offset>, the others are the same at every byte.
+    template <uint32_t Offset, class Op> static R opAt(const Op& op, R s, R t)
+    {
+        if constexpr (requires { op.template at<Offset>(s, t); })
+            return op.template at<Offset>(s, t);
+        else
+            return op(s, t);
+    }
+
+    // One group of eight pixels (the row holds at least one byte after it,
+    // which a pixel's 32-bit load reads). The pixels written, those whose
+    // source has a byte that is not 0, are found in general registers
+    // ((x + 2^24 - 1) >> 24 is 1 exactly where the 24-bit pixel x is not
+    // 0); the three vectors are blended whole and kept under the group's
+    // byte masks, one after the other.
+    template <class Op> static void group24(const uint8_t* sp, uint8_t* dp, const Op& op)
+    {
+        static_assert(kGroup24 == sizeof kGroupMasks24<>.bytes[0], "eight pixels a group");
+        uint32_t written = 0;
+        for (uint32_t p = 0; p < 8; ++p)
+            written |= (((load32(sp + 3 * p) & 0x00FFFFFFu) + 0x00FFFFFFu) >> 24) << p;
+        if (written == 0)
+            return;
+        const uint8_t* masks = kGroupMasks24<>.bytes[written];
+        vectorOfGroup24<0>(sp, dp, masks, op);
+        vectorOfGroup24<V::kBytes>(sp, dp, masks, op);
+        vectorOfGroup24<2 * V::kBytes>(sp, dp, masks, op);
+    }
+    template <uint32_t Offset, class Op>
+    static void vectorOfGroup24(const uint8_t* sp, uint8_t* dp, const uint8_t* masks, const Op& op)
+    {
+        const R s = V::load(sp + Offset);
+        R t = V::load(dp + Offset);
+        keepInRegister(t);
+        V::store(dp + Offset, V::select(V::load(masks + Offset), opAt<Offset>(op, s, t), t));
     }
 
     static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)
@@ -815,8 +884,13 @@ template <class V> struct SimdKernels {
 
     // Mode 3 on bytes as they lie: m = floor(s f / 256) with the factor of
     // each byte's channel (V::channelOfByte24), r = t + floor(a (m - t) / 256).
+    // In groups of three vectors (kGroups24) the second and third vector
+    // start one and two bytes into a pixel (for 8-byte vectors): they take
+    // the factors of their bytes' channels from there (at<Offset>).
     struct Modulated24 {
-        R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
+        static constexpr uint32_t kPhases = kGroups24 ? 3 : 1;
+        R evenFactor[kPhases], oddFactor[kPhases];
+        R doubleAlpha, highBytes, lowBytes;
 
         explicit Modulated24(const BlendJob& job)
             : doubleAlpha(V::set16(2 * job.alpha)), highBytes(V::set16(0xFF00)), lowBytes(V::set16(0x00FF))
@@ -824,23 +898,28 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor),
                                            static_cast<uint16_t>(job.greenFactor),
                                            static_cast<uint16_t>(job.redFactor)};
-            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
-                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            for (uint32_t phase = 0; phase < kPhases; ++phase) {
+                const uint32_t start = phase * V::kBytes;
+                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
+                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
+                }
+                evenFactor[phase] = V::loadConstant(even);
+                oddFactor[phase] = V::loadConstant(odd);
             }
-            evenFactor = V::loadConstant(even);
-            oddFactor = V::loadConstant(odd);
         }
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
-        R operator()(R s, R t) const
+        template <uint32_t Offset> R at(R s, R t) const
         {
-            const R mEven = scaledEven(s, evenFactor, lowBytes);
-            const R mOdd = scaledOdd(s, oddFactor, highBytes);
+            constexpr uint32_t kPhase = Offset / V::kBytes;
+            const R mEven = scaledEven(s, evenFactor[kPhase], lowBytes);
+            const R mOdd = scaledOdd(s, oddFactor[kPhase], highBytes);
             const R even = blend(mEven, V::bitAnd(t, lowBytes));
             const R odd = blend(mOdd, V::template srli16<8>(t));
             return V::bitOr(even, V::template slli16<8>(odd));
         }
+        R operator()(R s, R t) const { return at<0>(s, t); }
     };
 
     static void modulated24(const BlendJob& job) { rows24(job, Modulated24(job)); }

@@ -54,6 +54,8 @@ struct Vec {
     static constexpr uint32_t kPixels24 = 2;
     static constexpr uint32_t kSpan24 = 8;
     static constexpr uint32_t channelOfByte24(uint32_t byte) { return byte % 3; }
+    // Where a row has room, eight pixels go as three whole vectors.
+    static constexpr bool kGroups24 = true;
     // The first MMX processors have no prefetch instruction.
     static constexpr bool kPrefetch = false;
     // mulhu16 below takes six instructions besides the multiply.
