@@ -59,6 +59,24 @@ constexpr GroupMasks24 makeGroupMasks24()
 }
 template <class = void> constexpr GroupMasks24 kGroupMasks24 = makeGroupMasks24();
 
+// The bytes of the three 8-byte vectors of a group of eight 24-bit pixels by
+// their distance from their pixel's first byte: masks[3 v + k] has all ones
+// in the bytes of vector v that lie k bytes after it.
+struct DistanceMasks24 {
+    uint64_t masks[9];
+};
+constexpr DistanceMasks24 makeDistanceMasks24()
+{
+    DistanceMasks24 d{};
+    for (uint32_t v = 0; v < 3; ++v)
+        for (uint32_t k = 0; k < 3; ++k)
+            for (uint32_t j = 0; j < 8; ++j)
+                if ((8 * v + j) % 3 == k)
+                    d.masks[3 * v + k] |= uint64_t{0xFF} << (8 * j);
+    return d;
+}
+template <class = void> constexpr DistanceMasks24 kDistanceMasks24 = makeDistanceMasks24();
+
 template <class V> struct SimdKernels {
     using R = typename V::R;
     using Keep16 = typename V::Keep16;
@@ -1239,9 +1257,13 @@ template <class V> struct SimdKernels {
     // per byte, from the texel's alpha (byte 0 of its alpha pixel, spread
     // over its three bytes) and the factor of the byte's channel; the terms
     // as in mode 4.
+    // In groups of three vectors (kGroups24) the weights of the second and
+    // third vector are those of their bytes' channels (at<Offset>).
     template <bool Plain> struct TexelAlpha24 {
+        static constexpr uint32_t kPhases = kGroups24 && !Plain ? 3 : 1;
         Divide255 divide;
-        R evenWeight, oddWeight, constantAlpha, full, lowBytes;
+        R evenWeight[kPhases], oddWeight[kPhases];
+        R constantAlpha, full, lowBytes;
 
         explicit TexelAlpha24(const BlendJob& job)
             : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF))
@@ -1249,13 +1271,16 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(divideRounded255(job.blueFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.greenFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.redFactor * job.alpha))};
-            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
-                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            for (uint32_t phase = 0; phase < kPhases; ++phase) {
+                const uint32_t start = phase * V::kBytes;
+                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
+                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
+                }
+                evenWeight[phase] = V::loadConstant(even);
+                oddWeight[phase] = V::loadConstant(odd);
             }
-            evenWeight = V::loadConstant(even);
-            oddWeight = V::loadConstant(odd);
         }
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         R rest(R alphas) const
@@ -1266,17 +1291,19 @@ template <class V> struct SimdKernels {
                 return V::sub16(full, divide(V::mullo16(alphas, constantAlpha)));
         }
         // alphas: each byte's texel alpha.
-        R operator()(R s, R alphas, R t) const
+        template <uint32_t Offset> R at(R s, R alphas, R t) const
         {
+            constexpr uint32_t kPhase = Plain ? 0 : Offset / V::kBytes;
             const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest(V::bitAnd(alphas, lowBytes)))),
                                  divide(V::mullo16(V::template srli16<8>(t), rest(V::template srli16<8>(alphas)))));
             if constexpr (Plain)
                 return V::addsU8(s, kept);
             else
-                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight)),
-                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight))),
+                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight[kPhase])),
+                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight[kPhase]))),
                                  kept);
         }
+        R operator()(R s, R alphas, R t) const { return at<0>(s, alphas, t); }
     };
 
     // rows24 with the alpha surface beside the source: a pixel is written
@@ -1299,6 +1326,9 @@ template <class V> struct SimdKernels {
             const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
             uint32_t left = rowBytes;
+            if constexpr (kGroups24)
+                for (; left >= kGroup24; left -= kGroup24, sp += kGroup24, ap += kGroup24, dp += kGroup24)
+                    alphaGroup24(sp, ap, dp, op);
             if (left >= kSpan) {
                 R t = V::load24(dp);
                 for (; left >= kSpan + kStep; left -= kStep, sp += kStep, ap += kStep, dp += kStep) {
@@ -1324,6 +1354,42 @@ template <class V> struct SimdKernels {
             }
         }
         leave();
+    }
+
+    // One group of eight texels (kGroups24) with their alpha surface: each
+    // byte's texel alpha is the alpha byte at its pixel's first byte. The
+    // first vector starts at a pixel: its bytes take the alpha bytes one and
+    // two bytes before them by shifts within the vector; the second and
+    // third start inside a pixel and take them from loads one and two bytes
+    // earlier (in the group). A byte is kept where its texel's alpha is 0;
+    // a group of transparent texels is passed over.
+    template <class Op> static void alphaGroup24(const uint8_t* sp, const uint8_t* ap, uint8_t* dp, const Op& op)
+    {
+        static_assert(kGroup24 == 24, "eight pixels of three bytes in three 8-byte vectors");
+        const auto distance = [](uint32_t i) {
+            return V::loadConstant(&kDistanceMasks24<>.masks[i]); // x86: the bytes in order
+        };
+        const R a = V::load(ap);
+        const R alphas0 = V::bitOr3(V::bitAnd(a, distance(0)), V::bitAnd(V::template slliBytes64<1>(a), distance(1)),
+                                    V::bitAnd(V::template slliBytes64<2>(a), distance(2)));
+        const R alphas1 = V::bitOr3(V::bitAnd(V::load(ap + 8), distance(3)), V::bitAnd(V::load(ap + 7), distance(4)),
+                                    V::bitAnd(V::load(ap + 6), distance(5)));
+        const R alphas2 = V::bitOr3(V::bitAnd(V::load(ap + 16), distance(6)), V::bitAnd(V::load(ap + 15), distance(7)),
+                                    V::bitAnd(V::load(ap + 14), distance(8)));
+        if (V::none(V::bitOr3(alphas0, alphas1, alphas2)))
+            return;
+        alphaVectorOfGroup24<0>(sp, dp, alphas0, op);
+        alphaVectorOfGroup24<8>(sp, dp, alphas1, op);
+        alphaVectorOfGroup24<16>(sp, dp, alphas2, op);
+    }
+    template <uint32_t Offset, class Op>
+    static void alphaVectorOfGroup24(const uint8_t* sp, uint8_t* dp, R alphas, const Op& op)
+    {
+        const R s = V::load(sp + Offset);
+        R t = V::load(dp + Offset);
+        keepInRegister(t);
+        const R kept = V::cmpeq8(alphas, V::zero());
+        V::store(dp + Offset, V::select(kept, t, op.template at<Offset>(s, alphas, t)));
     }
 
     static void texelAlpha24(const BlendJob& job)

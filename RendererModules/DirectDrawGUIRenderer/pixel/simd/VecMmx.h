@@ -156,6 +156,8 @@ struct Vec {
     // carry out of a lane or byte and the bit shifted in from the next byte 0.
     static R halfSum16(R a, R b) { return _mm_add_pi16(_mm_srli_pi16(a, 1), _mm_srli_pi16(b, 1)); }
     static R halfSum8(R a, R b) { return halfSum16(a, b); }
+    template <int N> static R slliBytes64(R a) { return _mm_slli_si64(a, 8 * N); }
+    static R cmpeq8(R a, R b) { return _mm_cmpeq_pi8(a, b); }
     template <int N> static R srli16(R a) { return _mm_srli_pi16(a, N); }
     template <int N> static R slli16(R a) { return _mm_slli_pi16(a, N); }
     template <int N> static R srai16(R a) { return _mm_srai_pi16(a, N); }
