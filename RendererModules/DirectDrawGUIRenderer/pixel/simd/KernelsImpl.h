@@ -679,19 +679,19 @@ template <class V> struct SimdKernels {
     // floor(s / 2) + floor(t / 2) per field is the rounded-up average of s
     // and t under the halving key, which clears each field's lowest bit: both
     // sums are even, so rounding up adds nothing.
-    template <uint32_t Mode> struct HalfPixels16 {
+    struct HalfPixels16 {
         R key;
         explicit HalfPixels16(uint32_t k) : key(V::set16(k)) {}
         Keep16 keep(R s) const { return V::zero16(s); }
-        R operator()(R s, R t) const { return average16<Mode>(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average16(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
-    // The rounded-up average of keyed 16-bit lanes; where the key clears
-    // bit 0 (modes 0 and 1: blue's lowest bit), the sum of their halves
-    // where V has it.
-    template <uint32_t Mode> static R average16(R a, R b)
+    // The rounded-up average of keyed 16-bit lanes: a halving key never
+    // holds bit 0 (it keeps a bit only where the bit below is of the same
+    // field), so it is the sum of their halves where V has that.
+    static R average16(R a, R b)
     {
-        if constexpr (Mode < 2 && requires { V::halfSum16(a, b); })
+        if constexpr (requires { V::halfSum16(a, b); })
             return V::halfSum16(a, b);
         else
             return V::avg16(a, b);
@@ -707,14 +707,14 @@ template <class V> struct SimdKernels {
 
     // blendHalf's pairs: a transparent half of a pair is replaced by the
     // destination pixel; only pairs with both halves transparent are kept.
-    template <uint32_t Mode> struct HalfPairs16 {
+    struct HalfPairs16 {
         R key;
         explicit HalfPairs16(uint32_t k) : key(V::set16(k)) {}
         Keep16 keep(R s) const { return V::zeroPairs16(s); }
         R operator()(R s, R t) const
         {
             const R merged = V::select16(V::zero16(s), t, s);
-            return average16<Mode>(V::bitAnd(merged, key), V::bitAnd(t, key));
+            return average16(V::bitAnd(merged, key), V::bitAnd(t, key));
         }
     };
 
@@ -729,14 +729,14 @@ template <class V> struct SimdKernels {
 
     template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPixels16<Mode>(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
+        rows(job, job.width * 2, HalfPixels16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     // The last pixel of an odd row shares its partial vector with a
     // transparent padding lane, so it is kept exactly when it is transparent.
     template <uint32_t Mode> static void halfPairs16(const BlendJob& job)
     {
-        rows(job, job.width * 2, HalfPairs16<Mode>(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
+        rows(job, job.width * 2, HalfPairs16(halvingKeyOfMode(Mode, job.destinationMasks)), NoRest{});
     }
 
     static void half32(const BlendJob& job) { rows(job, job.width * 4, Half32(), NoRest{}); }
