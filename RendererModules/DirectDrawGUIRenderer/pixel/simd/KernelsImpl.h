@@ -208,16 +208,15 @@ template <class V> struct SimdKernels {
                     left -= V::kBytes;
                 }
             }
-            for (; !kScalarSkip && left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
-                {
-                    const R s = V::load(sp);
-                    const auto keep = op.keep(s);
-                    if (V::all(keep))
-                        continue;
-                    R t = V::load(dp);
-                    keepInRegister(t);
-                    V::storeKeeping(dp, keep, t, op(s, t));
-                }
+            // (With kScalarSkip fewer than V::kBytes bytes are left here.)
+            for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
+                const R s = V::load(sp);
+                const auto keep = op.keep(s);
+                if (V::all(keep))
+                    continue;
+                R t = V::load(dp);
+                keepInRegister(t);
+                V::storeKeeping(dp, keep, t, op(s, t));
             }
             if (left != 0) {
                 const R s = V::loadPartial(sp, left);
