@@ -158,6 +158,23 @@ template <class V> struct SimdKernels {
             return V::select(keep.v, t, op(s, t));
     }
 
+    // The source and destination vectors of one step, for an op's deltaOf:
+    // Held, read once into registers; Reloaded (where V has reload), read
+    // from memory again at every use, where keeping a copy in another
+    // register would cost an instruction of the vector pipes (two-operand
+    // MMX) and a load costs none.
+    struct Held {
+        R sv, tv;
+        R s() const { return sv; }
+        R t() const { return tv; }
+    };
+    struct Reloaded {
+        const uint8_t* sp;
+        const uint8_t* dp;
+        R s() const { return V::reload(sp); }
+        R t() const { return V::reload(dp); }
+    };
+
     // The bytes a 24-bit vector reads and writes back: its whole pixels and,
     // unless V says otherwise, the first byte of the next pixel.
     static constexpr uint32_t kSpan24 = [] {
@@ -189,10 +206,18 @@ template <class V> struct SimdKernels {
                 const auto one = [&](const uint8_t* at, uint8_t* to) {
                     if (allKeptAt<keepBits<Op>()>(at))
                         return;
-                    const R s = V::load(at);
-                    R t = V::load(to);
-                    keepInRegister(t);
-                    V::store(to, keeping(op, op.keep(s), s, t));
+                    if constexpr (requires(const uint8_t* p) { op.deltaOf(Reloaded{p, p}); }) {
+                        const Reloaded in{at, to};
+                        V::store(to, V::add16(in.t(), V::andNot(op.keep(in.s()).v, op.deltaOf(in))));
+                    } else if constexpr (requires(const uint8_t* p) { V::reload(p); }) {
+                        const Reloaded in{at, to};
+                        V::store(to, V::select(op.keep(in.s()).v, in.t(), op(in.s(), in.t())));
+                    } else {
+                        const R s = V::load(at);
+                        R t = V::load(to);
+                        keepInRegister(t);
+                        V::store(to, keeping(op, op.keep(s), s, t));
+                    }
                 };
                 for (uint32_t steps = left / (2 * V::kBytes); steps != 0; --steps) {
                     one(sp, dp);
@@ -330,10 +355,20 @@ template <class V> struct SimdKernels {
     template <uint32_t Offset, class Op>
     static void vectorOfGroup24(const uint8_t* sp, uint8_t* dp, const uint8_t* masks, const Op& op)
     {
-        const R s = V::load(sp + Offset);
-        R t = V::load(dp + Offset);
-        keepInRegister(t);
-        V::store(dp + Offset, V::select(V::load(masks + Offset), opAt<Offset>(op, s, t), t));
+        if constexpr (requires(const uint8_t* p) { V::reload(p); }) {
+            const Reloaded in{sp + Offset, dp + Offset};
+            R r;
+            if constexpr (requires { op.deltaOf(in); })
+                r = V::add16(in.t(), op.deltaOf(in));
+            else
+                r = opAt<Offset>(op, in.s(), in.t());
+            V::store(dp + Offset, V::select(V::load(masks + Offset), r, in.t()));
+        } else {
+            const R s = V::load(sp + Offset);
+            R t = V::load(dp + Offset);
+            keepInRegister(t);
+            V::store(dp + Offset, V::select(V::load(masks + Offset), opAt<Offset>(op, s, t), t));
+        }
     }
 
     static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)
@@ -434,17 +469,17 @@ template <class V> struct SimdKernels {
         // of red's (s - t) a 2^(p - 8) are that term for red; the sum wraps
         // on the way but every field of the result lies in 0 to its
         // maximum, so no carry crosses a field.
-        R delta(R s, R t) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu)
+        template <class In> R deltaOf(const In& in) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu)
         {
-            const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
-            const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
+            const R dRed = V::sub16(V::template srli16<kR.position>(in.s()), V::template srli16<kR.position>(in.t()));
             const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
-            const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
+            const R dGreen = V::sub16(V::bitAnd(in.s(), greenMask), V::bitAnd(in.t(), greenMask));
             const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
-            const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
+            const R dBlue = V::sub16(V::bitAnd(in.s(), blueMask), V::bitAnd(in.t(), blueMask));
             const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
             return V::add16(red, V::add16(green, blue));
         }
+        R delta(R s, R t) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu) { return deltaOf(Held{s, t}); }
         R operator()(R s, R t) const
         {
             if constexpr (kRedOnTop && Format::kColourMask == 0xFFFFu) {
@@ -524,24 +559,26 @@ template <class V> struct SimdKernels {
             fields = V::set16(all);
         }
         Keep16 keep(R s) const { return V::zero16(s); }
-        R scaled(R s, R t, int c) const
+        template <class In> R scaled(const In& in, int c) const
         {
-            const R d = V::sub16(V::bitAnd(s, masks[c]), V::bitAnd(t, masks[c]));
+            const R d = V::sub16(V::bitAnd(in.s(), masks[c]), V::bitAnd(in.t(), masks[c]));
             return V::andNot(below[c], V::mulhi16(V::template slli16<1>(d), alphaHalf));
         }
         R operator()(R s, R t) const
         {
             if constexpr (Opaque)
                 return V::bitAnd(s, fields);
-            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
+            const Held in{s, t};
+            const R sum = V::add16(V::add16(scaled(in, 0), scaled(in, 1)), scaled(in, 2));
             return V::add16(sum, V::bitAnd(t, fields));
         }
         // The result less t: the bits outside the fields taken off.
-        R delta(R s, R t) const requires(!Opaque)
+        template <class In> R deltaOf(const In& in) const requires(!Opaque)
         {
-            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
-            return V::sub16(sum, V::andNot(fields, t));
+            const R sum = V::add16(V::add16(scaled(in, 0), scaled(in, 1)), scaled(in, 2));
+            return V::sub16(sum, V::andNot(fields, in.t()));
         }
+        R delta(R s, R t) const requires(!Opaque) { return deltaOf(Held{s, t}); }
     };
 
     template <class Op> static void alphaMasks16With(const BlendJob& job)
@@ -598,12 +635,17 @@ template <class V> struct SimdKernels {
               highBytes(V::set16(0xFF00))
         {
         }
+        // x() gives the vector at each use.
+        template <class X> R of(const X& x) const
+        {
+            const R low = V::template srli16<8>(V::mullo16(V::bitAnd(x(), lowBytes), alpha));
+            const R high = V::bitAnd(V::mullo16(V::template srli16<8>(x()), oddAlpha), highBytes);
+            return V::bitOr(low, high);
+        }
         R operator()(R x) const
         {
             if constexpr (kSlowUnsignedMulHigh) {
-                const R low = V::template srli16<8>(V::mullo16(V::bitAnd(x, lowBytes), alpha));
-                const R high = V::bitAnd(V::mullo16(V::template srli16<8>(x), oddAlpha), highBytes);
-                return V::bitOr(low, high);
+                return of([x] { return x; });
             } else {
                 const R q = V::mulhu16(x, alphaHigh);
                 const R p = V::mullo16(V::template srli16<8>(x), alpha);
@@ -627,6 +669,10 @@ template <class V> struct SimdKernels {
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R operator()(R s, R t) const { return V::add16(t, delta(s, t)); }
         R delta(R s, R t) const { return V::sub16(scaled(s), scaled(t)); }
+        template <class In> R deltaOf(const In& in) const requires(kSlowUnsignedMulHigh)
+        {
+            return V::sub16(scaled.of([&] { return in.s(); }), scaled.of([&] { return in.t(); }));
+        }
     };
 
     // a = 256: the colour bytes become the source's, the fourth byte stays.
@@ -660,6 +706,10 @@ template <class V> struct SimdKernels {
         ByteScale scaled;
         explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
         R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+        template <class In> R deltaOf(const In& in) const requires(kSlowUnsignedMulHigh)
+        {
+            return V::sub16(scaled.of([&] { return in.s(); }), scaled.of([&] { return in.t(); }));
+        }
     };
     struct Opaque24 {
         R operator()(R s, R) const { return s; }
@@ -786,11 +836,15 @@ template <class V> struct SimdKernels {
         // g of one field (m + 64 when Opaque), placed.
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, int c) const
         {
-            const R sv = fieldValue<Position, Width>(s, values[c]);
+            return channelOf<Position, Width>(Held{s, t}, c);
+        }
+        template <uint32_t Position, uint32_t Width, class In> R channelOf(const In& in, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(in.s(), values[c]);
             const R m64 = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
             if constexpr (Opaque)
                 return placeField<Position>(m64);
-            const R tv = fieldValue<Position, Width>(t, values[c]);
+            const R tv = fieldValue<Position, Width>(in.t(), values[c]);
             if constexpr (kSlowUnsignedMulHigh)
                 return placeField<Position>(V::mulhi16(V::template slli16<1>(V::sub16(m64, tv)), alphaHalf));
             else
@@ -807,16 +861,17 @@ template <class V> struct SimdKernels {
             return V::sub16(V::add16(sum, tFields), taken);
         }
         // The result less t (less its bits outside the colour mask too).
-        R delta(R s, R t) const requires(!Opaque)
+        template <class In> R deltaOf(const In& in) const requires(!Opaque)
         {
-            const R sum = V::add16(V::add16(channel<Format::kRed.position, Format::kRed.width>(s, t, 0),
-                                            channel<Format::kGreen.position, Format::kGreen.width>(s, t, 1)),
-                                   channel<Format::kBlue.position, Format::kBlue.width>(s, t, 2));
+            const R sum = V::add16(V::add16(channelOf<Format::kRed.position, Format::kRed.width>(in, 0),
+                                            channelOf<Format::kGreen.position, Format::kGreen.width>(in, 1)),
+                                   channelOf<Format::kBlue.position, Format::kBlue.width>(in, 2));
             if constexpr (Format::kColourMask == 0xFFFFu)
                 return V::sub16(sum, taken);
             else
-                return V::sub16(sum, V::add16(taken, V::andNot(colour, t)));
+                return V::sub16(sum, V::add16(taken, V::andNot(colour, in.t())));
         }
+        R delta(R s, R t) const requires(!Opaque) { return deltaOf(Held{s, t}); }
     };
 
     // The pairs with Op (the two-pixel form), then the last pixel of an odd
