@@ -419,12 +419,14 @@ template <class V> struct SimdKernels {
         R redMask, greenMask, blueMask;
         R redScale, redScaleInverse; // a and 256 - a scaled for red's position
         R greenScale, alpha;
+        R redValues, redPlaced, redAndAbove, outside; // see deltaOf
 
         explicit AlphaFixed(uint32_t a)
             : redMask(V::set16(kR.mask())), greenMask(V::set16(kG.mask())), blueMask(V::set16(kB.mask())),
               redScale(V::set16(kRedOnTop ? a << (kR.position - 8) : a << (16 - kR.position))),
               redScaleInverse(V::set16((256 - a) << (16 - kR.position))), greenScale(V::set16(a << 5)),
-              alpha(V::set16(a))
+              alpha(V::set16(a)), redValues(V::set16(kR.valueMask())), redPlaced(V::set16(a << (kR.position - 8))),
+              redAndAbove(V::set16(0xFFFFu << kR.position & 0xFFFFu)), outside(V::set16(~Format::kColourMask & 0xFFFFu))
         {
         }
         Keep16 keep(R s) const { return V::zero16(s); }
@@ -464,20 +466,31 @@ template <class V> struct SimdKernels {
             const R d = V::sub16(V::bitAnd(s, blueMask), tv);
             return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
         }
-        // Where every bit is a field: the pixel is t plus each field's
-        // floor(a (s - t) / 256), placed; this is their sum. The field bits
-        // of red's (s - t) a 2^(p - 8) are that term for red; the sum wraps
-        // on the way but every field of the result lies in 0 to its
-        // maximum, so no carry crosses a field.
-        template <class In> R deltaOf(const In& in) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu)
+        // The result less t: t plus each field's d = floor(a (s - t) / 256),
+        // placed, is the result; this is their sum, each d 2^p modulo 2^16
+        // (red's: the bits from p up of (s - t) a 2^(p - 8), of the field's
+        // values where red is below the top, 555). Every field of the result
+        // lies in 0 to its maximum, so the sum modulo 2^16 is exactly the
+        // result's fields plus t's bits of no field, which are taken off
+        // (they are 0 in the result).
+        template <class In> R deltaOf(const In& in) const
         {
-            const R dRed = V::sub16(V::template srli16<kR.position>(in.s()), V::template srli16<kR.position>(in.t()));
-            const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
+            R dRed;
+            if constexpr (kRedOnTop)
+                dRed = V::sub16(V::template srli16<kR.position>(in.s()), V::template srli16<kR.position>(in.t()));
+            else
+                dRed = V::sub16(fieldValue<kR.position, kR.width>(in.s(), redValues),
+                                fieldValue<kR.position, kR.width>(in.t(), redValues));
+            const R red = V::bitAnd(V::mullo16(dRed, redPlaced), redAndAbove);
             const R dGreen = V::sub16(V::bitAnd(in.s(), greenMask), V::bitAnd(in.t(), greenMask));
             const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
             const R dBlue = V::sub16(V::bitAnd(in.s(), blueMask), V::bitAnd(in.t(), blueMask));
             const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
-            return V::add16(red, V::add16(green, blue));
+            const R sum = V::add16(red, V::add16(green, blue));
+            if constexpr (Format::kColourMask == 0xFFFFu)
+                return sum;
+            else
+                return V::sub16(sum, V::bitAnd(in.t(), outside));
         }
         R delta(R s, R t) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu) { return deltaOf(Held{s, t}); }
         R operator()(R s, R t) const
