@@ -1155,6 +1155,16 @@ template <class V> struct SimdKernels {
             else
                 return V::template srli16<8>(V::add16(y, V::template srli16<8>(y)));
         }
+        // For x below 32 640 (so y below 2^15, where the signed high half
+        // is the unsigned one) the signed multiply does it where V has no
+        // unsigned one.
+        R small(R x) const
+        {
+            if constexpr (kSlowUnsignedMulHigh)
+                return V::mulhi16(V::add16(x, bias), scale);
+            else
+                return (*this)(x);
+        }
     };
 
     // min(x, largest) for lanes below 2^16.
@@ -1214,7 +1224,7 @@ template <class V> struct SimdKernels {
         template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
         {
             const R sv = fieldValue<Position, Width>(s, values[c]);
-            return Form == TexelForm::Plain ? sv : divide(V::mullo16(sv, weight[c]));
+            return Form == TexelForm::Plain ? sv : divide.small(V::mullo16(sv, weight[c])); // at most 63 x 255
         }
         R copy(R s) const
         {
@@ -1232,7 +1242,7 @@ template <class V> struct SimdKernels {
         {
             const R tv = fieldValue<Position, Width>(t, values[c]);
             return placeField<Position>(
-                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide(V::mullo16(tv, rest))), values[c]));
+                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide.small(V::mullo16(tv, rest))), values[c]));
         }
         R operator()(R s, R a, R t) const
         {
