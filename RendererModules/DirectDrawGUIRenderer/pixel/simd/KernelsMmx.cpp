@@ -20,14 +20,12 @@ namespace {
 // The kernels where 64-bit vectors of plain MMX beat the portable code
 // (ziv-bench-levels, 32-bit): every kernel and mode but blendHalf on 16-bit
 // pixels, where the portable code's two pixels a 32-bit word in general
-// registers are faster, and blendModulated on 32-bit pixels, where they are
-// as fast.
+// registers are faster.
 constexpr KernelTable makeMmxTable()
 {
     KernelTable t = makeKernelTable<Vec>(KernelLevel::Mmx, &kPortableKernels);
     for (uint32_t mode = 0; mode < 3; ++mode)
         t.half[mode] = nullptr;
-    t.modulated[4] = nullptr;
     return t;
 }
 
