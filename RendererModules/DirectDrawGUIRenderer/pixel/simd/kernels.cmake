@@ -21,7 +21,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|x64|i[3-6]86|x86)$")
     # MMX without SSE: on 32-bit x86 the compiler then uses the MMX
     # registers themselves (64-bit builds carry MMX operations out in SSE
     # registers, which every x86-64 processor has).
-    set(ZIV_MMX_FLAGS -mmmx -mno-sse -mtune=generic)
+    set(ZIV_MMX_FLAGS -mmmx -mno-sse)
     set(ZIV_SSE2_FLAGS -msse2)
     set(ZIV_AVX2_FLAGS -mavx2)
     set(ZIV_AVX512_FLAGS -mavx2 -mavx512f -mavx512bw -mavx512vl)
