@@ -164,6 +164,9 @@ void checkConversion(const UploadTable& kernels, const Case& c, Placement placem
     target.greenMask = c.masks.green;
     target.blueMask = c.masks.blue;
     convertPixels(kernels, c.mode, UploadSource{source.data(), sourcePitch, rgba}, target);
+    // Floating-point code afterwards computes as before (an MMX kernel ends with EMMS).
+    volatile double afterwards = 1.5;
+    ASSERT_EQ(afterwards * 3.0, 4.5) << kernelLevelName(kernels.level) << " mode " << c.mode;
 
     ASSERT_EQ(colour.memory, expectedColour.memory) << kernelLevelName(kernels.level) << " mode " << c.mode
                                                     << " placement " << int(placement) << " width " << width;

@@ -19,7 +19,11 @@
 // vector also reads the first byte (with MMX the first two bytes) of the
 // pixel after its own and writes them back as read; it is used only where
 // those bytes are in the row, and the next vector, which starts at the first
-// of them, is loaded before it is stored. Besides the loads and stores there
+// of them, is loaded before it is stored. Where V asks for it (MMX), 24-bit
+// rows go eight pixels as three whole vectors while the row holds a byte
+// after them, the pixels tested by 32-bit loads into general registers (the
+// last of which reads that byte), and whole vectors of other rows are tested
+// for transparency by 32-bit loads of their own bytes. Besides the loads and stores there
 // are prefetch hints (not with MMX), for rows of the same two rectangles
 // only; a hint reads nothing and cannot fault. Inner loops hold their
 // constants in registers, allocate nothing and call nothing. MMX kernels end
@@ -38,6 +42,40 @@
 
 namespace ZorvUISystem {
 namespace {
+
+// The byte masks of a group of eight 24-bit pixels, one entry for each set
+// of written pixels (bit p: pixel p): its bytes all ones where their pixel
+// is written. A variable template: only the objects that use it hold it.
+struct GroupMasks24 {
+    uint8_t bytes[256][24];
+};
+constexpr GroupMasks24 makeGroupMasks24()
+{
+    GroupMasks24 m{};
+    for (uint32_t written = 0; written < 256; ++written)
+        for (uint32_t b = 0; b < 24; ++b)
+            m.bytes[written][b] = ((written >> (b / 3)) & 1u) != 0 ? 0xFF : 0x00;
+    return m;
+}
+template <class = void> constexpr GroupMasks24 kGroupMasks24 = makeGroupMasks24();
+
+// The bytes of the three 8-byte vectors of a group of eight 24-bit pixels by
+// their distance from their pixel's first byte: masks[3 v + k] has all ones
+// in the bytes of vector v that lie k bytes after it.
+struct DistanceMasks24 {
+    uint64_t masks[9];
+};
+constexpr DistanceMasks24 makeDistanceMasks24()
+{
+    DistanceMasks24 d{};
+    for (uint32_t v = 0; v < 3; ++v)
+        for (uint32_t k = 0; k < 3; ++k)
+            for (uint32_t j = 0; j < 8; ++j)
+                if ((8 * v + j) % 3 == k)
+                    d.masks[3 * v + k] |= uint64_t{0xFF} << (8 * j);
+    return d;
+}
+template <class = void> constexpr DistanceMasks24 kDistanceMasks24 = makeDistanceMasks24();
 
 template <class V> struct SimdKernels {
     using R = typename V::R;
@@ -71,6 +109,72 @@ template <class V> struct SimdKernels {
             V::leave();
     }
 
+    // Whether V tests a whole vector for transparency in general registers
+    // (allKeptAt) rather than with its own instructions.
+    static constexpr bool kScalarSkip = requires { V::kScalarSkip; };
+
+    // The bits of each 32-bit word of a vector that Op's keep() tests for
+    // 0 (a lane is kept where its bits are all 0): the colour bytes of
+    // 32-bit pixels (Op::kKeepBits), else every bit.
+    template <class Op> static constexpr uint32_t keepBits()
+    {
+        if constexpr (requires { Op::kKeepBits; })
+            return Op::kKeepBits;
+        else
+            return 0xFFFFFFFFu;
+    }
+
+    // Whether every lane of the whole vector at p is kept: its 32-bit words
+    // read into general registers, the kept bits of all of them 0.
+    template <uint32_t Bits> static bool allKeptAt(const uint8_t* p)
+    {
+        uint32_t any = 0;
+        for (uint32_t at = 0; at < V::kBytes; at += 4)
+            any |= load32(p + at);
+        return (any & Bits) == 0;
+    }
+
+    // Whether the Bits of every 32-bit word of the whole vector at p are
+    // all set, read into general registers.
+    template <uint32_t Bits> static bool allSetAt(const uint8_t* p)
+    {
+        uint32_t all = Bits;
+        for (uint32_t at = 0; at < V::kBytes; at += 4)
+            all &= load32(p + at);
+        return all == Bits;
+    }
+
+    // The result of op at s and t with the kept lanes t as they were: where
+    // op gives the result as t plus a difference (op.delta) and V prefers it,
+    // the difference with the kept lanes cleared is added; else a select.
+    template <class Op, class Keep> static R keeping(const Op& op, Keep keep, R s, R t)
+    {
+        if constexpr (requires {
+                          V::kSelectByAdding;
+                          op.delta(s, t);
+                      })
+            return V::add16(t, V::andNot(keep.v, op.delta(s, t)));
+        else
+            return V::select(keep.v, t, op(s, t));
+    }
+
+    // The source and destination vectors of one step, for an op's deltaOf:
+    // Held, read once into registers; Reloaded (where V has reload), read
+    // from memory again at every use, where keeping a copy in another
+    // register would cost an instruction of the vector pipes (two-operand
+    // MMX) and a load costs none.
+    struct Held {
+        R sv, tv;
+        R s() const { return sv; }
+        R t() const { return tv; }
+    };
+    struct Reloaded {
+        const uint8_t* sp;
+        const uint8_t* dp;
+        R s() const { return V::reload(sp); }
+        R t() const { return V::reload(dp); }
+    };
+
     // The bytes a 24-bit vector reads and writes back: its whole pixels and,
     // unless V says otherwise, the first byte of the next pixel.
     static constexpr uint32_t kSpan24 = [] {
@@ -96,6 +200,40 @@ template <class V> struct SimdKernels {
                     prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
                                 dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, vectorBytes);
             uint32_t left = vectorBytes;
+            if constexpr (kScalarSkip) {
+                // Two vectors a step, counted down: the loop's own
+                // instructions are spread over twice the work.
+                const auto one = [&](const uint8_t* at, uint8_t* to) {
+                    if (allKeptAt<keepBits<Op>()>(at))
+                        return;
+                    if constexpr (requires(const uint8_t* p) { op.deltaOf(Reloaded{p, p}); }) {
+                        const Reloaded in{at, to};
+                        V::store(to, V::add16(in.t(), V::andNot(op.keep(in.s()).v, op.deltaOf(in))));
+                    } else if constexpr (requires(const uint8_t* p) { V::reload(p); }) {
+                        const Reloaded in{at, to};
+                        V::store(to, V::select(op.keep(in.s()).v, in.t(), op(in.s(), in.t())));
+                    } else {
+                        const R s = V::load(at);
+                        R t = V::load(to);
+                        keepInRegister(t);
+                        V::store(to, keeping(op, op.keep(s), s, t));
+                    }
+                };
+                for (uint32_t steps = left / (2 * V::kBytes); steps != 0; --steps) {
+                    one(sp, dp);
+                    one(sp + V::kBytes, dp + V::kBytes);
+                    sp += 2 * V::kBytes;
+                    dp += 2 * V::kBytes;
+                }
+                left %= 2 * V::kBytes;
+                if (left >= V::kBytes) {
+                    one(sp, dp);
+                    sp += V::kBytes;
+                    dp += V::kBytes;
+                    left -= V::kBytes;
+                }
+            }
+            // (With kScalarSkip fewer than V::kBytes bytes are left here.)
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, dp += V::kBytes) {
                 const R s = V::load(sp);
                 const auto keep = op.keep(s);
@@ -148,6 +286,9 @@ template <class V> struct SimdKernels {
                     prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
                                 dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
             uint32_t left = rowBytes;
+            if constexpr (kGroups24)
+                for (; left > kGroup24; left -= kGroup24, sp += kGroup24, dp += kGroup24)
+                    group24(sp, dp, op);
             if (left >= kSpan) {
                 R s = V::load24(sp), t = V::load24(dp);
                 for (; left >= kSpan + kStep; left -= kStep, sp += kStep, dp += kStep) {
@@ -172,6 +313,62 @@ template <class V> struct SimdKernels {
             }
         }
         leave();
+    }
+
+    // Whether V's 24-bit rows go eight pixels (three whole vectors) a group
+    // where it can: V's vectors hold a whole number of pixels plus two bytes
+    // of the next one, so that one vector a pixel pair wastes a quarter of
+    // every vector and needs a select to write those bytes back.
+    static constexpr bool kGroups24 = requires { V::kGroups24; };
+    static constexpr uint32_t kGroup24 = 3 * V::kBytes;
+
+    // op at the vector of a group that starts Offset bytes after the group
+    // (a pixel's first byte for Offset 0 only): an op whose bytes differ by
+    // channel gives at<Offset>, the others are the same at every byte.
+    template <uint32_t Offset, class Op> static R opAt(const Op& op, R s, R t)
+    {
+        if constexpr (requires { op.template at<Offset>(s, t); })
+            return op.template at<Offset>(s, t);
+        else
+            return op(s, t);
+    }
+
+    // One group of eight pixels (the row holds at least one byte after it,
+    // which a pixel's 32-bit load reads). The pixels written, those whose
+    // source has a byte that is not 0, are found in general registers
+    // ((x + 2^24 - 1) >> 24 is 1 exactly where the 24-bit pixel x is not
+    // 0); the three vectors are blended whole and kept under the group's
+    // byte masks, one after the other.
+    template <class Op> static void group24(const uint8_t* sp, uint8_t* dp, const Op& op)
+    {
+        static_assert(kGroup24 == sizeof kGroupMasks24<>.bytes[0], "eight pixels a group");
+        uint32_t written = 0;
+        for (uint32_t p = 0; p < 8; ++p)
+            written |= (((load32(sp + 3 * p) & 0x00FFFFFFu) + 0x00FFFFFFu) >> 24) << p;
+        if (written == 0)
+            return;
+        const uint8_t* masks = kGroupMasks24<>.bytes[written];
+        vectorOfGroup24<0>(sp, dp, masks, op);
+        vectorOfGroup24<V::kBytes>(sp, dp, masks, op);
+        vectorOfGroup24<2 * V::kBytes>(sp, dp, masks, op);
+    }
+    template <uint32_t Offset, class Op>
+    static void vectorOfGroup24(const uint8_t* sp, uint8_t* dp, const uint8_t* masks, const Op& op)
+    {
+        if constexpr (requires(const uint8_t* p) { V::reload(p); }) {
+            const Reloaded in{sp + Offset, dp + Offset};
+            R r;
+            if constexpr (requires { op.deltaOf(in); })
+                r = V::add16(in.t(), op.deltaOf(in));
+            else
+                r = opAt<Offset>(op, in.s(), in.t());
+            V::store(dp + Offset, V::select(V::load(masks + Offset), r, in.t()));
+        } else {
+            const R s = V::load(sp + Offset);
+            R t = V::load(dp + Offset);
+            keepInRegister(t);
+            V::store(dp + Offset, V::select(V::load(masks + Offset), opAt<Offset>(op, s, t), t));
+        }
     }
 
     static void prefetchRow(const uint8_t* source, const uint8_t* destination, uint32_t bytes)
@@ -222,12 +419,14 @@ template <class V> struct SimdKernels {
         R redMask, greenMask, blueMask;
         R redScale, redScaleInverse; // a and 256 - a scaled for red's position
         R greenScale, alpha;
+        R redValues, redPlaced, redAndAbove, outside; // see deltaOf
 
         explicit AlphaFixed(uint32_t a)
             : redMask(V::set16(kR.mask())), greenMask(V::set16(kG.mask())), blueMask(V::set16(kB.mask())),
               redScale(V::set16(kRedOnTop ? a << (kR.position - 8) : a << (16 - kR.position))),
               redScaleInverse(V::set16((256 - a) << (16 - kR.position))), greenScale(V::set16(a << 5)),
-              alpha(V::set16(a))
+              alpha(V::set16(a)), redValues(V::set16(kR.valueMask())), redPlaced(V::set16(a << (kR.position - 8))),
+              redAndAbove(V::set16(0xFFFFu << kR.position & 0xFFFFu)), outside(V::set16(~Format::kColourMask & 0xFFFFu))
         {
         }
         Keep16 keep(R s) const { return V::zero16(s); }
@@ -267,22 +466,37 @@ template <class V> struct SimdKernels {
             const R d = V::sub16(V::bitAnd(s, blueMask), tv);
             return V::add16(tv, V::template srai16<8>(V::mullo16(d, alpha)));
         }
+        // The result less t: t plus each field's d = floor(a (s - t) / 256),
+        // placed, is the result; this is their sum, each d 2^p modulo 2^16
+        // (red's: the bits from p up of (s - t) a 2^(p - 8), of the field's
+        // values where red is below the top, 555). Every field of the result
+        // lies in 0 to its maximum, so the sum modulo 2^16 is exactly the
+        // result's fields plus t's bits of no field, which are taken off
+        // (they are 0 in the result).
+        template <class In> R deltaOf(const In& in) const
+        {
+            R dRed;
+            if constexpr (kRedOnTop)
+                dRed = V::sub16(V::template srli16<kR.position>(in.s()), V::template srli16<kR.position>(in.t()));
+            else
+                dRed = V::sub16(fieldValue<kR.position, kR.width>(in.s(), redValues),
+                                fieldValue<kR.position, kR.width>(in.t(), redValues));
+            const R red = V::bitAnd(V::mullo16(dRed, redPlaced), redAndAbove);
+            const R dGreen = V::sub16(V::bitAnd(in.s(), greenMask), V::bitAnd(in.t(), greenMask));
+            const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
+            const R dBlue = V::sub16(V::bitAnd(in.s(), blueMask), V::bitAnd(in.t(), blueMask));
+            const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
+            const R sum = V::add16(red, V::add16(green, blue));
+            if constexpr (Format::kColourMask == 0xFFFFu)
+                return sum;
+            else
+                return V::sub16(sum, V::bitAnd(in.t(), outside));
+        }
+        R delta(R s, R t) const requires(kRedOnTop&& Format::kColourMask == 0xFFFFu) { return deltaOf(Held{s, t}); }
         R operator()(R s, R t) const
         {
             if constexpr (kRedOnTop && Format::kColourMask == 0xFFFFu) {
-                // Every bit is a field: the pixel is t plus each field's
-                // floor(a (s - t) / 256), placed. The field bits of red's
-                // (s - t) a 2^(p - 8) are that term for red; the sum wraps
-                // on the way but every field of the result lies in 0 to its
-                // maximum, so no carry crosses a field.
-                const R tGreen = V::bitAnd(t, greenMask), tBlue = V::bitAnd(t, blueMask);
-                const R dRed = V::sub16(V::template srli16<kR.position>(s), V::template srli16<kR.position>(t));
-                const R red = V::bitAnd(V::mullo16(dRed, redScale), redMask);
-                const R dGreen = V::sub16(V::bitAnd(s, greenMask), tGreen);
-                const R green = V::andNot(belowGreen, V::mulhi16(V::template slli16<3>(dGreen), greenScale));
-                const R dBlue = V::sub16(V::bitAnd(s, blueMask), tBlue);
-                const R blue = V::template srai16<8>(V::mullo16(dBlue, alpha));
-                return V::add16(V::add16(t, red), V::add16(green, blue));
+                return V::add16(t, delta(s, t));
             } else {
                 return V::andOr(red(s, t), redMask, V::bitOr(green(s, t), blue(s, t)));
             }
@@ -358,18 +572,26 @@ template <class V> struct SimdKernels {
             fields = V::set16(all);
         }
         Keep16 keep(R s) const { return V::zero16(s); }
-        R scaled(R s, R t, int c) const
+        template <class In> R scaled(const In& in, int c) const
         {
-            const R d = V::sub16(V::bitAnd(s, masks[c]), V::bitAnd(t, masks[c]));
+            const R d = V::sub16(V::bitAnd(in.s(), masks[c]), V::bitAnd(in.t(), masks[c]));
             return V::andNot(below[c], V::mulhi16(V::template slli16<1>(d), alphaHalf));
         }
         R operator()(R s, R t) const
         {
             if constexpr (Opaque)
                 return V::bitAnd(s, fields);
-            const R sum = V::add16(V::add16(scaled(s, t, 0), scaled(s, t, 1)), scaled(s, t, 2));
+            const Held in{s, t};
+            const R sum = V::add16(V::add16(scaled(in, 0), scaled(in, 1)), scaled(in, 2));
             return V::add16(sum, V::bitAnd(t, fields));
         }
+        // The result less t: the bits outside the fields taken off.
+        template <class In> R deltaOf(const In& in) const requires(!Opaque)
+        {
+            const R sum = V::add16(V::add16(scaled(in, 0), scaled(in, 1)), scaled(in, 2));
+            return V::sub16(sum, V::andNot(fields, in.t()));
+        }
+        R delta(R s, R t) const requires(!Opaque) { return deltaOf(Held{s, t}); }
     };
 
     template <class Op> static void alphaMasks16With(const BlendJob& job)
@@ -413,17 +635,35 @@ template <class V> struct SimdKernels {
     // t + scaled(s) - scaled(t) then holds each byte's
     // t + floor(s a / 256) - floor(t a / 256) exactly, as every byte of the
     // result stays within 0-255.
+    // Where V composes the unsigned high half of several instructions, the
+    // two bytes of a lane are scaled apart instead: the low byte's
+    // floor(lo a / 256) is the high byte of lo a (below 2^16), shifted down;
+    // the high byte's is the high byte of hi a in place, with 0 for the
+    // factor of a high byte scaled by 0.
     struct ByteScale {
-        R alphaHigh, alpha, keptProduct;
+        R alphaHigh, alpha, keptProduct, oddAlpha, lowBytes, highBytes;
         ByteScale(uint32_t a, uint32_t keptProductPair)
-            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(keptProductPair))
+            : alphaHigh(V::set16(a << 8)), alpha(V::set16(a)), keptProduct(V::set32(keptProductPair)),
+              oddAlpha(V::set32(a | ((keptProductPair >> 16) == 0xFFFFu ? 0 : a << 16))), lowBytes(V::set16(0x00FF)),
+              highBytes(V::set16(0xFF00))
         {
+        }
+        // x() gives the vector at each use.
+        template <class X> R of(const X& x) const
+        {
+            const R low = V::template srli16<8>(V::mullo16(V::bitAnd(x(), lowBytes), alpha));
+            const R high = V::bitAnd(V::mullo16(V::template srli16<8>(x()), oddAlpha), highBytes);
+            return V::bitOr(low, high);
         }
         R operator()(R x) const
         {
-            const R q = V::mulhu16(x, alphaHigh);
-            const R p = V::mullo16(V::template srli16<8>(x), alpha);
-            return V::sub16(q, V::bitAnd(p, keptProduct));
+            if constexpr (kSlowUnsignedMulHigh) {
+                return of([x] { return x; });
+            } else {
+                const R q = V::mulhu16(x, alphaHigh);
+                const R p = V::mullo16(V::template srli16<8>(x), alpha);
+                return V::sub16(q, V::bitAnd(p, keptProduct));
+            }
         }
     };
 
@@ -438,13 +678,20 @@ template <class V> struct SimdKernels {
         // The fourth byte (the high byte of the pixel's upper lane) is scaled
         // by alpha 0.
         explicit Alpha32(uint32_t a) : scaled(a, 0xFFFF00FF), colourBytes(V::set32(0x00FFFFFF)) {}
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+        R operator()(R s, R t) const { return V::add16(t, delta(s, t)); }
+        R delta(R s, R t) const { return V::sub16(scaled(s), scaled(t)); }
+        template <class In> R deltaOf(const In& in) const requires(kSlowUnsignedMulHigh)
+        {
+            return V::sub16(scaled.of([&] { return in.s(); }), scaled.of([&] { return in.t(); }));
+        }
     };
 
     // a = 256: the colour bytes become the source's, the fourth byte stays.
     struct Opaque32 {
         R colourBytes = V::set32(0x00FFFFFF);
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R operator()(R s, R t) const { return V::bitOr(V::bitAnd(s, colourBytes), V::andNot(colourBytes, t)); }
     };
@@ -472,6 +719,10 @@ template <class V> struct SimdKernels {
         ByteScale scaled;
         explicit Alpha24(uint32_t a) : scaled(a, 0x00FF00FF) {}
         R operator()(R s, R t) const { return V::add16(t, V::sub16(scaled(s), scaled(t))); }
+        template <class In> R deltaOf(const In& in) const requires(kSlowUnsignedMulHigh)
+        {
+            return V::sub16(scaled.of([&] { return in.s(); }), scaled.of([&] { return in.t(); }));
+        }
     };
     struct Opaque24 {
         R operator()(R s, R) const { return s; }
@@ -494,8 +745,27 @@ template <class V> struct SimdKernels {
         R key;
         explicit HalfPixels16(uint32_t k) : key(V::set16(k)) {}
         Keep16 keep(R s) const { return V::zero16(s); }
-        R operator()(R s, R t) const { return V::avg16(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average16(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
+
+    // The rounded-up average of keyed 16-bit lanes: a halving key never
+    // holds bit 0 (it keeps a bit only where the bit below is of the same
+    // field), so it is the sum of their halves where V has that.
+    static R average16(R a, R b)
+    {
+        if constexpr (requires { V::halfSum16(a, b); })
+            return V::halfSum16(a, b);
+        else
+            return V::avg16(a, b);
+    }
+    // Bytes whose lowest bit is 0.
+    static R average8(R a, R b)
+    {
+        if constexpr (requires { V::halfSum8(a, b); })
+            return V::halfSum8(a, b);
+        else
+            return V::avg8(a, b);
+    }
 
     // blendHalf's pairs: a transparent half of a pair is replaced by the
     // destination pixel; only pairs with both halves transparent are kept.
@@ -506,7 +776,7 @@ template <class V> struct SimdKernels {
         R operator()(R s, R t) const
         {
             const R merged = V::select16(V::zero16(s), t, s);
-            return V::avg16(V::bitAnd(merged, key), V::bitAnd(t, key));
+            return average16(V::bitAnd(merged, key), V::bitAnd(t, key));
         }
     };
 
@@ -514,8 +784,9 @@ template <class V> struct SimdKernels {
     struct Half32 {
         R key, colourBytes;
         Half32() : key(V::set32(0x00FEFEFE)), colourBytes(V::set32(0x00FFFFFF)) {}
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
-        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
     template <uint32_t Mode> static void halfMmx16(const BlendJob& job)
@@ -535,7 +806,7 @@ template <class V> struct SimdKernels {
     // Both 50 % blends of 24-bit rows: floor(s / 2) + floor(t / 2) on every byte.
     struct Half24 {
         R key = V::set16(0xFEFE);
-        R operator()(R s, R t) const { return V::avg8(V::bitAnd(s, key), V::bitAnd(t, key)); }
+        R operator()(R s, R t) const { return average8(V::bitAnd(s, key), V::bitAnd(t, key)); }
     };
 
     static void half24(const BlendJob& job) { rows24(job, Half24()); }
@@ -578,11 +849,15 @@ template <class V> struct SimdKernels {
         // g of one field (m + 64 when Opaque), placed.
         template <uint32_t Position, uint32_t Width> R channel(R s, R t, int c) const
         {
-            const R sv = fieldValue<Position, Width>(s, values[c]);
+            return channelOf<Position, Width>(Held{s, t}, c);
+        }
+        template <uint32_t Position, uint32_t Width, class In> R channelOf(const In& in, int c) const
+        {
+            const R sv = fieldValue<Position, Width>(in.s(), values[c]);
             const R m64 = V::template srli16<8>(V::add16(V::mullo16(sv, factor[c]), factorBias[c]));
             if constexpr (Opaque)
                 return placeField<Position>(m64);
-            const R tv = fieldValue<Position, Width>(t, values[c]);
+            const R tv = fieldValue<Position, Width>(in.t(), values[c]);
             if constexpr (kSlowUnsignedMulHigh)
                 return placeField<Position>(V::mulhi16(V::template slli16<1>(V::sub16(m64, tv)), alphaHalf));
             else
@@ -598,6 +873,18 @@ template <class V> struct SimdKernels {
             const R tFields = Format::kColourMask == 0xFFFFu ? t : V::bitAnd(t, colour);
             return V::sub16(V::add16(sum, tFields), taken);
         }
+        // The result less t (less its bits outside the colour mask too).
+        template <class In> R deltaOf(const In& in) const requires(!Opaque)
+        {
+            const R sum = V::add16(V::add16(channelOf<Format::kRed.position, Format::kRed.width>(in, 0),
+                                            channelOf<Format::kGreen.position, Format::kGreen.width>(in, 1)),
+                                   channelOf<Format::kBlue.position, Format::kBlue.width>(in, 2));
+            if constexpr (Format::kColourMask == 0xFFFFu)
+                return V::sub16(sum, taken);
+            else
+                return V::sub16(sum, V::add16(taken, V::andNot(colour, in.t())));
+        }
+        R delta(R s, R t) const requires(!Opaque) { return deltaOf(Held{s, t}); }
     };
 
     // The pairs with Op (the two-pixel form), then the last pixel of an odd
@@ -634,6 +921,25 @@ template <class V> struct SimdKernels {
             modulated16With<Format, Modulated16<Format, false>>(job);
     }
 
+    // floor(b f / 256) of the low (scaledEven) or high (scaledOdd) byte b
+    // of every lane, f below 256: the unsigned high half of b placed in the
+    // high byte times f, or, where V composes that of several instructions,
+    // the high byte of b f (below 2^16) shifted down.
+    static R scaledEven(R x, R factor, R lowBytes)
+    {
+        if constexpr (kSlowUnsignedMulHigh)
+            return V::template srli16<8>(V::mullo16(V::bitAnd(x, lowBytes), factor));
+        else
+            return V::mulhu16(V::template slli16<8>(x), factor);
+    }
+    static R scaledOdd(R x, R factor, R highBytes)
+    {
+        if constexpr (kSlowUnsignedMulHigh)
+            return V::template srli16<8>(V::mullo16(V::template srli16<8>(x), factor));
+        else
+            return V::mulhu16(V::bitAnd(x, highBytes), factor);
+    }
+
     // Mode 4, one pixel at a time (no pair structure): per colour byte
     // m = floor(s f / 256), r = t + floor(a (m - t) / 256), fourth byte 0.
     // floor(a (m - t) / 256) is the high half of ((m - t) << 7) * 2a.
@@ -646,12 +952,13 @@ template <class V> struct SimdKernels {
               colourBytes(V::set32(0x00FFFFFF))
         {
         }
+        static constexpr uint32_t kKeepBits = 0x00FFFFFFu;
         Keep32 keep(R s) const { return V::zeroMasked32(s, colourBytes); }
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
         R operator()(R s, R t) const
         {
-            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
-            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            const R mEven = scaledEven(s, evenFactor, lowBytes);
+            const R mOdd = scaledOdd(s, oddFactor, highBytes);
             const R even = blend(mEven, V::bitAnd(t, lowBytes));
             const R odd = blend(mOdd, V::template srli16<8>(t));
             return V::bitAnd(V::bitOr(even, V::template slli16<8>(odd)), colourBytes);
@@ -662,8 +969,13 @@ template <class V> struct SimdKernels {
 
     // Mode 3 on bytes as they lie: m = floor(s f / 256) with the factor of
     // each byte's channel (V::channelOfByte24), r = t + floor(a (m - t) / 256).
+    // In groups of three vectors (kGroups24) the second and third vector
+    // start one and two bytes into a pixel (for 8-byte vectors): they take
+    // the factors of their bytes' channels from there (at<Offset>).
     struct Modulated24 {
-        R evenFactor, oddFactor, doubleAlpha, highBytes, lowBytes;
+        static constexpr uint32_t kPhases = kGroups24 ? 3 : 1;
+        R evenFactor[kPhases], oddFactor[kPhases];
+        R doubleAlpha, highBytes, lowBytes;
 
         explicit Modulated24(const BlendJob& job)
             : doubleAlpha(V::set16(2 * job.alpha)), highBytes(V::set16(0xFF00)), lowBytes(V::set16(0x00FF))
@@ -671,23 +983,28 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor),
                                            static_cast<uint16_t>(job.greenFactor),
                                            static_cast<uint16_t>(job.redFactor)};
-            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
-                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            for (uint32_t phase = 0; phase < kPhases; ++phase) {
+                const uint32_t start = phase * V::kBytes;
+                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
+                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
+                }
+                evenFactor[phase] = V::loadConstant(even);
+                oddFactor[phase] = V::loadConstant(odd);
             }
-            evenFactor = V::loadConstant(even);
-            oddFactor = V::loadConstant(odd);
         }
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
-        R operator()(R s, R t) const
+        template <uint32_t Offset> R at(R s, R t) const
         {
-            const R mEven = V::mulhu16(V::template slli16<8>(s), evenFactor);
-            const R mOdd = V::mulhu16(V::bitAnd(s, highBytes), oddFactor);
+            constexpr uint32_t kPhase = Offset / V::kBytes;
+            const R mEven = scaledEven(s, evenFactor[kPhase], lowBytes);
+            const R mOdd = scaledOdd(s, oddFactor[kPhase], highBytes);
             const R even = blend(mEven, V::bitAnd(t, lowBytes));
             const R odd = blend(mOdd, V::template srli16<8>(t));
             return V::bitOr(even, V::template slli16<8>(odd));
         }
+        R operator()(R s, R t) const { return at<0>(s, t); }
     };
 
     static void modulated24(const BlendJob& job) { rows24(job, Modulated24(job)); }
@@ -766,21 +1083,25 @@ template <class V> struct SimdKernels {
             const uint8_t* sp = job.source + static_cast<ptrdiff_t>(y) * job.sourcePitch;
             const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
-            for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
-                prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
-                            dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
-                if (job.alphaSource != job.source)
-                    prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
-            }
+            if constexpr (kPrefetch)
+                for (uint32_t ahead = y == 0 ? 1 : 2; ahead <= 2 && y + ahead < job.height; ++ahead) {
+                    prefetchRow(sp + static_cast<ptrdiff_t>(ahead) * job.sourcePitch,
+                                dp + static_cast<ptrdiff_t>(ahead) * job.destinationPitch, rowBytes);
+                    if (job.alphaSource != job.source)
+                        prefetchRow(ap + static_cast<ptrdiff_t>(ahead) * job.alphaPitch, ap, rowBytes);
+                }
             uint32_t left = rowBytes;
             for (; left >= V::kBytes; left -= V::kBytes, sp += V::kBytes, ap += V::kBytes, dp += V::kBytes) {
+                if constexpr (kScalarSkip)
+                    if (allKeptAt<Op::kKeepBits>(Op::kAlphaInSource ? sp : ap))
+                        continue;
                 const R a = V::load(Op::kAlphaInSource ? sp : ap);
                 const auto keep = op.keep(a);
-                if (V::all(keep))
+                if (!kScalarSkip && V::all(keep))
                     continue;
                 const R s = Op::kAlphaInSource ? a : V::load(sp);
                 if constexpr (Op::kForm != TexelForm::General) {
-                    if (op.opaque(a)) {
+                    if (kScalarSkip ? allSetAt<Op::kKeepBits>(Op::kAlphaInSource ? sp : ap) : op.opaque(a)) {
                         V::store(dp, op.copy(s));
                         continue;
                     }
@@ -802,6 +1123,7 @@ template <class V> struct SimdKernels {
                 }
             }
         }
+        leave();
     }
 
     // a with the lanes under keep cleared.
@@ -828,10 +1150,20 @@ template <class V> struct SimdKernels {
         R operator()(R x) const
         {
             const R y = V::add16(x, bias);
-            if constexpr (requires(R v) { V::mulhu16(v, v); })
+            if constexpr (requires(R v) { V::mulhu16(v, v); } && !kSlowUnsignedMulHigh)
                 return V::mulhu16(y, scale);
             else
                 return V::template srli16<8>(V::add16(y, V::template srli16<8>(y)));
+        }
+        // For x below 32 640 (so y below 2^15, where the signed high half
+        // is the unsigned one) the signed multiply does it where V has no
+        // unsigned one.
+        R small(R x) const
+        {
+            if constexpr (kSlowUnsignedMulHigh)
+                return V::mulhi16(V::add16(x, bias), scale);
+            else
+                return (*this)(x);
         }
     };
 
@@ -885,13 +1217,14 @@ template <class V> struct SimdKernels {
                 values[c] = V::set16(fields[c].valueMask());
             }
         }
+        static constexpr uint32_t kKeepBits = 0x00FF00FFu;
         Keep16 keep(R a) const { return V::zero16(V::bitAnd(a, alphaByte)); }
         bool opaque(R a) const { return allSet(a, alphaByte); }
         // The source term of a field, round(s G / 255), at most v.
         template <uint32_t Position, uint32_t Width> R sourceTerm(R s, int c) const
         {
             const R sv = fieldValue<Position, Width>(s, values[c]);
-            return Form == TexelForm::Plain ? sv : divide(V::mullo16(sv, weight[c]));
+            return Form == TexelForm::Plain ? sv : divide.small(V::mullo16(sv, weight[c])); // at most 63 x 255
         }
         R copy(R s) const
         {
@@ -909,7 +1242,7 @@ template <class V> struct SimdKernels {
         {
             const R tv = fieldValue<Position, Width>(t, values[c]);
             return placeField<Position>(
-                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide(V::mullo16(tv, rest))), values[c]));
+                atMost(V::add16(sourceTerm<Position, Width>(s, c), divide.small(V::mullo16(tv, rest))), values[c]));
         }
         R operator()(R s, R a, R t) const
         {
@@ -963,6 +1296,7 @@ template <class V> struct SimdKernels {
                 spreadAlpha = V::repeat128(kSpread);
             }
         }
+        static constexpr uint32_t kKeepBits = 0xFF000000u;
         Keep32 keep(R a) const { return V::zeroMasked32(a, alphaBytes); }
         bool opaque(R a) const { return allSet(a, alphaBytes); }
         // Bytes from their values in the even and the odd lanes.
@@ -1000,9 +1334,13 @@ template <class V> struct SimdKernels {
     // per byte, from the texel's alpha (byte 0 of its alpha pixel, spread
     // over its three bytes) and the factor of the byte's channel; the terms
     // as in mode 4.
+    // In groups of three vectors (kGroups24) the weights of the second and
+    // third vector are those of their bytes' channels (at<Offset>).
     template <bool Plain> struct TexelAlpha24 {
+        static constexpr uint32_t kPhases = kGroups24 && !Plain ? 3 : 1;
         Divide255 divide;
-        R evenWeight, oddWeight, constantAlpha, full, lowBytes;
+        R evenWeight[kPhases], oddWeight[kPhases];
+        R constantAlpha, full, lowBytes;
 
         explicit TexelAlpha24(const BlendJob& job)
             : constantAlpha(V::set16(job.alpha)), full(V::set16(255)), lowBytes(V::set16(0x00FF))
@@ -1010,13 +1348,16 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(divideRounded255(job.blueFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.greenFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.redFactor * job.alpha))};
-            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                even[lane] = byChannel[V::channelOfByte24(2 * lane)];
-                odd[lane] = byChannel[V::channelOfByte24(2 * lane + 1)];
+            for (uint32_t phase = 0; phase < kPhases; ++phase) {
+                const uint32_t start = phase * V::kBytes;
+                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
+                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
+                }
+                evenWeight[phase] = V::loadConstant(even);
+                oddWeight[phase] = V::loadConstant(odd);
             }
-            evenWeight = V::loadConstant(even);
-            oddWeight = V::loadConstant(odd);
         }
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         R rest(R alphas) const
@@ -1027,17 +1368,19 @@ template <class V> struct SimdKernels {
                 return V::sub16(full, divide(V::mullo16(alphas, constantAlpha)));
         }
         // alphas: each byte's texel alpha.
-        R operator()(R s, R alphas, R t) const
+        template <uint32_t Offset> R at(R s, R alphas, R t) const
         {
+            constexpr uint32_t kPhase = Plain ? 0 : Offset / V::kBytes;
             const R kept = bytes(divide(V::mullo16(V::bitAnd(t, lowBytes), rest(V::bitAnd(alphas, lowBytes)))),
                                  divide(V::mullo16(V::template srli16<8>(t), rest(V::template srli16<8>(alphas)))));
             if constexpr (Plain)
                 return V::addsU8(s, kept);
             else
-                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight)),
-                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight))),
+                return V::addsU8(bytes(divide(V::mullo16(V::bitAnd(s, lowBytes), evenWeight[kPhase])),
+                                       divide(V::mullo16(V::template srli16<8>(s), oddWeight[kPhase]))),
                                  kept);
         }
+        R operator()(R s, R alphas, R t) const { return at<0>(s, alphas, t); }
     };
 
     // rows24 with the alpha surface beside the source: a pixel is written
@@ -1045,7 +1388,7 @@ template <class V> struct SimdKernels {
     template <class Op> static void rowsWithAlpha24(const BlendJob& job, const Op& op)
     {
         constexpr uint32_t kStep = 3 * V::kPixels24;
-        constexpr uint32_t kSpan = kStep + 1;
+        constexpr uint32_t kSpan = kSpan24; // the bytes a vector reads and writes
         const typename V::Written24 written;
         const typename V::Spread24 spread;
         const auto blend = [&](uint8_t* at, R s, R a, R t) {
@@ -1060,6 +1403,9 @@ template <class V> struct SimdKernels {
             const uint8_t* ap = job.alphaSource + static_cast<ptrdiff_t>(y) * job.alphaPitch;
             uint8_t* dp = job.destination + static_cast<ptrdiff_t>(y) * job.destinationPitch;
             uint32_t left = rowBytes;
+            if constexpr (kGroups24)
+                for (; left >= kGroup24; left -= kGroup24, sp += kGroup24, ap += kGroup24, dp += kGroup24)
+                    alphaGroup24(sp, ap, dp, op);
             if (left >= kSpan) {
                 R t = V::load24(dp);
                 for (; left >= kSpan + kStep; left -= kStep, sp += kStep, ap += kStep, dp += kStep) {
@@ -1084,6 +1430,43 @@ template <class V> struct SimdKernels {
                 copySmall<kSpan>(dp, destinationBytes, left);
             }
         }
+        leave();
+    }
+
+    // One group of eight texels (kGroups24) with their alpha surface: each
+    // byte's texel alpha is the alpha byte at its pixel's first byte. The
+    // first vector starts at a pixel: its bytes take the alpha bytes one and
+    // two bytes before them by shifts within the vector; the second and
+    // third start inside a pixel and take them from loads one and two bytes
+    // earlier (in the group). A byte is kept where its texel's alpha is 0;
+    // a group of transparent texels is passed over.
+    template <class Op> static void alphaGroup24(const uint8_t* sp, const uint8_t* ap, uint8_t* dp, const Op& op)
+    {
+        static_assert(kGroup24 == 24, "eight pixels of three bytes in three 8-byte vectors");
+        const auto distance = [](uint32_t i) {
+            return V::loadConstant(&kDistanceMasks24<>.masks[i]); // x86: the bytes in order
+        };
+        const R a = V::load(ap);
+        const R alphas0 = V::bitOr3(V::bitAnd(a, distance(0)), V::bitAnd(V::template slliBytes64<1>(a), distance(1)),
+                                    V::bitAnd(V::template slliBytes64<2>(a), distance(2)));
+        const R alphas1 = V::bitOr3(V::bitAnd(V::load(ap + 8), distance(3)), V::bitAnd(V::load(ap + 7), distance(4)),
+                                    V::bitAnd(V::load(ap + 6), distance(5)));
+        const R alphas2 = V::bitOr3(V::bitAnd(V::load(ap + 16), distance(6)), V::bitAnd(V::load(ap + 15), distance(7)),
+                                    V::bitAnd(V::load(ap + 14), distance(8)));
+        if (V::none(V::bitOr3(alphas0, alphas1, alphas2)))
+            return;
+        alphaVectorOfGroup24<0>(sp, dp, alphas0, op);
+        alphaVectorOfGroup24<8>(sp, dp, alphas1, op);
+        alphaVectorOfGroup24<16>(sp, dp, alphas2, op);
+    }
+    template <uint32_t Offset, class Op>
+    static void alphaVectorOfGroup24(const uint8_t* sp, uint8_t* dp, R alphas, const Op& op)
+    {
+        const R s = V::load(sp + Offset);
+        R t = V::load(dp + Offset);
+        keepInRegister(t);
+        const R kept = V::cmpeq8(alphas, V::zero());
+        V::store(dp + Offset, V::select(kept, t, op.template at<Offset>(s, alphas, t)));
     }
 
     static void texelAlpha24(const BlendJob& job)

@@ -5,8 +5,6 @@
 // 2-byte pixels in 4; the rest of a row one pixel at a time). Every kernel
 // ends with EMMS.
 
-#include <initializer_list>
-
 #include <mmintrin.h>
 
 #include "pixel/simd/UploadImpl.h"
@@ -96,15 +94,14 @@ struct MmxUpload {
     }
 };
 
-// Only RGBA pixels into 565 and 555 with a separate alpha surface come out
-// faster than the portable loops (ziv-bench-levels, 32-bit); every other
-// entry is left to the portable table.
+// Only RGBA pixels into 565 with a separate alpha surface come out faster
+// than the portable loops (ziv-bench-levels, 32-bit); every other entry is
+// left to the portable table.
 constexpr UploadTable makeMmxTable()
 {
     const UploadTable all = makeUploadTable<MmxUpload>(KernelLevel::Mmx, &kPortableUpload);
     UploadTable t{KernelLevel::Mmx, &kPortableUpload, {}};
-    for (RgbMode mode : {DDS_RGBMODE_555, DDS_RGBMODE_565})
-        t.rows[mode][UPLOAD_RGBA_SEPARATE] = all.rows[mode][UPLOAD_RGBA_SEPARATE];
+    t.rows[DDS_RGBMODE_565][UPLOAD_RGBA_SEPARATE] = all.rows[DDS_RGBMODE_565][UPLOAD_RGBA_SEPARATE];
     return t;
 }
 
