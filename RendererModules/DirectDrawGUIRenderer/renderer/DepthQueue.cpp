@@ -94,8 +94,10 @@ void DepthQueue::reserveSortRoom(size_t count)
     if (d_sorted.capacity() < count) {
         const size_t grown = 2 * d_sorted.capacity();
         d_sorted.reserve(grown > count ? grown : count);
-        d_lastWords.reserve(d_sorted.capacity());
-        d_lastOrder.reserve(d_sorted.capacity());
+        for (KeptOrder& kept : d_kept) {
+            kept.words.reserve(d_sorted.capacity());
+            kept.order.reserve(d_sorted.capacity());
+        }
     }
     if (count < kRadixThreshold)
         return;
@@ -123,9 +125,8 @@ void DepthQueue::releaseSurplus(size_t keep)
     if (d_sorted.capacity() > 2 * keep + kRadixThreshold) {
         std::vector<uint64_t>().swap(d_sorted);
         std::vector<uint64_t>().swap(d_sortScratch);
-        std::vector<uint64_t>().swap(d_lastWords);
-        std::vector<uint64_t>().swap(d_lastOrder);
-        d_lastOrderValid = false;
+        for (KeptOrder& kept : d_kept)
+            kept = KeptOrder{};
         d_radixCounts.reset();
     }
 }
@@ -152,20 +153,26 @@ void DepthQueue::ensureOrder() const
     d_sorted.resize(d_size);
     for (size_t i = 0; i < d_size; ++i)
         d_sorted[i] = static_cast<uint64_t>(depthKey(at(i).z)) << 32 | i;
-    // A frame queues the same depths as the one before more often than not:
-    // the same words sort as they did then.
+    // A frame queues the same depths as one of the two before more often
+    // than not: the same words sort as they did then.
     const size_t bytes = d_size * sizeof(uint64_t);
-    if (d_lastOrderValid && d_lastWords.size() == d_size &&
-        std::memcmp(d_lastWords.data(), d_sorted.data(), bytes) == 0) {
-        std::memcpy(d_sorted.data(), d_lastOrder.data(), bytes);
-        d_sortValid = true;
-        return;
+    for (size_t k = 0; k < 2; ++k) {
+        const KeptOrder& kept = d_kept[(d_newestKept + k) % 2];
+        if (kept.valid && kept.words.size() == d_size && std::memcmp(kept.words.data(), d_sorted.data(), bytes) == 0) {
+            std::memcpy(d_sorted.data(), kept.order.data(), bytes);
+            d_newestKept = (d_newestKept + k) % 2;
+            d_sortValid = true;
+            return;
+        }
     }
-    // Kept for the next frame where the room was taken as the quads were
-    // pushed (nothing is allocated here).
-    d_lastOrderValid = d_lastWords.capacity() >= d_size && d_lastOrder.capacity() >= d_size;
-    if (d_lastOrderValid)
-        d_lastWords.assign(d_sorted.begin(), d_sorted.end());
+    // Kept for the next frames in place of the older one, where the room
+    // was taken as the quads were pushed (nothing is allocated here).
+    KeptOrder& kept = d_kept[(d_newestKept + 1) % 2];
+    kept.valid = kept.words.capacity() >= d_size && kept.order.capacity() >= d_size;
+    if (kept.valid) {
+        kept.words.assign(d_sorted.begin(), d_sorted.end());
+        d_newestKept = (d_newestKept + 1) % 2;
+    }
     // Every word is distinct (the index), so ascending words are the stable
     // order of their keys.
     // Room for both was taken as the quads were pushed.
@@ -175,8 +182,8 @@ void DepthQueue::ensureOrder() const
         d_sortScratch.resize(d_size);
         radixSortByKey(d_sorted, d_sortScratch, d_radixCounts.get());
     }
-    if (d_lastOrderValid)
-        d_lastOrder.assign(d_sorted.begin(), d_sorted.end());
+    if (kept.valid)
+        kept.order.assign(d_sorted.begin(), d_sorted.end());
     d_sortValid = true;
 }
 

@@ -209,10 +209,15 @@ private:
     mutable bool d_sortValid = false;
     mutable std::vector<uint64_t> d_sorted;
     mutable std::vector<uint64_t> d_sortScratch;
-    // The last sort's words before and after it.
-    mutable std::vector<uint64_t> d_lastWords;
-    mutable std::vector<uint64_t> d_lastOrder;
-    mutable bool d_lastOrderValid = false;
+    // The last two sorts' words before and after them: a GUI often goes
+    // back and forth between two states (the pointer onto a button and off).
+    struct KeptOrder {
+        std::vector<uint64_t> words;
+        std::vector<uint64_t> order;
+        bool valid = false;
+    };
+    mutable KeptOrder d_kept[2];
+    mutable size_t d_newestKept = 0;
     std::unique_ptr<uint32_t[]> d_radixCounts;
 };
 

@@ -155,12 +155,16 @@ TEST(DepthQueue, QuadsAddedOrRemovedAfterAWalkTakeTheirPlace)
     depths.clear();
     add(40);
     EXPECT_EQ(auxValues(queue), expected()) << "refilled after clearing";
-    // Frames that queue the same depths again (the last order serves), and
-    // one with a single depth moved (it does not).
-    for (int frame = 0; frame < 3; ++frame) {
-        std::vector<float> next = depths;
-        if (frame == 2)
+    // Frames that queue the same depths again (the last order serves), one
+    // with a single depth moved (it does not), going back and forth between
+    // the two (each kept order serves in turn), and a third.
+    const std::vector<float> first = depths;
+    for (int frame = 0; frame < 7; ++frame) {
+        std::vector<float> next = first;
+        if (frame == 2 || frame == 4)
             next[7] = -1.0f;
+        if (frame == 6)
+            next[9] = 9.0f;
         queue.clear();
         depths.clear();
         for (const float z : next) {
