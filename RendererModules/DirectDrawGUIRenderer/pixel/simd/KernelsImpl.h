@@ -967,6 +967,24 @@ template <class V> struct SimdKernels {
 
     static void modulated32(const BlendJob& job) { rows(job, job.width * 4, Modulated32(job), NoRest{}); }
 
+    // A value per channel of 24-bit pixels, laid out for the even and the odd
+    // bytes of each vector of a group (V::channelOfByte24 for the first; the
+    // second and third start one and two bytes into a pixel).
+    template <uint32_t Phases>
+    static void spreadByChannel24(const uint16_t (&byChannel)[3], R (&evenOut)[Phases], R (&oddOut)[Phases])
+    {
+        for (uint32_t phase = 0; phase < Phases; ++phase) {
+            const uint32_t start = phase * V::kBytes;
+            alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
+            for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
+                even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
+                odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
+            }
+            evenOut[phase] = V::loadConstant(even);
+            oddOut[phase] = V::loadConstant(odd);
+        }
+    }
+
     // Mode 3 on bytes as they lie: m = floor(s f / 256) with the factor of
     // each byte's channel (V::channelOfByte24), r = t + floor(a (m - t) / 256).
     // In groups of three vectors (kGroups24) the second and third vector
@@ -983,16 +1001,7 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(job.blueFactor),
                                            static_cast<uint16_t>(job.greenFactor),
                                            static_cast<uint16_t>(job.redFactor)};
-            for (uint32_t phase = 0; phase < kPhases; ++phase) {
-                const uint32_t start = phase * V::kBytes;
-                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
-                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
-                }
-                evenFactor[phase] = V::loadConstant(even);
-                oddFactor[phase] = V::loadConstant(odd);
-            }
+            spreadByChannel24<kPhases>(byChannel, evenFactor, oddFactor);
         }
         R blend(R m, R t) const { return V::add16(t, V::mulhi16(V::template slli16<7>(V::sub16(m, t)), doubleAlpha)); }
         template <uint32_t Offset> R at(R s, R t) const
@@ -1348,16 +1357,7 @@ template <class V> struct SimdKernels {
             const uint16_t byChannel[3] = {static_cast<uint16_t>(divideRounded255(job.blueFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.greenFactor * job.alpha)),
                                            static_cast<uint16_t>(divideRounded255(job.redFactor * job.alpha))};
-            for (uint32_t phase = 0; phase < kPhases; ++phase) {
-                const uint32_t start = phase * V::kBytes;
-                alignas(64) uint16_t even[V::kBytes / 2], odd[V::kBytes / 2];
-                for (uint32_t lane = 0; lane < V::kBytes / 2; ++lane) {
-                    even[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane) : (start + 2 * lane) % 3];
-                    odd[lane] = byChannel[phase == 0 ? V::channelOfByte24(2 * lane + 1) : (start + 2 * lane + 1) % 3];
-                }
-                evenWeight[phase] = V::loadConstant(even);
-                oddWeight[phase] = V::loadConstant(odd);
-            }
+            spreadByChannel24<kPhases>(byChannel, evenWeight, oddWeight);
         }
         R bytes(R even, R odd) const { return V::bitOr(even, V::template slli16<8>(odd)); }
         R rest(R alphas) const
