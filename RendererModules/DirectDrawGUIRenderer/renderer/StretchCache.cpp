@@ -81,8 +81,12 @@ IDirectDrawSurface* StretchCache::stretched(IDirectDraw* directDraw, IDirectDraw
         d_likeVersion = likeVersion;
     }
     ++d_uses;
+    // A small stretch costs little to make again: the kept ones are the few
+    // large ones, found by a short walk.
+    constexpr uint64_t kSmallest = 16 * 16;
+    constexpr size_t kMostKept = 32;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (width <= 0 || height <= 0 || pixels > budget || texture.colourSurface() == nullptr)
+    if (width <= 0 || height <= 0 || pixels < kSmallest || pixels > budget || texture.colourSurface() == nullptr)
         return nullptr;
     for (auto it = d_entries.begin(); it != d_entries.end(); ++it) {
         Entry& entry = *it;
@@ -101,7 +105,7 @@ IDirectDrawSurface* StretchCache::stretched(IDirectDraw* directDraw, IDirectDraw
         break;
     }
     // Room under the budget: the least recently used go.
-    while (!d_entries.empty() && d_pixels + pixels > budget) {
+    while (!d_entries.empty() && (d_pixels + pixels > budget || d_entries.size() >= kMostKept)) {
         auto oldest = d_entries.begin();
         for (auto it = d_entries.begin(); it != d_entries.end(); ++it)
             if (it->used < oldest->used)
