@@ -8,24 +8,20 @@
 #include <mmintrin.h>
 
 #include "pixel/simd/UploadImpl.h"
+#include "pixel/simd/VecMmx.h"
 
 namespace ZorvUISystem {
 
 namespace {
 
-struct MmxUpload {
+struct MmxUpload : private Vec {
     using R = __m64;
     static constexpr uint32_t kPixels = 2;
 
-    static void leave() { _mm_empty(); }
-
-    static R load(const uint8_t* p)
-    {
-        R v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    static void store(uint8_t* p, R v) { std::memcpy(p, &v, sizeof v); }
+    // Whole vectors in and out, and EMMS, as the blend kernels have them.
+    using Vec::leave;
+    using Vec::load;
+    using Vec::store;
     static R set1(uint32_t v) { return _mm_set1_pi32(static_cast<int>(v)); }
     static R and_(R a, R b) { return _mm_and_si64(a, b); }
     static R or_(R a, R b) { return _mm_or_si64(a, b); }
